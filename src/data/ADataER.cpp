@@ -1,0 +1,240 @@
+#include "data/ADataER.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+
+#include "data/Config.h"
+#include "data/SqlCatalogue.h"
+#include "data/VardexError.h"
+
+TDataER *DataER = nullptr;
+
+namespace {
+
+QString lineValue(const QString &line)
+{
+    return line.section(QLatin1Char('='), 1);
+}
+
+// Connect and I/O timeouts: an unreachable server must not hold the window for minutes.
+const char *const kConnectOptions =
+    "MYSQL_OPT_CONNECT_TIMEOUT=10;MYSQL_OPT_READ_TIMEOUT=60;MYSQL_OPT_WRITE_TIMEOUT=60";
+
+} // namespace
+
+TDataER::TDataER(QObject *parent) : TDataER(Config::get(), parent) {}
+
+TDataER::TDataER(const Config &config, QObject *parent) : QObject(parent), m_config(config)
+{
+    DataER = this;
+    QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), connectionName());
+    for (const QueryDef &def : sqlCatalogue())
+        m_queries.insert(def.name, new NamedQuery(def.name, def.lines, def.params, connectionName(), this));
+    emptySQL = new NamedQuery(QStringLiteral("emptySQL"), {}, {}, connectionName(), this);
+    m_queries.insert(emptySQL->name(), emptySQL);
+    try {
+        DataModuleCreate();
+    } catch (...) {
+        // The caller shows it in the top-level error box; the program runs on without a connection.
+        m_creationError = std::current_exception();
+    }
+}
+
+TDataER::~TDataER()
+{
+    DataModuleDestroy();
+    if (DataER == this)
+        DataER = nullptr;
+}
+
+void TDataER::DataModuleCreate()
+{
+    const Config &cfg = m_config;
+    const QString password = cfg.dbPasswordOverridden ? cfg.dbPasswordPlain
+                                                      : DEcryptText(cfg.dbPasswordStored, cfg.dbPasswordKey);
+    const QString hosts[2] = {cfg.dbHost, cfg.dbIntranetHost};
+    const int ports[2] = {cfg.dbPort, cfg.dbIntranetPort};
+    for (int i = 0; i < 2; ++i) {
+        TparamConnect &p = ConnectSRV[size_t(i)];
+        p.UserName = QStringLiteral("User_Name=sorev");
+        p.Password = QStringLiteral("Password=") + password;
+        p.Server = QStringLiteral("Server=") + hosts[i];
+        p.DataBase = QStringLiteral("Database=sorev");
+        p.Port = QStringLiteral("Port=") + QString::number(ports[i]);
+    }
+    userID = -1;
+    FIO.clear();
+    changeNET(0);
+    connectDB();
+}
+
+void TDataER::DataModuleDestroy()
+{
+    for (NamedQuery *q : std::as_const(m_queries))
+        q->close();
+    closeConnection(false);
+    QSqlDatabase::removeDatabase(connectionName());
+}
+
+QString TDataER::DEcryptText(const QString &TextToEncrypt, int Key)
+{
+    QString result;
+    result.reserve(TextToEncrypt.size());
+    for (QChar c : TextToEncrypt)
+        result += QChar(char16_t((c.unicode() - Key) & 0xFFFF));
+    return result;
+}
+
+void TDataER::closeConnection(bool notify)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+        if (db.isValid())
+            db.close();
+    }
+    const bool wasOpen = m_open;
+    m_open = false;
+    if (wasOpen && notify)
+        emit afterDisconnect();
+}
+
+bool TDataER::changeNET(int idNET)
+{
+    closeConnection(true);
+    const TparamConnect &p = ConnectSRV[size_t(idNET)];
+    m_params = {p.Server, p.DataBase, p.UserName, p.Password, p.Port,
+                QStringLiteral("DriverName=MySQL"), QStringLiteral("DriverID=MySQL"),
+                QStringLiteral("CharacterSet=utf8"), QStringLiteral("Compress=false"),
+                QStringLiteral("TinyIntFormat=tifBoolean")};
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    db.setHostName(lineValue(p.Server));
+    db.setDatabaseName(lineValue(p.DataBase));
+    db.setUserName(lineValue(p.UserName));
+    db.setPassword(p.Password.mid(QStringLiteral("Password=").size()));
+    db.setPort(lineValue(p.Port).toInt());
+    db.setConnectOptions(QString::fromLatin1(kConnectOptions));
+    return connectDB();
+}
+
+bool TDataER::connectDB()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    if (m_open && db.isOpen())
+        return true;
+    if (!db.open())
+        raiseConnectionError(db.lastError());
+    m_open = true;
+    emit afterConnect();
+    return db.isOpen();
+}
+
+bool TDataER::connected() const
+{
+    return m_open;
+}
+
+void TDataER::raiseConnectionError(const QSqlError &error)
+{
+    static const QString crlf2 = QStringLiteral("\r\n\r\n");
+    static const QString middle = QStringLiteral(" поднята ошибка, с сообщением : ");
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    QString message = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    if (!numeric) // not a MySQL client error: the driver itself failed (e.g. it cannot be loaded)
+        throw VardexError(QStringLiteral("EDatabaseError") + middle + crlf2 + message);
+
+    QString prefix;
+    switch (code) {
+    case 1045:
+        prefix = QStringLiteral("DBConnection Error. User name or password are incorrect");
+        break;
+    case 1820:
+    case 1862:
+        prefix = QStringLiteral("DBConnection Error. User password is expired");
+        break;
+    case 2002: // refused TCP connection (Connector/C's number for it)
+    case 2003:
+    case 2005: // unknown host
+    case 2006:
+    case 2013:
+        prefix = QStringLiteral("DBConnection Error. DBMS is not accessible due to some reason");
+        break;
+    default:
+        prefix = QStringLiteral("DBConnection Error. UnknownMistake");
+        break;
+    }
+    throw VardexError(prefix + crlf2 + QStringLiteral("EMySQLNativeException") + middle + message);
+}
+
+NamedQuery *TDataER::query(const QString &name) const
+{
+    NamedQuery *q = m_queries.value(name);
+    if (!q)
+        throw VardexError(QStringLiteral("Unknown query ") + name);
+    return q;
+}
+
+void TDataER::SortSQL(NamedQuery *SortQuery, const QString &NameFieldSQL)
+{
+    const QString orderLine = QStringLiteral("ORDER BY ") + NameFieldSQL;
+    SortQuery->close();
+    QStringList lines = SortQuery->sql();
+    if (!lines.isEmpty())
+        lines.removeLast();
+    lines << orderLine;
+    SortQuery->setSQL(lines);
+    SortQuery->open();
+}
+
+QString TDataER::my_ucfirst(const QString &inSTR)
+{
+    auto blankOrControl = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control; };
+    qsizetype from = 0, to = inSTR.size();
+    while (from < to && blankOrControl(inSTR[from]))
+        ++from;
+    while (to > from && blankOrControl(inSTR[to - 1]))
+        --to;
+    QString s = inSTR.mid(from, to - from);
+    for (QChar &c : s)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    if (s.isEmpty())
+        return s;
+    s[0] = s[0].toUpper();
+    const qsizetype hyphen = s.indexOf(QLatin1Char('-'));
+    if (hyphen >= 0 && hyphen + 1 < s.size())
+        s[hyphen + 1] = s[hyphen + 1].toUpper();
+    return s;
+}
+
+bool TDataER::DirectoryCreate(const QString &DirectoryName)
+{
+    const QString path = QCoreApplication::applicationDirPath() + QDir::separator() + DirectoryName;
+    if (QFileInfo(path).isDir())
+        return true;
+    if (QDir().mkdir(path))
+        return true;
+    throw VardexError(QStringLiteral("Невозможно создать папку ") + path);
+}
+
+void TDataER::startTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    if (!db.transaction())
+        throw VardexError(db.lastError().text());
+}
+
+void TDataER::commit()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    if (!db.commit())
+        throw VardexError(db.lastError().text());
+}
+
+void TDataER::rollback()
+{
+    QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    db.rollback();
+}

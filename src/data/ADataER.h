@@ -1,0 +1,77 @@
+#pragma once
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QStringList>
+#include <array>
+#include <exception>
+
+#include "data/Config.h"
+#include "data/NamedQuery.h"
+
+// One network profile: whole parameter lines, key=value, as handed to the database layer.
+struct TparamConnect {
+    QString UserName;
+    QString Password;
+    QString Server;
+    QString DataBase;
+    QString Port;
+};
+
+// The data module: the one connection, its two network profiles, the session and every named
+// query. Lives for the whole run; DataER points at it.
+class TDataER : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataER(QObject *parent = nullptr);
+    explicit TDataER(const Config &config, QObject *parent = nullptr);
+    ~TDataER() override;
+
+    // Session: userID -1 means nobody is logged in.
+    int userID = -1;
+    QString FIO;
+    QString LoginUser;
+
+    static QString DEcryptText(const QString &TextToEncrypt, int Key);
+    bool changeNET(int idNET);
+    bool connectDB();
+    bool connected() const;
+    const TparamConnect &profile(int index) const { return ConnectSRV[size_t(index)]; }
+    // The ten parameter lines last handed to the connection, in order.
+    const QStringList &connectionParams() const { return m_params; }
+    // The connection error raised while the module was being created, if any.
+    std::exception_ptr creationError() const { return m_creationError; }
+
+    NamedQuery *query(const QString &name) const;   // throws for an unknown name
+    NamedQuery *emptySQL = nullptr;
+
+    void SortSQL(NamedQuery *SortQuery, const QString &NameFieldSQL);
+    static QString my_ucfirst(const QString &inSTR);
+    static bool DirectoryCreate(const QString &DirectoryName);
+
+    // Several statements that must stand or fall together (the program's own addition).
+    void startTransaction();
+    void commit();
+    void rollback();
+
+    static QString connectionName() { return QStringLiteral("vardex"); }
+
+signals:
+    void afterConnect();
+    void afterDisconnect();
+
+private:
+    void DataModuleCreate();
+    void DataModuleDestroy();
+    void closeConnection(bool notify);
+    [[noreturn]] void raiseConnectionError(const QSqlError &error);
+
+    Config m_config;
+    std::array<TparamConnect, 2> ConnectSRV;
+    QStringList m_params;
+    QHash<QString, NamedQuery *> m_queries;
+    std::exception_ptr m_creationError;
+    bool m_open = false;
+};
+
+extern TDataER *DataER;

@@ -1,0 +1,220 @@
+#include "data/NamedQuery.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+
+#include "data/VardexError.h"
+
+QueryModel::QueryModel(NamedQuery *query) : m_query(query) {}
+
+int QueryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_query->recordCount();
+}
+
+int QueryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_query->header().count();
+}
+
+QVariant QueryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return m_query->value(index.row(), index.column());
+}
+
+QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return fieldName(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+QString QueryModel::fieldName(int column) const
+{
+    return m_query->header().fieldName(column);
+}
+
+void QueryModel::reset()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+NamedQuery::NamedQuery(QString name, QStringList lines, QList<ParamDecl> params,
+                       QString connectionName, QObject *parent)
+    : QObject(parent), m_lines(std::move(lines)), m_params(std::move(params)),
+      m_connectionName(std::move(connectionName)), m_model(this)
+{
+    setObjectName(name);
+    m_values.resize(m_params.size());
+}
+
+void NamedQuery::setSQL(const QStringList &lines)
+{
+    close();
+    m_lines = lines;
+}
+
+int NamedQuery::paramIndex(const QString &name) const
+{
+    for (int i = 0; i < m_params.size(); ++i)
+        if (m_params[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void NamedQuery::setParam(const QString &name, const QVariant &value)
+{
+    const int i = paramIndex(name);
+    if (i < 0)
+        throw VardexError(QStringLiteral("%1: Parameter '%2' not found").arg(objectName(), name));
+    m_values[i] = value;
+}
+
+QVariant NamedQuery::param(const QString &name) const
+{
+    const int i = paramIndex(name);
+    return i < 0 ? QVariant() : m_values[i];
+}
+
+QVariant NamedQuery::bindValue(const QString &name) const
+{
+    const int i = paramIndex(name);
+    if (i < 0)
+        throw VardexError(QStringLiteral("%1: Parameter '%2' not found").arg(objectName(), name));
+    const QVariant &v = m_values[i];
+    if (v.isNull() || !v.isValid()) {
+        switch (m_params[i].kind) {
+        case ParamKind::Integer: return QVariant(QMetaType::fromType<qlonglong>());
+        case ParamKind::Date: return QVariant(QMetaType::fromType<QDate>());
+        case ParamKind::Float: return QVariant(QMetaType::fromType<double>());
+        default: return QVariant(QMetaType::fromType<QString>());
+        }
+    }
+    switch (m_params[i].kind) {
+    case ParamKind::Integer: return v.toLongLong();
+    case ParamKind::Date: return v.toDate();
+    case ParamKind::Float: return v.toDouble();
+    case ParamKind::String:
+    case ParamKind::Memo: return v.toString();
+    }
+    return v;
+}
+
+NamedQuery::Prepared NamedQuery::prepareText(const QString &sql)
+{
+    Prepared out;
+    out.text.reserve(sql.size());
+    QChar quote;   // the quote we are inside, or null
+    for (int i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            out.text += c;
+            if (c == QLatin1Char('\\') && quote != QLatin1Char('`') && i + 1 < sql.size()) {
+                out.text += sql[++i];
+            } else if (c == quote) {
+                quote = QChar();
+            }
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            quote = c;
+            out.text += c;
+            continue;
+        }
+        const bool startsName = c == QLatin1Char(':') && i + 1 < sql.size()
+            && (sql[i + 1].isLetter() || sql[i + 1] == QLatin1Char('_'));
+        if (!startsName) {
+            out.text += c;
+            continue;
+        }
+        int end = i + 1;
+        while (end < sql.size() && (sql[end].isLetterOrNumber() || sql[end] == QLatin1Char('_')))
+            ++end;
+        out.names << sql.mid(i + 1, end - i - 1);
+        out.text += QLatin1Char('?');
+        i = end - 1;
+    }
+    return out;
+}
+
+void NamedQuery::run(bool expectRows)
+{
+    close();
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen())
+        throw VardexError(QStringLiteral("%1: Cannot perform this operation on a closed connection")
+                              .arg(objectName()));
+    const Prepared prepared = prepareText(m_lines.join(QLatin1Char('\n')));
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(prepared.text))
+        throw VardexError(q.lastError().text());
+    for (const QString &name : prepared.names)
+        q.addBindValue(bindValue(name));
+    if (!q.exec())
+        throw VardexError(q.lastError().text());
+
+    m_rowsAffected = q.numRowsAffected();
+    if (expectRows && q.isSelect()) {
+        m_header = q.record();
+        const int columns = m_header.count();
+        while (q.next()) {
+            QList<QVariant> row;
+            row.reserve(columns);
+            for (int c = 0; c < columns; ++c)
+                row << q.value(c);
+            m_rows.push_back(std::move(row));
+        }
+        m_cursor = 0;
+        m_active = true;
+        m_model.reset();
+        emit opened();
+    }
+}
+
+void NamedQuery::open() { run(true); }
+
+void NamedQuery::execSQL() { run(false); }
+
+void NamedQuery::close()
+{
+    if (!m_active && m_rows.empty())
+        return;
+    m_active = false;
+    m_rows.clear();
+    m_header = QSqlRecord();
+    m_cursor = 0;
+    m_model.reset();
+    emit closed();
+}
+
+void NamedQuery::moveTo(int row)
+{
+    m_cursor = std::clamp(row, 0, recordCount());
+}
+
+QVariant NamedQuery::value(int row, int column) const
+{
+    if (row < 0 || row >= recordCount() || column < 0 || column >= m_header.count())
+        return {};
+    return m_rows[size_t(row)][column];
+}
+
+QVariant NamedQuery::value(int row, const QString &fieldName) const
+{
+    const int column = m_header.indexOf(fieldName);
+    if (column < 0)
+        throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
+    return value(row, column);
+}
+
+QVariant NamedQuery::field(const QString &fieldName) const
+{
+    return value(m_cursor, fieldName);
+}

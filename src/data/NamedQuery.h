@@ -1,0 +1,103 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QList>
+#include <QObject>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+class QSqlDatabase;
+
+enum class ParamKind { Integer, String, Date, Memo, Float };
+
+struct ParamDecl {
+    QString name;
+    ParamKind kind;
+    int size = 0;
+};
+
+class NamedQuery;
+
+// The rows of an open query, for the grid or lookup list bound to it (a "Source").
+class QueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit QueryModel(NamedQuery *query);
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // The result field shown in a column: what a title click sorts by.
+    QString fieldName(int column) const;
+    void reset();
+
+private:
+    NamedQuery *m_query;
+};
+
+// One statement of the data module: SQL kept as lines, named parameters declared with their
+// kind, the rows of the last open held in memory with a current-row cursor.
+class NamedQuery : public QObject {
+    Q_OBJECT
+public:
+    NamedQuery(QString name, QStringList lines, QList<ParamDecl> params, QString connectionName,
+               QObject *parent = nullptr);
+
+    QString name() const { return objectName(); }
+    const QStringList &sql() const { return m_lines; }
+    void setSQL(const QStringList &lines);   // only while closed
+    void clearSQL() { setSQL({}); }
+    const QList<ParamDecl> &params() const { return m_params; }
+
+    // Parameter names match without regard to case; an undeclared name is an error.
+    void setParam(const QString &name, const QVariant &value);
+    QVariant param(const QString &name) const;
+
+    void open();        // runs a statement that returns rows
+    void execSQL();     // runs a statement that changes rows
+    void close();
+    bool active() const { return m_active; }
+    int rowsAffected() const { return m_rowsAffected; }
+
+    int recordCount() const { return int(m_rows.size()); }
+    int recNo() const { return m_cursor; }
+    bool eof() const { return m_cursor >= recordCount(); }
+    void first() { m_cursor = 0; }
+    void next() { if (!eof()) ++m_cursor; }
+    void moveTo(int row);
+    QVariant field(const QString &fieldName) const;    // of the current row
+    QVariant value(int row, const QString &fieldName) const;
+    QVariant value(int row, int column) const;
+    const QSqlRecord &header() const { return m_header; }
+
+    QueryModel *model() { return &m_model; }
+
+    // The statement as sent: ":name" placeholders replaced by "?" (quotes and backquotes
+    // skipped, any Unicode letter allowed in a name), with the names in order of use.
+    struct Prepared {
+        QString text;
+        QStringList names;
+    };
+    static Prepared prepareText(const QString &sql);
+
+signals:
+    void opened();
+    void closed();
+
+private:
+    int paramIndex(const QString &name) const;
+    void run(bool expectRows);
+    QVariant bindValue(const QString &name) const;
+
+    QStringList m_lines;
+    QList<ParamDecl> m_params;
+    QList<QVariant> m_values;
+    QString m_connectionName;
+    bool m_active = false;
+    int m_rowsAffected = 0;
+    QSqlRecord m_header;
+    std::vector<QList<QVariant>> m_rows;
+    int m_cursor = 0;
+    QueryModel m_model;
+};

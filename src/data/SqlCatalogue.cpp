@@ -1,0 +1,243 @@
+#include "data/SqlCatalogue.h"
+
+namespace {
+
+ParamDecl integer(const char *name) { return {QString::fromUtf8(name), ParamKind::Integer, 0}; }
+ParamDecl text(const char *name, int size = 0) { return {QString::fromUtf8(name), ParamKind::String, size}; }
+ParamDecl memo(const char *name, int size) { return {QString::fromUtf8(name), ParamKind::Memo, size}; }
+ParamDecl date(const char *name) { return {QString::fromUtf8(name), ParamKind::Date, 0}; }
+
+QStringList lines(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *l : list)
+        out << QString::fromUtf8(l);
+    return out;
+}
+
+// The expert's disciplines: one statement, one query object per window that lists them.
+const char *const kExpertDisciplinesA =
+    "SELECT `id`,`nameEdu`  FROM `zet_educationallist`  WHERE `ElementarySchool`=0  AND `SubjectsID` in  "
+    "(SELECT `id` FROM `zet_subjects` WHERE `id` in  (SELECT `educationListID` FROM `zet_userseducation` WHERE `usersID`=:userID))";
+const char *const kExpertDisciplinesB =
+    "SELECT `id`,`nameEdu` FROM `zet_educationallist` WHERE `ElementarySchool`=0 AND `SubjectsID` in "
+    "(SELECT `id` FROM `zet_subjects` WHERE `id` in (SELECT `educationListID` FROM `zet_userseducation` WHERE `usersID`=:userID))";
+
+#define ACTIVE_PERIOD "(SELECT `id` FROM `zet_periods` WHERE `active`=1)"
+
+QList<QueryDef> build()
+{
+    QList<QueryDef> c;
+    // Login and passwords
+    c.append({"Qauthorization",
+              lines({"SELECT count(`id`) as countUser, `id`,`password`,",
+                     "concat(`surname`,' ',`name`,' ',`patronymic`) as fio",
+                     "FROM `zet_users`",
+                     "WHERE `email` = :login",
+                     "and `roleID`=5",
+                     "and `isActive`>0",
+                     "group by `id`,`password`,`surname`,`name`,`patronymic`"}),
+              {text("LOGIN", 128)}});
+    c.append({"LastEnter",
+              lines({"UPDATE `zet_users`", "SET `dateLastEnter`=:LastEnter", "WHERE `id`=:UserID"}),
+              {date("LASTENTER"), integer("USERID")}});
+    c.append({"newPassword",
+              lines({"UPDATE `zet_users` SET `password`=:NEWpassword WHERE `id`=:id"}),
+              {text("NEWPASSWORD", 256), text("id")}});
+    c.append({"ForgotPassword",
+              lines({"SELECT count(id) as em, `password`,`id` FROM `zet_users`  WHERE `email` =:LOGINS"}),
+              {text("LOGINS", 256)}});
+
+    // Personal and additional data
+    c.append({"GeneralData",
+              lines({"SELECT `surname`,`name`,`patronymic`,`phone`,`email` FROM `zet_users` WHERE `id`=:userID"}),
+              {integer("userID")}});
+    c.append({"GeneralDataUPD",
+              lines({"UPDATE `zet_users` SET `surname`=:surname,`name`=:name,`patronymic`=:patronymic,`phone`=:phone WHERE `id`=:id"}),
+              {text("surname", 64), text("name", 64), text("patronymic", 64), text("phone", 32), integer("id")}});
+    c.append({"GETSubjectsEXPadd",
+              lines({"SELECT `snils`, `inn`, `placeOfWork`, `postOfWork`, `recipientsAccount`, `nameOfBank`, `KORscore`, "
+                     "`BIK`, `KPP`, `INNbank`, `document`, `seriesDoc`, `numberDoc`, `dateOfIssueDoc`, `IssuedByWhomDoc`, "
+                     "`academicDegreeID`, `areasID`, `cyti`, `street`, `home`, `office`, `areasReg`, `cityReg`, `streetReg`, "
+                     "`homeReg`, `officeReg` FROM `zet_users5add` WHERE `users_id`=:userID"}),
+              {integer("userID")}});
+    c.append({"UPDadress",
+              lines({"UPDATE `zet_users5add` SET `areasID`=:areaID,`cyti`=:cyti, `street`=:street,`home`=:home,`office`=:office, "
+                     "`areasReg`=:areasReg, `cityReg`=:cityReg,`streetReg`=:streetReg, `homeReg`=:homeReg,`officeReg`=:officeReg "
+                     "WHERE `users_id`=:userID"}),
+              {integer("areaID"), text("cyti", 128), text("street", 128), text("home", 64), text("office", 64),
+               text("areasReg", 128), text("cityReg", 128), text("streetReg", 128), text("homeReg", 64),
+               text("officeReg", 64), integer("userID")}});
+    c.append({"UPDbank",
+              lines({"UPDATE `zet_users5add` SET `recipientsAccount`=:recipientsAccount, `nameOfBank`=:nameOfBank,"
+                     "`KORscore`=:KORscore,`BIK`=:BIK,`KPP`=:KPP, `INNbank`=:INNbank WHERE `users_id`=:userID"}),
+              {text("recipientsAccount", 64), text("nameOfBank", 128), text("KORscore", 64), text("BIK", 64),
+               text("KPP", 64), text("INNbank", 64), integer("userID")}});
+    c.append({"UPDpassport",
+              lines({"UPDATE `zet_users5add` SET `snils`=:snils,`inn`=:inn, `document`=:document,`seriesDoc`=:seriesDoc,"
+                     "`numberDoc`=:numberDoc, `dateOfIssueDoc`=:dateOfIssueDoc,`IssuedByWhomDoc`=:IssuedByWhomDoc "
+                     "WHERE `users_id`=:userID"}),
+              {text("snils", 64), text("inn", 64), text("document", 64), text("seriesDoc", 64), text("numberDoc", 64),
+               date("dateOfIssueDoc"), text("IssuedByWhomDoc", 128), integer("userID")}});
+    c.append({"UPDpost",
+              lines({"UPDATE `zet_users5add` SET `placeOfWork`=:placeOfWork, `postOfWork`=:postOfWork, "
+                     "`academicDegreeID`=:degreeID WHERE `users_id`=:userID"}),
+              {text("placeOfWork"), text("postOfWork"), integer("degreeID"), integer("userID")}});
+    c.append({"GETarea", lines({"SELECT `id`,`name` FROM `zet_areas` order by `name`"}), {}});
+    c.append({"academicdegree", lines({"SELECT `id`,`fullName` FROM `zet_academicdegree` order by `fullName`"}), {}});
+
+    // Subject areas
+    c.append({"GETallSubjectsEXP", lines({"SELECT `id`,`name` FROM `zet_subjects` order by `name`"}), {}});
+    c.append({"GETSubjectsEXP",
+              lines({"SELECT `educationListID` FROM `zet_userseducation` WHERE `usersID`=:userID"}),
+              {integer("userID")}});
+
+    // Materials
+    c.append({"GETmethod",
+              lines({"SELECT C.`name`,B.`nameEdu`,A.`comment`,A.`bodyFile`  FROM `zet_methodology` A , `zet_educationallist` B, "
+                     "`zet_periods` C WHERE A.`educationlListID`=B.`id` and A.`periodID`=C.`id`",
+                     "ORDER BY C.`name`,B.`nameEdu`"}),
+              {}});
+    c.append({"GETeduExp", lines({kExpertDisciplinesA, "order by `nameEdu`"}), {integer("userID")}});
+    c.append({"GETmeasuring",
+              lines({"SELECT `comment`,`bodyFile` FROM `zet_measuringmaterials` WHERE `educationlListID`=:eduID"}),
+              {integer("eduID")}});
+
+    // Unchecked works
+    c.append({"EDUworkLoadOriginal", lines({kExpertDisciplinesB, "order by `nameEdu`"}), {integer("userID")}});
+    c.append({"GETloadWork",
+              lines({"select C.`name`, concat(A.`surname`,' ',A.`name`,' ',A.`patronymic`) as fio, B.`bodyFile`,A.`id` "
+                     "from  `zet_users` A, `zet_untestedwork` B,`zet_areas` C WHERE B.`period_id`=" ACTIVE_PERIOD
+                     " and B.`educationallistID`=:eduID and C.`id`=B.`areas_id` and A.id=B.`user_id`",
+                     "order by fio"}),
+              {integer("eduID")}});
+
+    // Scoring
+    c.append({"GETestimate",
+              lines({"SELECT C.`PrefixEncrypt`, D.`classStudy`,A.`user_id`, A.`id` FROM `zet_untestedwork` A,`zet_setexpert` B,"
+                     "`zet_educationallist` C, `zet_users4add` D WHERE D.`usersID`=A.`user_id` and B.`expertID`=:userID and "
+                     "C.id = A.`educationallistID` and B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and "
+                     "B.`expertID` not in (SELECT I.`expertID` FROM `zet_result` I, `zet_untestedwork` J WHERE "
+                     "I.`periodID`=" ACTIVE_PERIOD " and I.`untestedworkID`=J.`id` and J.`user_id`=B.`userID`)",
+                     "order by  D.`classStudy`"}),
+              {integer("userID")}});
+    c.append({"GETestimateWork",
+              lines({"SELECT `id`,`maxestimation`,`titletask` FROM `zet_evaluationsystem` WHERE `periodID`=" ACTIVE_PERIOD
+                     " and `educationlListID`=(SELECT `educationallistID` from `zet_untestedwork` where `id`=:untestID) "
+                     "order by `id` DESC"}),
+              {integer("untestID")}});
+    c.append({"INSestimate",
+              lines({"INSERT INTO `zet_result`(`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                     "`commentestimate`, `untestedworkID`) VALUES ((SELECT `educationallistID` from `zet_untestedwork` where "
+                     "`id`=:untestID1), " ACTIVE_PERIOD ", :userID,:evalutionID,:estimate,:commentestimate,:untestID2)"}),
+              {integer("untestID1"), integer("userID"), integer("evalutionID"), integer("estimate"),
+               memo("commentestimate", 500), integer("untestID2")}});
+    c.append({"checkWork", lines({"UPDATE `zet_untestedwork` SET `checkWork`=1 WHERE `id`=:untestID"}), {integer("untestID")}});
+
+    // Checked works
+    c.append({"EDUUploadWork", lines({kExpertDisciplinesB, "order by `nameEdu`"}), {integer("userID")}});
+    c.append({"AreaUploadWork", lines({"SELECT `id`,`name` FROM `zet_areas` order by `name`"}), {}});
+    c.append({"GETareaID1",
+              lines({"SELECT `areas_id` FROM `zet_untestedwork` WHERE `user_id`=:userID and `period_id`=" ACTIVE_PERIOD
+                     " and `educationallistID`=:eduID"}),
+              {integer("userID"), integer("eduID")}});
+    c.append({"GETuploadCheckWork0",
+              lines({"SELECT A.`id`, C.`name`,A.`user_id`,concat(B.`surname`,' ',B.`name`,' ',`patronymic`) as fio, A.`bodyFile` "
+                     "FROM `zet_testedwork` A,`zet_users` B, `zet_areas` C WHERE A.`educationList_id`=:educationlListID and "
+                     "A.`period_id`=" ACTIVE_PERIOD " and A.`user_id`=B.`id` and A.`areas_id`=C.`id`",
+                     "order by fio"}),
+              {integer("educationlListID")}});
+    c.append({"GETuploadCheckWorkA",
+              lines({"SELECT A.`id`, C.`name`,A.`user_id`,concat(B.`surname`,' ',B.`name`,' ',`patronymic`) as fio, A.`bodyFile` "
+                     "FROM `zet_testedwork` A,`zet_users` B, `zet_areas` C WHERE A.`areas_id`=:areaID and "
+                     "A.`educationList_id`=:educationlListID and A.`period_id`=" ACTIVE_PERIOD " and A.`user_id`=B.`id` and "
+                     "A.`areas_id`=C.`id`",
+                     "order by fio"}),
+              {integer("areaID"), integer("educationlListID")}});
+    c.append({"GETnameFileCheckWork",
+              lines({"select concat((SELECT `PrefixEncrypt` FROM `zet_educationallist` WHERE `id`=:EduID), '_',:EduID1, '_', "
+                     ACTIVE_PERIOD ", '_', :UserID, '_', (SELECT count(`id`)+1 FROM `zet_testedwork` WHERE `user_id`=:UserID1 "
+                     "and `period_id`=" ACTIVE_PERIOD " and `educationList_id`=:EduID2),'.pdf') as namefile"}),
+              {integer("EduID"), integer("EduID1"), integer("UserID"), integer("UserID1"), integer("EduID2")}});
+    c.append({"INScheckWork",
+              lines({"INSERT INTO `zet_testedwork`(`areas_id`, `user_id`, `period_id`, `educationList_id`, `extFile`, `bodyFile`) "
+                     "VALUES (:areaID,:userID, " ACTIVE_PERIOD ", :eduID,'pdf',:newNameFile)"}),
+              {integer("areaID"), integer("userID"), integer("eduID"), text("newNameFile", 255)}});
+    c.append({"deleteCheckWorkRun", lines({"DELETE FROM `zet_testedwork` WHERE `id`=:id"}), {integer("id")}});
+
+    // Appeals
+    c.append({"EDUdiplom", lines({kExpertDisciplinesA, "order by `nameEdu`"}), {integer("userID")}});
+    c.append({"GETappealAnswerList",
+              lines({"SELECT  DISTINCT  A.`usersID`,  concat(B.`surname`,' ',B.`name`,' ',`patronymic`) as fio, A.`fileOrDoc` "
+                     "FROM `zet_appeal` A,`zet_users` B WHERE `periodID`=" ACTIVE_PERIOD " and `educationID`=:eduID and "
+                     "A.`expertID`=:expID and B.`id`=A.`usersID`",
+                     "order by fio"}),
+              {integer("eduID"), integer("expID")}});
+    c.append({"appealExpertGet",
+              lines({"SELECT A.`id`,B.`titletask`, A.`claim`, case when A.`answerСlaim` IS NULL or A.`answerСlaim` = ''",
+                     "            then ''",
+                     "            else A.`answerСlaim`",
+                     "       end as answerСlaim FROM `zet_appeal` A,`zet_evaluationsystem` B WHERE A.`usersID`=:userID and "
+                     "A.`periodID`=" ACTIVE_PERIOD " and B.`id`=A.`evalutionsystemID` and A.`educationID`=:eduID",
+                     "order by A.`evalutionsystemID` DESC"}),
+              {integer("userID"), integer("eduID")}});
+    c.append({"appealAnsweUpd",
+              lines({"UPDATE `zet_appeal` SET `answerСlaim`=:answerСlaim  WHERE `id`=:id"}),
+              {memo("answerСlaim", 500), integer("id")}});
+    c.append({"GETactivePeriod", lines({"SELECT `id` FROM `zet_periods` WHERE `active`=1"}), {}});
+
+    // Announcement
+    c.append({"isViewAnn", lines({"SELECT `isActive` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});
+    c.append({"GETadv", lines({"SELECT `BodyAdv`, `ColorCanvas` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});
+    return c;
+}
+
+
+} // namespace
+
+const QList<QueryDef> &sqlCatalogue()
+{
+    static const QList<QueryDef> catalogue = build();
+    return catalogue;
+}
+
+namespace RuntimeSql {
+
+QStringList permissions()
+{
+    return {QStringLiteral("SELECT `MenuItem`,`permission` FROM `zet_permissionuser` where `roleID`=5")};
+}
+
+QStringList updateVersion()
+{
+    return {QStringLiteral("SELECT `Version` FROM `zet_updatearm` where`roleID`=5")};
+}
+
+QStringList countAdditionalData(int userId)
+{
+    return {QStringLiteral("SELECT count(*) as kol FROM `zet_users5add` WHERE `users_id`=") + QString::number(userId)};
+}
+
+// INSERT IGNORE: the unique key on `users_id` turns a second, racing insert into a no-op.
+QStringList insertAdditionalData(int userId)
+{
+    return {QStringLiteral("INSERT IGNORE INTO `zet_users5add`(`users_id`,`dateOfIssueDoc`)"),
+            QStringLiteral("VALUES (") + QString::number(userId) + QStringLiteral(",NOW())")};
+}
+
+QStringList deleteSubjectAreas(int userId)
+{
+    return {QStringLiteral("DELETE FROM `zet_userseducation` WHERE `usersID`=") + QString::number(userId)};
+}
+
+QStringList insertSubjectAreas(int userId, const QList<int> &subjectIds)
+{
+    QString sql = QStringLiteral("INSERT INTO `zet_userseducation`(`usersID`, `educationListID`, `periodsID`) VALUES ");
+    for (int id : subjectIds)
+        sql += QStringLiteral("(") + QString::number(userId) + QStringLiteral(",") + QString::number(id)
+            + QStringLiteral(",(SELECT `id` FROM `zet_periods` WHERE `active`=1)),");
+    sql.chop(1);
+    return {sql};
+}
+
+} // namespace RuntimeSql

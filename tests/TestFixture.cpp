@@ -1,0 +1,82 @@
+#include "TestFixture.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QtTest>
+
+#include "data/Config.h"
+
+namespace Fixture {
+
+QSqlDatabase db()
+{
+    const QString name = QStringLiteral("fixture");
+    if (QSqlDatabase::contains(name))
+        return QSqlDatabase::database(name);
+    const Config &cfg = Config::get();
+    QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+    d.setHostName(cfg.dbHost);
+    d.setPort(cfg.dbPort);
+    d.setUserName(QStringLiteral("sorev"));
+    d.setPassword(cfg.dbPasswordPlain);
+    d.setDatabaseName(QStringLiteral("sorev"));
+    if (!d.open())
+        qFatal("fixture: cannot connect to the test database: %s", qPrintable(d.lastError().text()));
+    return d;
+}
+
+void exec(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql))
+        qFatal("fixture: %s\n%s", qPrintable(q.lastError().text()), qPrintable(sql));
+}
+
+QVariant scalar(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql))
+        qFatal("fixture: %s\n%s", qPrintable(q.lastError().text()), qPrintable(sql));
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void resetAll()
+{
+    QSqlQuery q(db());
+    q.exec(QStringLiteral("SELECT `table_name` FROM information_schema.tables WHERE `table_schema`='sorev' "
+                          "AND `table_type`='BASE TABLE'"));
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString();
+    exec(QStringLiteral("SET foreign_key_checks=0"));
+    for (const QString &t : tables)
+        exec(QStringLiteral("TRUNCATE TABLE `%1`").arg(t));
+    exec(QStringLiteral("SET foreign_key_checks=1"));
+    QSqlQuery triggers(db());
+    triggers.exec(QStringLiteral("SELECT `trigger_name` FROM information_schema.triggers WHERE `trigger_schema`='sorev'"));
+    while (triggers.next())
+        exec(QStringLiteral("DROP TRIGGER `%1`").arg(triggers.value(0).toString()));
+}
+
+void loadDemo()
+{
+    resetAll();
+    const Config &cfg = Config::get();
+    QProcess client;
+    client.setStandardInputFile(sourceDir() + QStringLiteral("/services/db/demo.sql"));
+    client.start(QStringLiteral("mariadb"),
+                 {QStringLiteral("--no-defaults"), QStringLiteral("-h"), cfg.dbHost, QStringLiteral("-P"),
+                  QString::number(cfg.dbPort), QStringLiteral("-usorev"), QStringLiteral("-p") + cfg.dbPasswordPlain,
+                  QStringLiteral("--default-character-set=utf8mb4"), QStringLiteral("sorev")});
+    if (!client.waitForFinished(60000) || client.exitCode() != 0)
+        qFatal("fixture: loading the demo data failed: %s", client.readAllStandardError().constData());
+}
+
+QString sourceDir() { return QStringLiteral(VARDEX_SOURCE_DIR); }
+QString filesRoot() { return qEnvironmentVariable("VARDEX_TEST_FILES_ROOT"); }
+QString lettersDir() { return qEnvironmentVariable("VARDEX_TEST_LETTERS"); }
+
+} // namespace Fixture

@@ -1,0 +1,19 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+// The tests' own view of the local services: a second database connection for setting up and
+// checking rows, and the folders of the file server and the mail server.
+namespace Fixture {
+
+QSqlDatabase db();
+void exec(const QString &sql);                 // fails the whole run on an SQL error
+QVariant scalar(const QString &sql);
+void resetAll();                               // empties every table
+void loadDemo();                               // empties every table, then loads the demo data
+QString sourceDir();
+QString filesRoot();
+QString lettersDir();
+
+} // namespace Fixture

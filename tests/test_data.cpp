@@ -1,0 +1,234 @@
+// The data module against the real MariaDB: connection and its errors, network profiles, the
+// named queries of the catalogue, and the shared helpers.
+#include <QCoreApplication>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "TestFixture.h"
+#include "data/ADataER.h"
+#include "data/SqlCatalogue.h"
+#include "data/VardexError.h"
+
+class TestData : public QObject {
+    Q_OBJECT
+
+private:
+    static QString creationMessage(const TDataER &d)
+    {
+        try {
+            if (d.creationError())
+                std::rethrow_exception(d.creationError());
+        } catch (const VardexError &e) {
+            return e.message();
+        }
+        return {};
+    }
+
+private slots:
+    void initTestCase() { Fixture::loadDemo(); }
+
+    void connectionErrors_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("serverText");
+        const Config &cfg = Config::get();
+        QTest::newRow("wrong password") << "wrong" << cfg.dbPort
+            << "DBConnection Error. User name or password are incorrect\r\n\r\n" << "Access denied";
+        QTest::newRow("refused port") << cfg.dbPasswordPlain << 1
+            << "DBConnection Error. DBMS is not accessible due to some reason\r\n\r\n" << "";
+    }
+    void connectionErrors()
+    {
+        QFETCH(QString, password);
+        QFETCH(int, port);
+        QFETCH(QString, prefix);
+        QFETCH(QString, serverText);
+        Config cfg = Config::get();
+        cfg.dbPasswordPlain = password;
+        cfg.dbPort = port;
+        TDataER d(cfg);
+        const QString message = creationMessage(d);
+        QVERIFY2(message.startsWith(prefix + "EMySQLNativeException поднята ошибка, с сообщением : "),
+                 qPrintable(message));
+        QVERIFY(message.contains(serverText));
+        QVERIFY(!d.connected());
+        // A query on the closed connection fails instead of reconnecting.
+        QVERIFY_THROWS_EXCEPTION(VardexError, d.query("GETarea")->open());
+    }
+
+    void unknownHostIsNotAccessible()
+    {
+        Config cfg = Config::get();
+        cfg.dbHost = "no-such-host.invalid";
+        TDataER d(cfg);
+        QVERIFY(creationMessage(d).startsWith("DBConnection Error. DBMS is not accessible due to some reason\r\n\r\n"));
+    }
+
+    void goodProfileAndNetworkChange()
+    {
+        TDataER d;
+        QVERIFY(!d.creationError());
+        QVERIFY(d.connected());
+        QCOMPARE(d.userID, -1);
+        QVERIFY(d.FIO.isEmpty());
+        QSignalSpy up(&d, &TDataER::afterConnect), down(&d, &TDataER::afterDisconnect);
+        QVERIFY(d.connectDB());                       // already open: nothing fires
+        QCOMPARE(up.count() + down.count(), 0);
+        QVERIFY(d.changeNET(1));
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(up.count(), 1);
+        const Config &cfg = Config::get();
+        const QStringList expected = {
+            "Server=" + cfg.dbIntranetHost, "Database=sorev", "User_Name=sorev", "Password=" + cfg.dbPasswordPlain,
+            "Port=" + QString::number(cfg.dbIntranetPort), "DriverName=MySQL", "DriverID=MySQL",
+            "CharacterSet=utf8", "Compress=false", "TinyIntFormat=tifBoolean"};
+        QCOMPARE(d.connectionParams(), expected);
+        QCOMPARE(d.profile(0).Port, "Port=" + QString::number(cfg.dbPort));
+        d.query("GETarea")->open();
+        QVERIFY(d.query("GETarea")->recordCount() > 0);
+    }
+
+    void decryptText()
+    {
+        QCOMPARE(TDataER::DEcryptText(QString(), 5), QString());
+        QCOMPARE(TDataER::DEcryptText("Dee", 3), QString("Abb"));
+        // wraps around 16 bits both ways
+        QCOMPARE(TDataER::DEcryptText(QString(QChar(0x0002)), 5), QString(QChar(0xFFFD)));
+        QCOMPARE(TDataER::DEcryptText(QString(QChar(0xFFFF)), -1), QString(QChar(0x0000)));
+        QCOMPARE(TDataER::DEcryptText("Vetlan#Sorev2023", 0).size(), 16);
+    }
+
+    void ucfirst_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("double name") << "иванов-петров" << "Иванов-Петров";
+        QTest::newRow("blanks around") << "  анна \t" << "Анна";
+        QTest::newRow("latin upper") << "PETROV" << "Petrov";
+        QTest::newRow("cyrillic upper stays") << "ИВАНОВ" << "ИВАНОВ";
+        QTest::newRow("trailing hyphen") << "анна-" << "Анна-";
+        QTest::newRow("only first hyphen") << "a-b-c" << "A-B-c";
+        QTest::newRow("control chars") << "\x01ivan\x02" << "Ivan";
+        QTest::newRow("yo") << "ёлкин" << "Ёлкин";
+    }
+    void ucfirst()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(TDataER::my_ucfirst(in), out);
+    }
+
+    void sortReplacesOnlyTheLastLine()
+    {
+        TDataER d;
+        NamedQuery *q = d.query("GETloadWork");
+        const QStringList before = q->sql();
+        q->setParam("eduID", 1);
+        q->open();
+        QCOMPARE(q->value(0, "fio").toString(), QString("Иванов Иван Иванович"));
+        d.SortSQL(q, "name");
+        QCOMPARE(q->sql().mid(0, before.size() - 1), before.mid(0, before.size() - 1));
+        QCOMPARE(q->sql().last(), QString("ORDER BY name"));
+        QCOMPARE(q->param("EDUID").toInt(), 1);       // parameters kept, names match in any case
+        QCOMPARE(q->recordCount(), 3);
+        QCOMPARE(q->value(0, "name").toString(), QString("Заречный район"));
+        QVERIFY_THROWS_EXCEPTION(VardexError, d.SortSQL(q, "noSuchField"));
+        QVERIFY(!q->active());
+        d.SortSQL(q, "fio");
+    }
+
+    void directoryCreate()
+    {
+        const QString dir = QCoreApplication::applicationDirPath();
+        const QString name = "vardex-test-folder";
+        QDir(dir).rmdir(name);
+        QVERIFY(TDataER::DirectoryCreate(name));        // new
+        QVERIFY(QFileInfo(dir + "/" + name).isDir());
+        QVERIFY(TDataER::DirectoryCreate(name));        // exists
+        QDir(dir).rmdir(name);
+        try {
+            TDataER::DirectoryCreate("no-such-parent/child");   // one folder only, not a chain
+            QFAIL("no error raised");
+        } catch (const VardexError &e) {
+            QCOMPARE(e.message(), "Невозможно создать папку " + dir + QDir::separator() + "no-such-parent/child");
+        }
+    }
+
+    void placeholders()
+    {
+        const auto p = NamedQuery::prepareText(
+            "UPDATE t SET `answerСlaim`=:answerСlaim, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=:id");
+        QCOMPARE(p.names, QStringList({"answerСlaim", "id"}));
+        QCOMPARE(p.text, QString("UPDATE t SET `answerСlaim`=?, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=?"));
+    }
+
+    // Every statement of the catalogue prepares and runs against the schema: a misspelt column
+    // fails here before any window runs it. Writing statements run inside a rolled-back transaction.
+    void catalogueRuns_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QueryDef &def : sqlCatalogue())
+            QTest::newRow(qPrintable(def.name)) << def.name;
+        QTest::newRow("runtime permissions") << "@permissions";
+        QTest::newRow("runtime version") << "@version";
+        QTest::newRow("runtime count additional") << "@count5add";
+        QTest::newRow("runtime insert additional") << "@insert5add";
+        QTest::newRow("runtime delete areas") << "@deleteAreas";
+        QTest::newRow("runtime insert areas") << "@insertAreas";
+    }
+    void catalogueRuns()
+    {
+        QFETCH(QString, name);
+        TDataER d;
+        NamedQuery *q = d.emptySQL;
+        if (name == "@permissions") q->setSQL(RuntimeSql::permissions());
+        else if (name == "@version") q->setSQL(RuntimeSql::updateVersion());
+        else if (name == "@count5add") q->setSQL(RuntimeSql::countAdditionalData(1));
+        else if (name == "@insert5add") q->setSQL(RuntimeSql::insertAdditionalData(2));
+        else if (name == "@deleteAreas") q->setSQL(RuntimeSql::deleteSubjectAreas(1));
+        else if (name == "@insertAreas") q->setSQL(RuntimeSql::insertSubjectAreas(1, {1, 3}));
+        else q = d.query(name);
+        for (const ParamDecl &p : q->params()) {
+            switch (p.kind) {
+            case ParamKind::Integer: q->setParam(p.name, 1); break;
+            case ParamKind::Date: q->setParam(p.name, QDate(2024, 1, 15)); break;
+            case ParamKind::Float: q->setParam(p.name, 1.5); break;
+            default: q->setParam(p.name, p.name.startsWith("NEWpassword", Qt::CaseInsensitive) ? "x" : "expert@vetlan.test");
+            }
+        }
+        const QString first = q->sql().join(' ').trimmed().section(' ', 0, 0).toUpper();
+        if (first == "SELECT") {
+            q->open();
+            QVERIFY(q->active());
+            QVERIFY(q->header().count() > 0);
+        } else {
+            d.startTransaction();
+            try {
+                q->execSQL();
+            } catch (const VardexError &e) {
+                d.rollback();
+                QFAIL(qPrintable(e.message()));
+            }
+            d.rollback();
+        }
+    }
+
+    void demoAccountsAreUtf8()
+    {
+        TDataER d;
+        NamedQuery *q = d.query("Qauthorization");
+        q->setParam("login", "expert@vetlan.test");
+        q->open();
+        QCOMPARE(q->recordCount(), 1);
+        QCOMPARE(q->field("fio").toString(), QString("Соколова Мария Ивановна"));
+        QCOMPARE(q->field("countUser").toInt(), 1);
+        QVERIFY(q->field("password").toString().startsWith("$2a$10$"));
+    }
+};
+
+QTEST_MAIN(TestData)
+#include "test_data.moc"
