@@ -35,7 +35,7 @@ start_db() {  # run_dir port
     --port="$port" --bind-address=127.0.0.1,127.0.0.2 --socket="$run/db.sock" --pid-file="$run/db.pid" \
     --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \
     --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \
-    --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" &
+    --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" >"$run/db.out" 2>&1 &
   echo $! >"$run/db.proc"
   wait_for_port "$port" 60 || { cat "$run/db.err" >&2; return 1; }
   mariadb --no-defaults -uroot --socket="$run/db.sock" <<SQL
