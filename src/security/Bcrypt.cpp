@@ -8,7 +8,7 @@
 
 namespace {
 
-const char BsdBase64EncodeTable[] = "./ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr char BsdBase64EncodeTable[] = "./ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 constexpr std::array<int8_t, 128> makeDecodeTable()
 {
