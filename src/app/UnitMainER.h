@@ -2,19 +2,64 @@
 #include <QMainWindow>
 
 class TDataER;
+class QAction;
+class QLabel;
 class QMdiArea;
+class QMenuBar;
 
-// The main window: the MDI area that holds every child window.
+// The main window: the menu, the MDI area with the logo behind the child windows, the status
+// bar (user panel, hint panel, empty panel), the bottom strip and the connection lamp.
 class TFormMainER : public QMainWindow {
     Q_OBJECT
 public:
     explicit TFormMainER(QWidget *parent = nullptr);
     ~TFormMainER() override;
+
     void attachDataModule(TDataER *dataModule);
     QMdiArea *mdiArea() const { return m_mdi; }
+    QMenuBar *MainMenu1() const { return menuBar(); }
+
+    void enableMenu(bool EnableItem);
+    void Permission();
+    static QAction *FindMnuItem(QMenuBar *Menu, const QString &MenuName);
+    QAction *item(const QString &name) const { return FindMnuItem(menuBar(), name); }
+
+    void setUserPanel(const QString &text);
+    QString userPanel() const;
+    QString hintPanel() const;
+    QString bottomStripText() const;
+    enum class Lamp { None, Red, Green };
+    Lamp lamp() const { return m_lamp; }
+    QPoint logoPosition() const;
+
+    void closeAllChildren();        // N136Click
+    bool isViewAnn();
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void FormCreate();
+    void buildMenu();
+    void LogoAlign();
+    void setLamp(Lamp lamp);
+    void tile(Qt::Orientation orientation);
+    void M1Click();
+
     QMdiArea *m_mdi;
+    QLabel *m_logo;
+    QLabel *m_userPanel;
+    QLabel *m_hintPanel;
+    QLabel *m_emptyPanel;
+    QLabel *m_bottomText;
+    QLabel *m_lampImage;
+    Lamp m_lamp = Lamp::None;
+    bool m_shownOnce = false;
 };
 
 extern TFormMainER *FormMainER;
+
+// The update check's version text of an executable: the compiled-in version for this program.
+QString FileVersion(const QString &FileName);

@@ -1,0 +1,12 @@
+#pragma once
+#include "app/ChildForms.h"
+
+// "О программе": created for the command, shown modally, destroyed on close.
+class TAboutBox : public TDialogForm {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget *parent = nullptr);
+    ~TAboutBox() override;
+};
+
+extern TAboutBox *AboutBox;

@@ -1,0 +1,67 @@
+#include "app/ChildForms.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTableView>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "data/NamedQuery.h"
+
+TChildForm::TChildForm(const QString &title, QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(title);
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+TChildForm::~TChildForm() = default;
+
+void TChildForm::closeEvent(QCloseEvent *event)
+{
+    runCommand([this] {
+        FormClose();
+        for (NamedQuery *q : std::as_const(m_queries))
+            q->close();
+    });
+    event->accept();
+}
+
+TDialogForm::TDialogForm(const QString &title, int clientWidth, int clientHeight, QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(title);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(clientWidth, clientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->availableGeometry();
+        move(r.center() - QPoint(clientWidth / 2, clientHeight / 2));
+    }
+}
+
+void TLookupCombo::hidePopup()
+{
+    QComboBox::hidePopup();
+    emit closeUp();
+}
+
+void TLookupCombo::keyReleaseEvent(QKeyEvent *event)
+{
+    QComboBox::keyReleaseEvent(event);
+    emit keyUp();
+}
+
+void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &sortedQuery)
+{
+    QObject::connect(grid->horizontalHeader(), &QHeaderView::sectionClicked, grid, [grid, sortedQuery](int column) {
+        runCommand([&] {
+            NamedQuery *q = sortedQuery();
+            const QString field = q->model()->fieldName(column);
+            if (!field.isEmpty())
+                DataER->SortSQL(q, field);
+        });
+    });
+}

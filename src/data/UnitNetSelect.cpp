@@ -1,0 +1,66 @@
+#include "data/UnitNetSelect.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+
+TFormNetSelect *FormNetSelect = nullptr;
+
+TFormNetSelect::TFormNetSelect(QWidget *parent) : TDialogForm(QStringLiteral("Выбор сети"), 464, 123, parent)
+{
+    FormNetSelect = this;
+    auto *layout = new QVBoxLayout(this);
+    auto *group = new QGroupBox(QStringLiteral("Сеть:"), this);
+    group->setObjectName(QStringLiteral("RadioGroup1"));
+    auto *columns = new QHBoxLayout(group);
+    m_items[0] = new QRadioButton(QStringLiteral("Интернет"), group);
+    m_items[1] = new QRadioButton(QStringLiteral("Интрасеть \"Ветлан\""), group);
+    columns->addWidget(m_items[0]);
+    columns->addWidget(m_items[1]);
+    m_items[0]->setChecked(true);
+    layout->addWidget(group);
+
+    auto *buttons = new QHBoxLayout;
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    ok->setToolTip(QStringLiteral("Назначить сеть для работы"));
+    ok->setStatusTip(ok->toolTip());
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setToolTip(QStringLiteral("Отмена назначения и закрытие окна"));
+    cancel->setStatusTip(cancel->toolTip());
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+}
+
+TFormNetSelect::~TFormNetSelect()
+{
+    if (FormNetSelect == this)
+        FormNetSelect = nullptr;
+}
+
+int TFormNetSelect::itemIndex() const { return m_items[1]->isChecked() ? 1 : 0; }
+
+void TFormNetSelect::setItemIndex(int index) { m_items[index == 1 ? 1 : 0]->setChecked(true); }
+
+void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange)
+{
+    TFormNetSelect dialog(parent);
+    if (Platform::get().execDialog(dialog) != QDialog::Accepted)
+        return;
+    if (beforeChange)
+        beforeChange();
+    if (!DataER->changeNET(dialog.itemIndex()))
+        Platform::get().error(QStringLiteral("Ошибка подключения к сети"));
+}

@@ -1,0 +1,23 @@
+#pragma once
+#include "app/ChildForms.h"
+
+class QRadioButton;
+
+// "Выбор сети": which network profile the connection uses. Always opens on "Интернет".
+class TFormNetSelect : public TDialogForm {
+    Q_OBJECT
+public:
+    explicit TFormNetSelect(QWidget *parent = nullptr);
+    ~TFormNetSelect() override;
+    int itemIndex() const;
+    void setItemIndex(int index);
+
+private:
+    QRadioButton *m_items[2];
+};
+
+extern TFormNetSelect *FormNetSelect;
+
+// Steps 1-3 of the network choice: the dialog, then (on OK) beforeChange and changeNET with the
+// chosen profile. Used by "Выбор сети" and by the login dialog's network button.
+void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange);
