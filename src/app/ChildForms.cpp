@@ -26,6 +26,8 @@ void TChildForm::closeEvent(QCloseEvent *event)
         for (NamedQuery *q : std::as_const(m_queries))
             q->close();
     });
+    if (clearInstance)
+        clearInstance();
     event->accept();
 }
 

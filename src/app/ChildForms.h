@@ -12,13 +12,14 @@ class NamedQuery;
 class QTableView;
 
 // Base of every child window inside the main window. Closing it closes the data module's
-// queries it opened and destroys it; the class's instance pointer is cleared by the subclass's
-// destructor.
+// queries it opened, clears the class's instance pointer and destroys the window.
 class TChildForm : public QWidget {
     Q_OBJECT
 public:
     explicit TChildForm(const QString &title, QWidget *parent = nullptr);
     ~TChildForm() override;
+    // Clears the class's instance pointer when the window closes (set by openChildWindow).
+    std::function<void()> clearInstance;
 
 protected:
     // The shared queries this window opens; FormClose closes them.
@@ -52,6 +53,10 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
     }
     Form *form = create();
     instance = form;
+    form->clearInstance = [&instance, form] {
+        if (instance == form)
+            instance = nullptr;
+    };
     QMdiSubWindow *sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(form->windowTitle());

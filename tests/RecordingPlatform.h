@@ -1,0 +1,51 @@
+#pragma once
+#include <QDialog>
+#include <QList>
+#include <QPair>
+#include <functional>
+
+#include "app/Platform.h"
+
+// The tests' platform: records every message box, address and started program, and answers
+// questions and dialogs as the test says. Installed for its lifetime.
+class RecordingPlatform : public Platform {
+public:
+    struct Box {
+        QString kind;   // information, error, warning, toplevel
+        QString text;
+    };
+    QList<Box> boxes;
+    QStringList urls;
+    QList<QPair<QString, QStringList>> started;
+    QList<bool> answers;                                 // for warning questions, in order; default Yes
+    QStringList filesToOpen;
+    std::function<int(QDialog &)> onDialog = [](QDialog &) { return int(QDialog::Rejected); };
+
+    RecordingPlatform() { Platform::install(this); }
+    ~RecordingPlatform() override { Platform::install(nullptr); }
+
+    void information(const QString &text) override { boxes.append({"information", text}); }
+    void error(const QString &text) override { boxes.append({"error", text}); }
+    bool warningQuestion(const QString &text) override
+    {
+        boxes.append({"warning", text});
+        return answers.isEmpty() ? true : answers.takeFirst();
+    }
+    void topLevelError(const QString &text) override { boxes.append({"toplevel", text}); }
+    QStringList openFiles(const QString &, const QString &, bool) override { return filesToOpen; }
+    int execDialog(QDialog &dialog) override { return onDialog(dialog); }
+    void openUrl(const QString &address) override { urls << address; }
+    bool startDetached(const QString &program, const QStringList &arguments) override
+    {
+        started.append({program, arguments});
+        return true;
+    }
+    QStringList texts(const QString &kind) const
+    {
+        QStringList out;
+        for (const Box &b : boxes)
+            if (b.kind == kind)
+                out << b.text;
+        return out;
+    }
+};

@@ -1,0 +1,259 @@
+// The application shell with real widgets (offscreen) and the real database: start-up with the
+// database up and down, the permission table, the network change, child windows, help and the
+// update check.
+#include <QAction>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "RecordingPlatform.h"
+#include "TestFixture.h"
+#include "app/ChildForms.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+#include "data/UnitNetSelect.h"
+
+namespace {
+
+const QStringList kAlwaysOn = {"N1", "N2", "N146", "N10", "N157", "N3", "N22", "onLine1", "N137", "N139"};
+const QStringList kAllItems = {"N1", "N2", "N146", "N101", "N102", "N11", "N104", "N10", "N27", "N112", "N143",
+                               "N156", "N157", "N140", "N3", "N5", "N4", "N6", "N33", "N9", "N8", "N12", "N7",
+                               "N21", "N132", "N133", "N134", "N135", "N136", "N22", "onLine1", "N137", "N138",
+                               "N139", "M1"};
+
+// A child window over one shared query, standing in for the program's windows.
+class TFormProbe : public TChildForm {
+    Q_OBJECT
+public:
+    TFormProbe() : TChildForm("Probe")
+    {
+        NamedQuery *q = DataER->query("GETarea");
+        q->open();
+        ownQueries({q});
+    }
+    static inline TFormProbe *instance = nullptr;
+};
+
+QStringList enabledItems(TFormMainER &w)
+{
+    QStringList out;
+    for (const QString &name : kAllItems)
+        if (w.item(name)->isEnabled())
+            out << name;
+    return out;
+}
+
+struct Shell {
+    RecordingPlatform platform;
+    TFormMainER window;
+    TDataER data;
+    explicit Shell(const Config &cfg = Config::get()) : data(cfg)
+    {
+        window.attachDataModule(&data);
+        window.show();
+    }
+};
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { Fixture::loadDemo(); }
+
+    void startWithDatabaseUp()
+    {
+        Shell s;
+        QVERIFY(s.platform.boxes.isEmpty());
+        QCOMPARE(s.window.lamp(), TFormMainER::Lamp::Green);
+        QCOMPARE(s.window.userPanel(), QString("Не авторизованный пользователь"));
+        QCOMPARE(s.window.hintPanel(), QString("Здесь будут размещаться краткие подсказки"));
+        QVERIFY(s.window.bottomStripText().contains(QString::number(QDate::currentDate().year()) + ", v.3.0"));
+        QCOMPARE(enabledItems(s.window), kAlwaysOn);
+        QCOMPARE(s.window.windowTitle(),
+                 QString("Образовательный центр \"Ветлан\".  Автоматизированное рабочее место эксперта регионального этапа"));
+        QCOMPARE(s.window.item("N2")->shortcut(), QKeySequence("Alt+Z"));
+        QCOMPARE(s.window.item("N3")->shortcut(), QKeySequence("Alt+X"));
+        QCOMPARE(s.window.item("M1")->text(), QString("Обновление АРMа"));
+        QCOMPARE(s.window.item("N7")->statusTip(), QString("Рассмотрение апелляционных заявлений "));
+        // every hint goes to the hint panel
+        QStatusTipEvent tip(s.window.item("N33")->statusTip());
+        QCoreApplication::sendEvent(&s.window, &tip);
+        QCOMPARE(s.window.hintPanel(), QString("Экспертное оценивание конкурсных работ"));
+    }
+
+    void startWithDatabaseDown()
+    {
+        Config cfg = Config::get();
+        cfg.dbPort = 1;
+        Shell s(cfg);
+        QVERIFY(s.data.creationError());
+        QCOMPARE(s.window.lamp(), TFormMainER::Lamp::None);
+        // the permission query fails on the closed connection; the always-on commands stay usable
+        QCOMPARE(s.platform.texts("toplevel").size(), 1);
+        QCOMPARE(enabledItems(s.window), kAlwaysOn);
+        s.window.item("N139")->trigger();    // the about box still opens
+        QCOMPARE(s.platform.boxes.size(), 1);
+    }
+
+    void permissions_data()
+    {
+        QTest::addColumn<QString>("rows");          // role:item:permission;...
+        QTest::addColumn<bool>("loggedIn");
+        QTest::addColumn<QStringList>("disabled");  // items expected disabled
+        QStringList notAlwaysOn;
+        for (const QString &n : kAllItems)
+            if (!kAlwaysOn.contains(n))
+                notAlwaysOn << n;
+        QTest::newRow("empty table, before login") << "" << false << notAlwaysOn;
+        QTest::newRow("empty table, after login") << "" << true << QStringList();
+        QTest::newRow("N33 off") << "5:N33:0" << true << QStringList{"N33"};
+        QTest::newRow("N5 off") << "5:N5:0" << true << QStringList{"N5"};
+        QTest::newRow("N2 off before login") << "5:N2:0" << false << notAlwaysOn + QStringList{"N2"};
+        QTest::newRow("permission 1 and 2") << "5:N33:1;5:N7:2" << true << QStringList();
+        QTest::newRow("role 4") << "4:N33:0" << true << QStringList();
+        QTest::newRow("unknown item skipped") << "5:N999:0;5:N8:0" << true << QStringList{"N8"};
+        QTest::newRow("case differs") << "5:n33:0" << true << QStringList();
+    }
+    void permissions()
+    {
+        QFETCH(QString, rows);
+        QFETCH(bool, loggedIn);
+        QFETCH(QStringList, disabled);
+        Fixture::exec("DELETE FROM `zet_permissionuser`");
+        for (const QString &row : rows.split(';', Qt::SkipEmptyParts)) {
+            const QStringList f = row.split(':');
+            Fixture::exec(QString("INSERT INTO `zet_permissionuser`(`roleID`,`MenuItem`,`permission`) VALUES (%1,'%2',%3)")
+                              .arg(f[0], f[1], f[2]));
+        }
+        Shell s;
+        s.window.enableMenu(loggedIn);
+        QStringList actual;
+        for (const QString &n : kAllItems)
+            if (!s.window.item(n)->isEnabled())
+                actual << n;
+        std::sort(actual.begin(), actual.end());
+        std::sort(disabled.begin(), disabled.end());
+        QCOMPARE(actual, disabled);
+    }
+
+    void networkChange()
+    {
+        Shell s;
+        s.data.userID = 7;
+        s.window.enableMenu(true);
+        openChildWindow<TFormProbe>(s.window.mdiArea(), TFormProbe::instance, [] { return new TFormProbe; });
+        QVERIFY(DataER->query("GETarea")->active());
+
+        // cancel: nothing changes
+        QSignalSpy down(&s.data, &TDataER::afterDisconnect), up(&s.data, &TDataER::afterConnect);
+        s.window.item("N157")->trigger();
+        QCOMPARE(s.window.mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(down.count() + up.count(), 0);
+
+        // OK on the intranet: the dialog opened on "Интернет"; windows close, the lamp goes red then green
+        int shownIndex = -1;
+        s.platform.onDialog = [&](QDialog &d) {
+            auto &net = static_cast<TFormNetSelect &>(d);
+            shownIndex = net.itemIndex();
+            net.setItemIndex(1);
+            return int(QDialog::Accepted);
+        };
+        s.window.item("N157")->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(shownIndex, 0);
+        QVERIFY(s.window.mdiArea()->subWindowList().isEmpty());
+        QVERIFY(TFormProbe::instance == nullptr);
+        QVERIFY(!DataER->query("GETarea")->active());
+        QCOMPARE(down.count(), 1);
+        QCOMPARE(up.count(), 1);
+        QCOMPARE(s.window.lamp(), TFormMainER::Lamp::Green);
+        QVERIFY(s.data.connectionParams().contains("Port=" + QString::number(Config::get().dbIntranetPort)));
+        QCOMPARE(s.data.userID, 7);
+        QCOMPARE(enabledItems(s.window), kAllItems);
+        QVERIFY(s.platform.boxes.isEmpty());
+    }
+
+    void childWindowOncePerClass()
+    {
+        Shell s;
+        s.window.enableMenu(true);
+        auto *first = openChildWindow<TFormProbe>(s.window.mdiArea(), TFormProbe::instance, [] { return new TFormProbe; });
+        auto *second = openChildWindow<TFormProbe>(s.window.mdiArea(), TFormProbe::instance, [] { return new TFormProbe; });
+        QCOMPARE(first, second);
+        QCOMPARE(s.window.mdiArea()->subWindowList().size(), 1);
+        s.window.item("N136")->trigger();   // "Закрыть все"
+        QCoreApplication::processEvents();
+        QVERIFY(TFormProbe::instance == nullptr);
+        QVERIFY(!DataER->query("GETarea")->active());
+        s.window.item("N136")->trigger();   // nothing open: nothing happens
+        QVERIFY(s.platform.boxes.isEmpty());
+    }
+
+    void helpAddresses()
+    {
+        Shell s;
+        s.window.item("onLine1")->trigger();
+        s.window.item("N137")->trigger();
+        s.window.item("N146")->trigger();
+        QCOMPARE(s.platform.urls, QStringList({Config::get().filesUrl + "help5v3/index.htm",
+                                               Config::get().filesUrl + "help5v3/help5v3.pdf", Config::get().siteUrl}));
+    }
+
+    void updateCheck_data()
+    {
+        QTest::addColumn<QString>("stored");      // "-" for no row
+        QTest::addColumn<bool>("updaterOnPath");
+        QTest::addColumn<bool>("starts");
+        QTest::newRow("same version") << "v3.0.0 build 2" << true << false;
+        QTest::newRow("letter case differs") << "V3.0.0 build 2" << true << true;
+        QTest::newRow("extra blank") << "v3.0.0 build 2 " << true << true;
+        QTest::newRow("no row") << "-" << true << true;
+        QTest::newRow("updater missing") << "v2.0.0 build 1" << false << false;
+    }
+    void updateCheck()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, updaterOnPath);
+        QFETCH(bool, starts);
+        Fixture::exec("DELETE FROM `zet_updatearm`");
+        if (stored != "-")
+            Fixture::exec(QString("INSERT INTO `zet_updatearm`(`roleID`,`Version`) VALUES (5,'%1')").arg(stored));
+        QTemporaryDir bin;
+        const QByteArray oldPath = qgetenv("PATH");
+        if (updaterOnPath) {
+            QFile f(bin.path() + "/Tovrel.exe");
+            f.open(QIODevice::WriteOnly);
+            f.write("#!/bin/sh\n");
+            f.close();
+            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
+        }
+        Shell s;
+        s.window.enableMenu(true);
+        s.window.item("M1")->trigger();
+        qputenv("PATH", oldPath);
+        if (starts) {
+            QCOMPARE(s.platform.started.size(), 1);
+            QCOMPARE(s.platform.started[0].first, bin.path() + "/Tovrel.exe");
+            QCOMPARE(s.platform.started[0].second,
+                     QStringList({QCoreApplication::applicationFilePath(), QString::number(qulonglong(s.window.winId()))}));
+            QVERIFY(s.platform.boxes.isEmpty());
+        } else {
+            QVERIFY(s.platform.started.isEmpty());
+            if (stored == "v3.0.0 build 2")
+                QCOMPARE(s.platform.texts("information"),
+                         QStringList("У Вас установлена последняя версии программы.\n\rОбновление не требуется"));
+            else
+                QVERIFY(s.platform.boxes.isEmpty());
+        }
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
