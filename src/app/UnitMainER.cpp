@@ -25,6 +25,7 @@
 #include "data/SqlCatalogue.h"
 #include "data/Config.h"
 #include "data/UnitNetSelect.h"
+#include "security/UnitCheckauthorization.h"
 
 TFormMainER *FormMainER = nullptr;
 
@@ -205,6 +206,7 @@ void TFormMainER::buildMenu()
         connect(item(QString::fromLatin1(name)), &QAction::triggered, this, [handler] { runCommand(handler); });
     };
     on("N3", [this] { close(); });
+    on("N2", [this] { N2Click(*this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
     on("N132", [this] { m_mdi->cascadeSubWindows(); });
     on("N133", [this] { tile(Qt::Vertical); });

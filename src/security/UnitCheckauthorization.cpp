@@ -1,0 +1,124 @@
+#include "security/UnitCheckauthorization.h"
+
+#include <QDate>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "app/Platform.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+#include "data/UnitNetSelect.h"
+#include "security/Bcrypt.h"
+
+TFormCheckauthorization *FormCheckauthorization = nullptr;
+
+TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
+    : TDialogForm(QStringLiteral("Авторизация (Вход в АРМ эксперта регионального этапа)"), 637, 136, parent)
+{
+    FormCheckauthorization = this;
+    QFont f = font();
+    f.setPixelSize(16);
+    setFont(f);
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("Логин (E-Mail):"), this), 0, 0);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(128);
+    Edit1->setPlaceholderText(QStringLiteral("Поле для ввода логина эксперта"));
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Пароль:"), this), 1, 0);
+    Edit2 = new QLineEdit(this);
+    Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setMaxLength(25);
+    Edit2->setEchoMode(QLineEdit::Password);
+    Edit2->setToolTip(QStringLiteral("Поле для ввода пароля"));
+    Edit2->setStatusTip(Edit2->toolTip());
+    Edit2->setPlaceholderText(QStringLiteral("Поле для ввода пароля эксперта"));
+    grid->addWidget(Edit2, 1, 1);
+
+    auto *bottom = new QHBoxLayout;
+    auto *net = new QToolButton(this);
+    net->setObjectName(QStringLiteral("SpeedButton1"));
+    net->setText(QStringLiteral("⇄"));
+    net->setCursor(Qt::PointingHandCursor);
+    net->setToolTip(QStringLiteral("Выбор сети"));
+    net->setStatusTip(net->toolTip());
+    // SpeedButton1Click: the network choice without closing any child window.
+    connect(net, &QToolButton::clicked, this, [this] { runCommand([this] { chooseNetwork(this, nullptr); }); });
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    ok->setToolTip(QStringLiteral("Вход в кабинет"));
+    ok->setStatusTip(ok->toolTip());
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setToolTip(QStringLiteral("Отмена"));
+    cancel->setStatusTip(cancel->toolTip());
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    bottom->addWidget(net);
+    bottom->addStretch();
+    bottom->addWidget(ok);
+    bottom->addWidget(cancel);
+    grid->addLayout(bottom, 2, 0, 1, 2);
+}
+
+TFormCheckauthorization::~TFormCheckauthorization()
+{
+    if (FormCheckauthorization == this)
+        FormCheckauthorization = nullptr;
+}
+
+void TFormCheckauthorization::showEvent(QShowEvent *event)
+{
+    TDialogForm::showEvent(event);
+    Edit2->clear();
+    Edit1->setFocus();
+}
+
+void N2Click(TFormMainER &main)
+{
+    TFormCheckauthorization dialog(&main);
+    if (Platform::get().execDialog(dialog) != QDialog::Accepted)
+        return;
+    const QString login = dialog.Edit1->text();
+    NamedQuery *q = DataER->query(QStringLiteral("Qauthorization"));
+    q->close();
+    q->setParam(QStringLiteral("login"), login);
+    q->open();
+    const auto loggedOut = [&main] {
+        DataER->userID = -1;
+        main.setUserPanel(QStringLiteral("Не авторизованный пользователь"));
+    };
+    const int count = q->recordCount() > 0 ? q->field(QStringLiteral("countUser")).toInt() : 0;
+    if (count <= 0) {
+        Platform::get().error(QStringLiteral("Не верный логин"));
+        loggedOut();
+        main.enableMenu(false);
+        q->close();
+        return;
+    }
+    const QByteArray hash = q->field(QStringLiteral("password")).toString().toUtf8();
+    if (!TBCrypt::CheckPassword(dialog.Edit2->text(), hash)) {
+        loggedOut();
+        Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));
+        main.enableMenu(false);
+        q->close();
+        return;
+    }
+    DataER->userID = q->field(QStringLiteral("id")).toInt();
+    DataER->FIO = q->field(QStringLiteral("fio")).toString();
+    DataER->LoginUser = login;
+    main.setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
+    NamedQuery *last = DataER->query(QStringLiteral("LastEnter"));
+    last->close();
+    last->setParam(QStringLiteral("UserID"), DataER->userID);
+    last->setParam(QStringLiteral("LastEnter"), QDate::currentDate());
+    last->execSQL();
+    main.enableMenu(true);
+    q->close();
+}
