@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTableView>
@@ -42,6 +43,24 @@ TDialogForm::TDialogForm(const QString &title, int clientWidth, int clientHeight
         const QRect r = screen->availableGeometry();
         move(r.center() - QPoint(clientWidth / 2, clientHeight / 2));
     }
+}
+
+void TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint)
+{
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    ok->setToolTip(okHint);
+    ok->setStatusTip(okHint);
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setToolTip(cancelHint);
+    cancel->setStatusTip(cancelHint);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
 }
 
 void TLookupCombo::hidePopup()

@@ -1,4 +1,5 @@
 #pragma once
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QDialog>
 #include <QList>
@@ -36,6 +37,10 @@ class TDialogForm : public QDialog {
     Q_OBJECT
 public:
     TDialogForm(const QString &title, int clientWidth, int clientHeight, QWidget *parent = nullptr);
+
+protected:
+    // The "OK" (default, accepts) and "Отмена" (rejects) buttons, right-aligned in row.
+    void addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint);
 };
 
 // Opens a child window, or brings the open one to the front: one instance per class, so two

@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -27,20 +26,7 @@ TFormNetSelect::TFormNetSelect(QWidget *parent) : TDialogForm(QStringLiteral("В
     layout->addWidget(group);
 
     auto *buttons = new QHBoxLayout;
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    ok->setDefault(true);
-    ok->setToolTip(QStringLiteral("Назначить сеть для работы"));
-    ok->setStatusTip(ok->toolTip());
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    cancel->setToolTip(QStringLiteral("Отмена назначения и закрытие окна"));
-    cancel->setStatusTip(cancel->toolTip());
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    addOkCancel(buttons, QStringLiteral("Назначить сеть для работы"), QStringLiteral("Отмена назначения и закрытие окна"));
     layout->addLayout(buttons);
 }
 

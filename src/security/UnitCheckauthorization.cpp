@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QToolButton>
 
 #include "app/Platform.h"
@@ -49,21 +48,8 @@ TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
     net->setStatusTip(net->toolTip());
     // SpeedButton1Click: the network choice without closing any child window.
     connect(net, &QToolButton::clicked, this, [this] { runCommand([this] { chooseNetwork(this, nullptr); }); });
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    ok->setDefault(true);
-    ok->setToolTip(QStringLiteral("Вход в кабинет"));
-    ok->setStatusTip(ok->toolTip());
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    cancel->setToolTip(QStringLiteral("Отмена"));
-    cancel->setStatusTip(cancel->toolTip());
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     bottom->addWidget(net);
-    bottom->addStretch();
-    bottom->addWidget(ok);
-    bottom->addWidget(cancel);
+    addOkCancel(bottom, QStringLiteral("Вход в кабинет"), QStringLiteral("Отмена"));
     grid->addLayout(bottom, 2, 0, 1, 2);
 }
 
