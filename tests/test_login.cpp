@@ -1,9 +1,15 @@
 // Login through the real dialog (offscreen) against the real database.
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QtTest>
 
 #include "RecordingPlatform.h"
 #include "TestFixture.h"
+#include "app/AnnPrewiew.h"
+#include "app/RtfReader.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "security/Bcrypt.h"
@@ -12,10 +18,25 @@
 class TestLogin : public QObject {
     Q_OBJECT
 
-    // Answers the login dialog with a login and a password, or cancels it.
-    static void answer(RecordingPlatform &p, const QString &login, const QString &password, bool ok = true)
+    // What an announcement viewer showed: its text and background.
+    struct Viewed {
+        QString text;
+        QColor background;
+    };
+    QList<Viewed> viewed;
+
+    // Answers the login dialog with a login and a password, or cancels it; an announcement
+    // viewer is shown as the user would see it, recorded and closed with OK.
+    void answer(RecordingPlatform &p, const QString &login, const QString &password, bool ok = true)
     {
-        p.onDialog = [=](QDialog &d) {
+        p.onDialog = [=, this](QDialog &d) {
+            if (auto *viewer = qobject_cast<TFormAnnPrewiew *>(&d)) {
+                viewer->show();
+                viewed.append({viewer->RichEdit1->toPlainText(),
+                               viewer->RichEdit1->palette().color(QPalette::Base)});
+                viewer->findChild<QPushButton *>("BitBtn1")->click();
+                return viewer->result();
+            }
             auto &dlg = static_cast<TFormCheckauthorization &>(d);
             dlg.Edit1->setText(login);
             dlg.Edit2->setText(password);
@@ -23,8 +44,42 @@ class TestLogin : public QObject {
         };
     }
 
+    // Bold runs of a document, joined where they touch, as the reader shows them.
+    static QStringList boldRuns(const QTextDocument &doc)
+    {
+        QStringList runs;
+        QString current;
+        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment f = it.fragment();
+                if (f.charFormat().fontWeight() >= QFont::Bold) {
+                    current += f.text();
+                } else if (!current.trimmed().isEmpty()) {
+                    runs << current.trimmed();
+                    current.clear();
+                }
+            }
+            if (!current.trimmed().isEmpty())
+                runs << current.trimmed();
+            current.clear();
+        }
+        return runs;
+    }
+    static QTextCharFormat formatAt(const QTextDocument &doc, const QString &text)
+    {
+        QTextCursor c = doc.find(text);
+        if (c.isNull())
+            return {};
+        c.setPosition(c.selectionStart() + 1);
+        return c.charFormat();
+    }
+
 private slots:
-    void init() { Fixture::loadDemo(); }
+    void init()
+    {
+        Fixture::loadDemo();
+        viewed.clear();
+    }
 
     void table_data()
     {
@@ -105,6 +160,136 @@ private slots:
         answer(p, "expert2@vetlan.test", "");
         w.item("N2")->trigger();
         QCOMPARE(d.userID, 2);
+    }
+
+    void announcement_data()
+    {
+        QTest::addColumn<QString>("row");       // VALUES of (isActive, BodyAdv, ColorCanvas); empty: no row
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("background");
+        QTest::newRow("demo RTF with \\'hh escapes") << "" << true
+            << "Уважаемые эксперты!\nПроверка работ регионального этапа завершается 25 декабря.\n"
+               "Комментарий обязателен для каждого задания ниже максимального балла.\n"
+            << QColor(0xFF, 0xF8, 0xF0);   // 15792383 = 00F0F8FF
+        QTest::newRow("\\u escapes, red") << "(1, '{\\\\rtf1\\\\ansi\\\\uc1 \\\\u1055?\\\\u1088?\\\\u1080?\\\\u-3913?}', 255)"
+            << true << QString("При") + QChar(0xF0B7) << QColor(Qt::red);
+        QTest::newRow("plain Cyrillic text") << "(1, 'Проверка до 25 декабря', 16777215)" << true
+            << "Проверка до 25 декабря" << QColor(Qt::white);
+        QTest::newRow("empty text") << "(1, '', 16777215)" << true << "" << QColor(Qt::white);
+        QTest::newRow("switched off") << "(0, '{\\\\rtf1 x}', 255)" << false << "" << QColor();
+        QTest::newRow("switch 2 is off") << "(2, '{\\\\rtf1 x}', 255)" << false << "" << QColor();
+        QTest::newRow("no row") << "-" << false << "" << QColor();
+    }
+    void announcement()
+    {
+        QFETCH(QString, row);
+        QFETCH(bool, shown);
+        QFETCH(QString, text);
+        QFETCH(QColor, background);
+        if (!row.isEmpty()) {
+            Fixture::exec("DELETE FROM `zet_advertisement1`");
+            if (row != "-")
+                Fixture::exec("INSERT INTO `zet_advertisement1` (`isActive`, `BodyAdv`, `ColorCanvas`, `roleID`) VALUES "
+                              + row.chopped(1) + ", 5)");
+        }
+        RecordingPlatform p;
+        TFormMainER w;
+        TDataER d;
+        w.attachDataModule(&d);
+        answer(p, "expert@vetlan.test", "Demo2023");
+        w.item("N2")->trigger();
+        QCOMPARE(d.userID, 1);
+        QVERIFY(p.boxes.isEmpty());
+        QCOMPARE(viewed.size(), shown ? 1 : 0);
+        if (shown) {
+            QCOMPARE(viewed[0].text, text);
+            QCOMPARE(viewed[0].background, background);
+            // every successful login shows it again
+            w.item("N2")->trigger();
+            QCOMPARE(viewed.size(), 2);
+        }
+    }
+
+    // The demo announcement's formatting survives: bold, colour, italic.
+    void announcementFormatting()
+    {
+        TDataER d;
+        TFormAnnPrewiew viewer;
+        viewer.FormShow();
+        const QTextDocument &doc = *viewer.RichEdit1->document();
+        QCOMPARE(boldRuns(doc), QStringList({"Уважаемые эксперты!", "25 декабря"}));
+        QCOMPARE(formatAt(doc, "25 декабря").foreground().color(), QColor(192, 0, 0));
+        QCOMPARE(formatAt(doc, "Уважаемые").fontPointSize(), 16.0);
+        QVERIFY(formatAt(doc, "Комментарий").fontItalic());
+        QCOMPARE(viewer.windowTitle(), QString("Объявлени") + QChar('e') + " в АИС");
+        QCOMPARE(viewer.size(), QSize(695, 422));
+    }
+
+    // RTF files saved by word processors: the text and its bold runs.
+    void wordProcessorFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("bold");
+        const QStringList announcement{"Уважаемые эксперты!",
+                                       "Проверка работ завершается 25 декабря. Комментарий обязателен для каждого "
+                                       "задания ниже максимального балла.",
+                                       "Вопросы — по адресу arm@vetlan.test."};
+        QTest::newRow("LibreOffice") << "lo_announcement.rtf" << announcement
+                                     << QStringList({"Уважаемые эксперты!", "25 декабря"});
+        QTest::newRow("AbiWord") << "abi_announcement.rtf" << announcement
+                                 << QStringList({"Уважаемые эксперты!", "25 декабря"});
+        QTest::newRow("LibreOffice, list, table, Greek")
+            << "lo_mixed.rtf"
+            << QStringList({"Критерии оценивания", "Задача 3: α + β = γ, ответ «42» € ✓", "первый пункт",
+                            "второй пункт", "Ελληνικά και Русский и English."})
+            << QStringList({"Критерии оценивания", "α + β = γ", "второй", "7"});
+    }
+    void wordProcessorFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, bold);
+        QFile f(Fixture::sourceDir() + "/tests/data/rtf/" + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString rtf = QString::fromLatin1(f.readAll());
+        QVERIFY(Rtf::isRtf(rtf));
+        QTextDocument doc;
+        Rtf::load(doc, rtf);
+        QStringList shown;
+        for (const QString &line : doc.toPlainText().split('\n'))
+            if (!line.simplified().isEmpty())
+                shown << line.simplified();
+        for (const QString &line : lines)
+            QVERIFY2(shown.contains(line), qPrintable(line + " not in " + shown.join(" | ")));
+        for (const QString &run : bold)
+            QVERIFY2(boldRuns(doc).contains(run), qPrintable(run + " not in " + boldRuns(doc).join(" | ")));
+        QVERIFY(!doc.toPlainText().contains("Times New Roman"));   // tables of fonts, styles, info skipped
+        QVERIFY(!doc.toPlainText().contains("Normal"));
+    }
+
+    // Corner cases of the reader, one document each.
+    void readerCases_data()
+    {
+        QTest::addColumn<QString>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Cyrillic font charset under ansicpg1252")
+            << "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial;}}\\f0 \\'e9 \\f1 \\'e9}" << "é й";
+        QTest::newRow("\\uc0 and \\uc2") << "{\\rtf1 \\uc0\\u1040 {\\uc2\\u1041 ab}c}" << "АБc";
+        QTest::newRow("skipped destinations") << "{\\rtf1{\\*\\unknown x}{\\info{\\title T}}a{\\pict 0a0b}b}" << "ab";
+        QTest::newRow("escaped braces and backslash") << "{\\rtf1 \\{a\\\\b\\}}" << "{a\\b}";
+        QTest::newRow("unbalanced") << "{\\rtf1 abc" << "abc";
+        QTest::newRow("not RTF") << "{rtf} \\b plain" << "{rtf} \\b plain";
+        QTest::newRow("line and tab") << "{\\rtf1 a\\line b\\tab c\\par d}" << "a\nb\tc\nd";
+    }
+    void readerCases()
+    {
+        QFETCH(QString, rtf);
+        QFETCH(QString, text);
+        QTextDocument doc;
+        Rtf::load(doc, rtf);
+        QCOMPARE(doc.toPlainText(), text);
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 
+#include "app/AnnPrewiew.h"
 #include "app/Platform.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
@@ -107,4 +108,9 @@ void N2Click(TFormMainER &main)
     last->execSQL();
     main.enableMenu(true);
     q->close();
+    // The session stands from here on: a failure while reading the announcement loses only it.
+    if (main.isViewAnn()) {
+        TFormAnnPrewiew viewer(&main);
+        Platform::get().execDialog(viewer);
+    }
 }

@@ -1,0 +1,26 @@
+#pragma once
+#include "app/ChildForms.h"
+
+class QTextEdit;
+
+// The announcement viewer shown after a login while the centre's switch is on.
+class TFormAnnPrewiew : public TDialogForm {
+    Q_OBJECT
+public:
+    explicit TFormAnnPrewiew(QWidget *parent = nullptr);
+    ~TFormAnnPrewiew() override;
+    QTextEdit *RichEdit1 = nullptr;
+
+    void FormShow();   // fills the viewer from the database
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool m_filled = false;
+};
+
+extern TFormAnnPrewiew *FormAnnPrewiew;
+
+// ColorCanvas is a Windows colour value: 00BBGGRR.
+QColor colorFromCanvas(int value);
