@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QStringList>
 #include <QtTest>
 
@@ -41,6 +42,21 @@ QVariant scalar(const QString &sql)
     if (!q.exec(sql))
         qFatal("fixture: %s\n%s", qPrintable(q.lastError().text()), qPrintable(sql));
     return q.next() ? q.value(0) : QVariant();
+}
+
+QStringList rows(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (!q.exec(sql))
+        qFatal("fixture: %s\n%s", qPrintable(q.lastError().text()), qPrintable(sql));
+    QStringList out;
+    while (q.next()) {
+        QStringList values;
+        for (int i = 0; i < q.record().count(); ++i)
+            values << q.value(i).toString();
+        out << values.join(QLatin1Char('|'));
+    }
+    return out;
 }
 
 void resetAll()

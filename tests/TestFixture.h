@@ -10,6 +10,7 @@ namespace Fixture {
 QSqlDatabase db();
 void exec(const QString &sql);                 // fails the whole run on an SQL error
 QVariant scalar(const QString &sql);
+QStringList rows(const QString &sql);          // each row's values joined by "|"
 void resetAll();                               // empties every table
 void loadDemo();                               // empties every table, then loads the demo data
 QString sourceDir();

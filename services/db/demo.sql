@@ -49,7 +49,8 @@ INSERT INTO `zet_users5add` (`users_id`, `snils`, `inn`, `document`, `seriesDoc`
 INSERT INTO `zet_userseducation` (`usersID`, `educationListID`, `periodsID`) VALUES
   (1, 1, 2), (1, 2, 2);
 
--- Scanned works of the active period (files under untestedwork/ on the file server) and one of the past period.
+-- Scanned works of the active period (files under untestedwork/ on the file server) and one of the past period;
+-- participant 1001 has works in two disciplines, both for the first expert.
 INSERT INTO `zet_untestedwork` (`id`, `user_id`, `educationallistID`, `period_id`, `areas_id`, `bodyFile`, `checkWork`) VALUES
   (1, 1001, 1, 2, 1, 'MA9_1_2_1001.pdf', 0),
   (2, 1002, 1, 2, 2, 'MA9_1_2_1002.pdf', 0),
@@ -59,7 +60,8 @@ INSERT INTO `zet_untestedwork` (`id`, `user_id`, `educationallistID`, `period_id
   (6, 1008, 2, 2, 10, 'MA11_2_2_1008.pdf', 0),
   (7, 1005, 3, 2, 5, 'PH10_3_2_1005.pdf', 0),
   (8, 1006, 3, 2, 2, 'PH10_3_2_1006.pdf', 0),
-  (9, 1001, 1, 1, 1, 'MA9_1_1_1001.pdf', 1);
+  (9, 1001, 1, 1, 1, 'MA9_1_1_1001.pdf', 1),
+  (10, 1001, 2, 2, 1, 'MA11_2_2_1001.pdf', 0);
 
 INSERT INTO `zet_setexpert` (`expertID`, `userID`) VALUES
   (1, 1001), (1, 1002), (1, 1003), (1, 1004), (1, 1007),

@@ -60,7 +60,7 @@ def docx(path, paragraphs):
 
 def main(root):
     works = ["MA9_1_2_1001", "MA9_1_2_1002", "MA9_1_2_1007", "MA11_2_2_1003", "MA11_2_2_1004",
-             "MA11_2_2_1008", "PH10_3_2_1005", "PH10_3_2_1006", "MA9_1_1_1001"]
+             "MA11_2_2_1008", "PH10_3_2_1005", "PH10_3_2_1006", "MA9_1_1_1001", "MA11_2_2_1001"]
     for w in works:
         pdf(os.path.join(root, "untestedwork", w + ".pdf"),
             ["Regional stage - scanned work", "Work " + w, "Page 1 of 1"])

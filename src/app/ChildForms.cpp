@@ -2,11 +2,14 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QTableView>
+#include <QTextCursor>
 
 #include "app/Platform.h"
 #include "data/ADataER.h"
@@ -16,6 +19,17 @@ TChildForm::TChildForm(const QString &title, QWidget *parent) : QWidget(parent)
 {
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(16);
+    setFont(f);
+}
+
+void TChildForm::closeWindow()
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
 }
 
 TChildForm::~TChildForm() = default;
@@ -84,5 +98,113 @@ void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &s
             if (!field.isEmpty())
                 DataER->SortSQL(q, field);
         });
+    });
+}
+
+// Titles and alignment of a grid's columns over the query's own model.
+class GridProxy : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QList<GridColumn> columns;
+
+    const GridColumn *column(int section) const
+    {
+        const auto *model = qobject_cast<QueryModel *>(sourceModel());
+        const QString field = model ? model->fieldName(section) : QString();
+        for (const GridColumn &c : columns)
+            if (c.field.compare(field, Qt::CaseInsensitive) == 0)
+                return &c;
+        return nullptr;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation == Qt::Horizontal) {
+            const GridColumn *c = column(section);
+            if (role == Qt::DisplayRole && c)
+                return c->title;
+            if (role == Qt::TextAlignmentRole)
+                return int(Qt::AlignCenter);
+        }
+        return QIdentityProxyModel::headerData(section, orientation, role);
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::TextAlignmentRole) {
+            if (const GridColumn *c = column(index.column()))
+                return int(c->align);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+TDBGrid::TDBGrid(QWidget *parent) : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    viewport()->setCursor(Qt::PointingHandCursor);
+    verticalHeader()->hide();
+    QFont bold = horizontalHeader()->font();
+    bold.setBold(true);
+    horizontalHeader()->setFont(bold);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+void TDBGrid::bind(NamedQuery *query, const QList<GridColumn> &columns)
+{
+    m_query = query;
+    m_columns = columns;
+    m_proxy = new GridProxy(this);
+    m_proxy->columns = columns;
+    m_proxy->setSourceModel(query->model());
+    setModel(m_proxy);
+    connect(m_proxy, &QAbstractItemModel::modelReset, this, &TDBGrid::applyColumns);
+    applyColumns();
+}
+
+void TDBGrid::applyColumns()
+{
+    for (int c = 0; c < m_proxy->columnCount(); ++c)
+        setColumnHidden(c, m_proxy->column(c) == nullptr);
+    resizeColumnsToContents();
+}
+
+int TDBGrid::currentRow() const
+{
+    const QModelIndex i = currentIndex();
+    if (!m_query || m_query->recordCount() == 0)
+        return -1;
+    return i.isValid() && i.row() < m_query->recordCount() ? i.row() : 0;
+}
+
+void TDBGrid::selectRow0()
+{
+    if (m_query && m_query->recordCount() > 0)
+        setCurrentIndex(m_proxy->index(0, 0));
+}
+
+QVariant TDBGrid::currentValue(const QString &field) const
+{
+    const int row = currentRow();
+    return row < 0 ? QVariant() : m_query->value(row, field);
+}
+
+TMemo::TMemo(int maxLength, QWidget *parent) : QPlainTextEdit(parent), m_maxLength(maxLength)
+{
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = toPlainText();
+        if (text.size() <= m_maxLength)
+            return;
+        // typed or pasted past the limit: keep the first maxLength characters
+        QTextCursor c = textCursor();
+        const int pos = qMin(c.position(), m_maxLength);
+        QSignalBlocker block(this);
+        setPlainText(text.left(m_maxLength));
+        c = textCursor();
+        c.setPosition(pos);
+        setTextCursor(c);
     });
 }

@@ -5,12 +5,13 @@
 #include <QList>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTableView>
 #include <QWidget>
 #include <functional>
 
 class NamedQuery;
-class QTableView;
 
 // Base of every child window inside the main window. Closing it closes the data module's
 // queries it opened, clears the class's instance pointer and destroys the window.
@@ -21,6 +22,8 @@ public:
     ~TChildForm() override;
     // Clears the class's instance pointer when the window closes (set by openChildWindow).
     std::function<void()> clearInstance;
+    // Closes the window with its frame (the "Закрыть" buttons).
+    void closeWindow();
 
 protected:
     // The shared queries this window opens; FormClose closes them.
@@ -62,10 +65,13 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
         if (instance == form)
             instance = nullptr;
     };
+    const QSize designSize = form->size();
     QMdiSubWindow *sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
+    // the window's client area at its design size, the frame around it
+    sub->resize(sub->size() - form->size() + designSize);
     return form;
 }
 
@@ -86,3 +92,41 @@ protected:
 
 // A title click sorts the grid ascending by the clicked field, through the data module.
 void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &sortedQuery);
+
+// One shown column of a grid: the query's field, its title and the alignment of its cells.
+struct GridColumn {
+    QString field;
+    QString title;
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+// A read-only grid over a query of the data module: whole-row selection, hand cursor, centred
+// bold titles; fields not among the columns stay hidden.
+class TDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget *parent = nullptr);
+    void bind(NamedQuery *query, const QList<GridColumn> &columns);
+    NamedQuery *query() const { return m_query; }
+    // The query's value in the selected row (or the first row when none is selected).
+    QVariant currentValue(const QString &field) const;
+    int currentRow() const;
+    void selectRow0();
+
+private:
+    void applyColumns();
+    NamedQuery *m_query = nullptr;
+    QList<GridColumn> m_columns;
+    class GridProxy *m_proxy = nullptr;
+};
+
+// A multi-line text box that takes at most maxLength characters, however they arrive.
+class TMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TMemo(int maxLength, QWidget *parent = nullptr);
+    int maxLength() const { return m_maxLength; }
+
+private:
+    int m_maxLength;
+};

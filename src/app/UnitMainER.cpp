@@ -20,6 +20,8 @@
 #include "app/About.h"
 #include "app/Pictures.h"
 #include "app/Platform.h"
+#include "evaluation/UnitEstimateWork.h"
+#include "profile/UnitSubjectExp.h"
 #include "app/Version.h"
 #include "data/ADataER.h"
 #include "data/SqlCatalogue.h"
@@ -225,6 +227,8 @@ void TFormMainER::buildMenu()
         Platform::get().execDialog(box);
     });
     on("M1", [this] { M1Click(); });
+    on("N27", [this] { openChildWindow<TFormSubjectExp>(m_mdi, FormSubjectExp, [] { return new TFormSubjectExp; }); });
+    on("N33", [this] { openChildWindow<TFormEstimateWork>(m_mdi, FormEstimateWork, [] { return new TFormEstimateWork; }); });
 }
 
 void TFormMainER::attachDataModule(TDataER *dataModule)

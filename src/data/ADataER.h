@@ -75,3 +75,25 @@ private:
 };
 
 extern TDataER *DataER;
+
+// Statements that stand or fall together: rolled back unless commit() was reached.
+class Transaction {
+public:
+    explicit Transaction(TDataER &data) : m_data(data) { m_data.startTransaction(); }
+    ~Transaction()
+    {
+        if (!m_done)
+            m_data.rollback();
+    }
+    void commit()
+    {
+        m_data.commit();
+        m_done = true;
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+private:
+    TDataER &m_data;
+    bool m_done = false;
+};

@@ -117,8 +117,8 @@ QList<QueryDef> build()
               lines({"SELECT C.`PrefixEncrypt`, D.`classStudy`,A.`user_id`, A.`id` FROM `zet_untestedwork` A,`zet_setexpert` B,"
                      "`zet_educationallist` C, `zet_users4add` D WHERE D.`usersID`=A.`user_id` and B.`expertID`=:userID and "
                      "C.id = A.`educationallistID` and B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and "
-                     "B.`expertID` not in (SELECT I.`expertID` FROM `zet_result` I, `zet_untestedwork` J WHERE "
-                     "I.`periodID`=" ACTIVE_PERIOD " and I.`untestedworkID`=J.`id` and J.`user_id`=B.`userID`)",
+                     "A.`id` not in (SELECT I.`untestedworkID` FROM `zet_result` I WHERE "
+                     "I.`periodID`=" ACTIVE_PERIOD " and I.`expertID`=B.`expertID`)",
                      "order by  D.`classStudy`"}),
               {integer("userID")}});
     c.append({"GETestimateWork",
@@ -133,6 +133,14 @@ QList<QueryDef> build()
               {integer("untestID1"), integer("userID"), integer("evalutionID"), integer("estimate"),
                memo("commentestimate", 500), integer("untestID2")}});
     c.append({"checkWork", lines({"UPDATE `zet_untestedwork` SET `checkWork`=1 WHERE `id`=:untestID"}), {integer("untestID")}});
+    // Inside the save transaction: hold the work row, then look for this expert's results, so
+    // that two workstations cannot both score one work.
+    c.append({"lockUntestedWork", lines({"SELECT `id` FROM `zet_untestedwork` WHERE `id`=:untestID FOR UPDATE"}),
+              {integer("untestID")}});
+    c.append({"GETworkResults",
+              lines({"SELECT COUNT(*) AS `countResult` FROM `zet_result` WHERE `untestedworkID`=:untestID and "
+                     "`expertID`=:userID and `periodID`=" ACTIVE_PERIOD}),
+              {integer("untestID"), integer("userID")}});
 
     // Checked works
     c.append({"EDUUploadWork", lines({kExpertDisciplinesB, "order by `nameEdu`"}), {integer("userID")}});

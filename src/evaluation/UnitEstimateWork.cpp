@@ -1,0 +1,301 @@
+#include "evaluation/UnitEstimateWork.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+
+TFormEstimateWork *FormEstimateWork = nullptr;
+
+TFormEstimateWork::TFormEstimateWork(QWidget *parent)
+    : TChildForm(QStringLiteral("Оценивание работ участников общеобразовательных мероприятий"), parent)
+{
+    resize(918, 554);
+    auto *layout = new QVBoxLayout(this);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+
+    auto *left = new QWidget(splitter);
+    left->setFixedWidth(337);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(new QLabel(QStringLiteral("Список непроверенных работ:"), left));
+    DBGrid1 = new TDBGrid(left);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    NamedQuery *list = DataER->query(QStringLiteral("GETestimate"));
+    DBGrid1->bind(list, {{QStringLiteral("PrefixEncrypt"), QStringLiteral("Префикс")},
+                         {QStringLiteral("classStudy"), QStringLiteral("Класс"), Qt::AlignCenter},
+                         {QStringLiteral("user_id"), QStringLiteral("Код работы")}});
+    connect(DBGrid1, &QTableView::clicked, this, [this] { runCommand([this] { DBGrid1CellClick(); }); });
+    bindTitleClickSort(DBGrid1, [list] { return list; });
+    leftLayout->addWidget(DBGrid1, 1);
+    splitter->addWidget(left);
+
+    auto *right = new QWidget(splitter);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(new QLabel(QStringLiteral("Оценочный лист:"), right));
+    ScrollBox1 = new QScrollArea(right);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setWidgetResizable(true);
+    auto *sheet = new QWidget(ScrollBox1);
+    m_sheet = new QVBoxLayout(sheet);
+    m_sheet->addStretch();   // the sheet stacks from the top
+    ScrollBox1->setWidget(sheet);
+    rightLayout->addWidget(ScrollBox1, 1);
+    auto *saveRow = new QHBoxLayout;
+    BitBtn1 = new QPushButton(QStringLiteral("Сохранить"), right);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setToolTip(QStringLiteral("Сохранить в БД результаты экспертного оценивания"));
+    BitBtn1->setStatusTip(BitBtn1->toolTip());
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn1Click(); }); });
+    saveRow->addWidget(BitBtn1);
+    auto *warning = new QLabel(
+        QStringLiteral("Будьте предельно внимательны! Сохранив результаты проверки, Вы уже не сможете их изменить."), right);
+    QFont wf = warning->font();
+    wf.setPixelSize(13);
+    wf.setBold(true);
+    warning->setFont(wf);
+    warning->setStyleSheet(QStringLiteral("color: blue;"));
+    warning->setAlignment(Qt::AlignCenter);
+    warning->setWordWrap(true);
+    saveRow->addWidget(warning, 1);
+    rightLayout->addLayout(saveRow);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
+
+    auto *bottom = new QHBoxLayout;
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    close->setObjectName(QStringLiteral("BitBtn2"));
+    close->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
+    bottom->addWidget(close);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setFixedHeight(10);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->hide();
+    bottom->addWidget(ProgressBar1, 1);
+    layout->addLayout(bottom);
+
+    setSheet(0);
+    readData();   // FormCreate
+}
+
+void TFormEstimateWork::setSheet(int workId)
+{
+    m_workId = workId;
+    BitBtn1->setEnabled(workId > 0);
+}
+
+void TFormEstimateWork::readData()
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETestimate"));
+    q->close();
+    q->setParam(QStringLiteral("userID"), DataER->userID);
+    q->open();
+}
+
+void TFormEstimateWork::DBGrid1CellClick()
+{
+    const int row = DBGrid1->currentRow();
+    if (row < 0)
+        return;
+    readEstimate(DBGrid1->query()->value(row, QStringLiteral("id")).toInt());
+}
+
+void TFormEstimateWork::removeComponent()
+{
+    QWidget *sheet = ScrollBox1->widget();
+    const QList<QWidget *> controls = sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *w : controls)
+        delete w;
+    m_tasks.clear();
+    setSheet(0);
+}
+
+void TFormEstimateWork::readEstimate(int workId)
+{
+    removeComponent();
+    NamedQuery *q = DataER->query(QStringLiteral("GETestimateWork"));
+    q->close();
+    q->setParam(QStringLiteral("untestID"), workId);
+    q->open();
+    QWidget *sheet = ScrollBox1->widget();
+    // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
+    auto onTop = [this](QWidget *w, const QString &name) {
+        w->setObjectName(name);
+        m_sheet->insertWidget(0, w);
+        w->show();   // at once, so that the checks can put the focus into it
+    };
+    for (q->first(); !q->eof(); q->next()) {
+        const QString id = q->field(QStringLiteral("id")).toString();
+        const int max = q->field(QStringLiteral("maxestimation")).toInt();
+        const QString title = q->field(QStringLiteral("titletask")).toString();
+        m_tasks.append({id.toInt(), max});
+
+        auto *bar = new QFrame(sheet);
+        bar->setFixedHeight(5);
+        bar->setStyleSheet(QStringLiteral("background-color: blue; border-radius: 2px;"));
+        onTop(bar, QStringLiteral("MyShape_") + id);
+
+        auto *memo = new TMemo(500, sheet);
+        memo->setFixedHeight(90);
+        memo->setToolTip(QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
+                                        "Комментарий будет виден участнику"));
+        memo->setStatusTip(memo->toolTip());
+        onTop(memo, QStringLiteral("commentMemo_") + id);
+
+        auto *comment2 = new QLabel(QStringLiteral("Краткий комментарий:"), sheet);
+        comment2->setWordWrap(true);
+        onTop(comment2, QStringLiteral("comment2_") + id);
+
+        auto *score = new QComboBox(sheet);
+        score->setEditable(true);
+        score->setCursor(Qt::PointingHandCursor);
+        for (int i = 0; i <= max; ++i)
+            score->addItem(QString::number(i));
+        score->setEditText(QStringLiteral("0"));
+        score->setToolTip(QStringLiteral("Экспертная оценка за выполненное задание"));
+        score->setStatusTip(score->toolTip());
+        onTop(score, QStringLiteral("Estimate_") + id);
+
+        auto *comment1 = new QLabel(QStringLiteral("Экспертная оценка:"), sheet);
+        comment1->setWordWrap(true);
+        onTop(comment1, QStringLiteral("comment1_") + id);
+
+        auto *caption = new QLabel(title, sheet);
+        caption->setAlignment(Qt::AlignCenter);
+        caption->setWordWrap(true);
+        caption->setStyleSheet(QStringLiteral("color: blue;"));
+        caption->setCursor(Qt::PointingHandCursor);
+        caption->setToolTip(QStringLiteral("Задание для экспертного оценивания: ") + title);
+        caption->setStatusTip(caption->toolTip());
+        onTop(caption, QStringLiteral("title_") + id);
+    }
+    setSheet(workId);
+}
+
+std::optional<int> TFormEstimateWork::getValueEstim(const QString &name, int max) const
+{
+    auto *box = ScrollBox1->widget()->findChild<QComboBox *>(name, Qt::FindDirectChildrenOnly);
+    if (!box)
+        return 0;
+    bool ok = false;
+    const int value = box->currentText().trimmed().toInt(&ok);
+    if (!ok || value < 0 || value > qMax(max, 0))
+        return std::nullopt;
+    return value;
+}
+
+int TFormEstimateWork::getValueMemo(const QString &name)
+{
+    auto *memo = ScrollBox1->widget()->findChild<TMemo *>(name, Qt::FindDirectChildrenOnly);
+    if (!memo)
+        return 0;
+    memo->setFocus();
+    return int(memo->toPlainText().size());
+}
+
+QString TFormEstimateWork::getValueMemoText(const QString &name) const
+{
+    auto *memo = ScrollBox1->widget()->findChild<TMemo *>(name, Qt::FindDirectChildrenOnly);
+    return memo ? memo->toPlainText() : QString();
+}
+
+// The score range and the comment rule, task by task from the highest id.
+bool TFormEstimateWork::checkSheet()
+{
+    for (const Task &t : std::as_const(m_tasks)) {
+        const QString id = QString::number(t.id);
+        const std::optional<int> score = getValueEstim(QStringLiteral("Estimate_") + id, t.max);
+        if (!score) {
+            if (auto *box = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id))
+                box->setFocus();
+            Platform::get().information(QStringLiteral("Оценка за задание должна быть целым числом от 0 до ")
+                                        + QString::number(qMax(t.max, 0)));
+            return false;
+        }
+        if (*score < t.max && getValueMemo(QStringLiteral("commentMemo_") + id) == 0) {
+            Platform::get().information(QStringLiteral("У задания, оцененного не на максимальный балл, отсутствует "
+                                                       "комментарий. Необходимо обосновать свое решение"));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFormEstimateWork::BitBtn1Click()
+{
+    if (m_workId <= 0 || !checkSheet())
+        return;
+    const int work = m_workId;
+    ProgressBar1->setRange(0, int(m_tasks.size()));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    bool alreadyScored = false;
+    try {
+        // Every result and the mark stand or fall together.
+        Transaction transaction(*DataER);
+        NamedQuery *lock = DataER->query(QStringLiteral("lockUntestedWork"));
+        lock->close();
+        lock->setParam(QStringLiteral("untestID"), work);
+        lock->open();
+        lock->close();
+        NamedQuery *existing = DataER->query(QStringLiteral("GETworkResults"));
+        existing->close();
+        existing->setParam(QStringLiteral("untestID"), work);
+        existing->setParam(QStringLiteral("userID"), DataER->userID);
+        existing->open();
+        alreadyScored = existing->field(QStringLiteral("countResult")).toInt() > 0;
+        existing->close();
+        if (!alreadyScored) {
+            NamedQuery *ins = DataER->query(QStringLiteral("INSestimate"));
+            for (int i = 0; i < m_tasks.size(); ++i) {
+                const Task &t = m_tasks.at(i);
+                const QString id = QString::number(t.id);
+                ins->close();
+                ins->setParam(QStringLiteral("untestID1"), work);
+                ins->setParam(QStringLiteral("userID"), DataER->userID);
+                ins->setParam(QStringLiteral("evalutionID"), t.id);
+                ins->setParam(QStringLiteral("estimate"), *getValueEstim(QStringLiteral("Estimate_") + id, t.max));
+                ins->setParam(QStringLiteral("commentestimate"), getValueMemoText(QStringLiteral("commentMemo_") + id));
+                ins->setParam(QStringLiteral("untestID2"), work);
+                ins->execSQL();
+                ProgressBar1->setValue(i + 1);
+            }
+            ins->close();
+            NamedQuery *mark = DataER->query(QStringLiteral("checkWork"));
+            mark->close();
+            mark->setParam(QStringLiteral("untestID"), work);
+            mark->execSQL();
+            mark->close();
+            transaction.commit();
+        }
+    } catch (const std::exception &) {
+        // Nothing was stored; the sheet stays as typed for another try.
+        ProgressBar1->hide();
+        Platform::get().information(QStringLiteral("При сохранении возникла ошибка"));
+        return;
+    }
+    ProgressBar1->hide();
+    removeComponent();
+    readData();
+    Platform::get().information(alreadyScored ? QStringLiteral("Эта работа уже оценена. Повторное сохранение невозможно.")
+                                              : QStringLiteral("Данные сохранены"));
+}
+
+void TFormEstimateWork::FormClose()
+{
+    removeComponent();
+    DataER->query(QStringLiteral("GETestimateWork"))->close();
+    DataER->query(QStringLiteral("GETestimate"))->close();
+}

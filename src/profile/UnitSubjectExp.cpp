@@ -1,0 +1,167 @@
+#include "profile/UnitSubjectExp.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "data/SqlCatalogue.h"
+
+TFormSubjectExp *FormSubjectExp = nullptr;
+
+namespace {
+const QString kBoxPrefix = QStringLiteral("checkSorev_");
+}
+
+TFormSubjectExp::TFormSubjectExp(QWidget *parent)
+    : TChildForm(QStringLiteral("Выбор предметной области, в которой Вы являетесь экспертом"), parent)
+{
+    resize(635, 652);
+    auto *layout = new QVBoxLayout(this);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Предметные области:"), this));
+    top->addStretch();
+    auto glyphButton = [this, top](const char *name, const QString &glyph, const QString &hint, bool state) {
+        auto *b = new QToolButton(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(glyph);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        connect(b, &QToolButton::clicked, this, [this, state] { selectCheck(state); });
+        top->addWidget(b);
+        return b;
+    };
+    SpeedButton7 = glyphButton("SpeedButton7", QStringLiteral("☑"), QStringLiteral("Выделить все"), true);
+    SpeedButton8 = glyphButton("SpeedButton8", QStringLiteral("☐"), QStringLiteral("Снять выделение"), false);
+    layout->addLayout(top);
+
+    ScrollBox3 = new QScrollArea(this);
+    ScrollBox3->setObjectName(QStringLiteral("ScrollBox3"));
+    ScrollBox3->setWidgetResizable(true);
+    m_list = new QWidget(ScrollBox3);
+    auto *boxes = new QVBoxLayout(m_list);
+    boxes->addStretch();   // the boxes stack from the top
+    ScrollBox3->setWidget(m_list);
+    layout->addWidget(ScrollBox3, 1);
+
+    auto *bottom = new QHBoxLayout;
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    close->setObjectName(QStringLiteral("BitBtn1"));
+    close->setToolTip(QStringLiteral("Закрыть окно"));
+    close->setStatusTip(close->toolTip());
+    connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
+    BitBtn2 = new QPushButton(QStringLiteral("Сохранить"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setToolTip(QStringLiteral("Сохранить внесенные изменения"));
+    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    bottom->addWidget(close);
+    bottom->addWidget(BitBtn2);
+    bottom->addStretch();
+    layout->addLayout(bottom);
+
+    // FormCreate
+    CreateCheckSubj();
+    CheckSubjExp();
+}
+
+QList<QCheckBox *> TFormSubjectExp::checkBoxes() const
+{
+    return m_list->findChildren<QCheckBox *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void TFormSubjectExp::removeCheck()
+{
+    for (QCheckBox *box : checkBoxes())
+        delete box;
+}
+
+void TFormSubjectExp::CreateCheckSubj()
+{
+    removeCheck();
+    NamedQuery *q = DataER->query(QStringLiteral("GETallSubjectsEXP"));
+    q->close();
+    q->open();
+    auto *layout = static_cast<QVBoxLayout *>(m_list->layout());
+    for (q->first(); !q->eof(); q->next()) {
+        const QString name = q->field(QStringLiteral("name")).toString();
+        auto *box = new QCheckBox(name, m_list);
+        box->setObjectName(kBoxPrefix + QString::number(q->field(QStringLiteral("id")).toInt()));
+        box->setCursor(Qt::PointingHandCursor);
+        box->setToolTip(QStringLiteral("Выбрать предметную область: ") + name);
+        box->setStatusTip(box->toolTip());
+        layout->insertWidget(layout->count() - 1, box);
+    }
+    q->close();
+}
+
+void TFormSubjectExp::CheckSubjExp()
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETSubjectsEXP"));
+    q->close();
+    q->setParam(QStringLiteral("userID"), DataER->userID);
+    q->open();
+    const QList<QCheckBox *> boxes = checkBoxes();
+    for (q->first(); !q->eof(); q->next()) {
+        const QString name = kBoxPrefix + q->field(QStringLiteral("educationListID")).toString();
+        for (QCheckBox *box : boxes)
+            if (box->objectName() == name)
+                box->setChecked(true);
+    }
+    q->close();
+}
+
+void TFormSubjectExp::selectCheck(bool state)
+{
+    for (QCheckBox *box : checkBoxes())
+        box->setChecked(state);
+}
+
+bool TFormSubjectExp::choiceCheck() const
+{
+    for (QCheckBox *box : checkBoxes())
+        if (box->isChecked())
+            return true;
+    return false;
+}
+
+QStringList TFormSubjectExp::createSQL() const
+{
+    QList<int> ids;
+    for (QCheckBox *box : checkBoxes())
+        if (box->isChecked())
+            ids << box->objectName().section(QLatin1Char('_'), 1).toInt();
+    return RuntimeSql::insertSubjectAreas(DataER->userID, ids);
+}
+
+void TFormSubjectExp::BitBtn2Click()
+{
+    if (!choiceCheck()) {
+        Platform::get().information(QStringLiteral("Не выбрана предметная область"));
+        return;
+    }
+    // The old choice is replaced in one transaction: a failure keeps it whole.
+    try {
+        Transaction transaction(*DataER);
+        NamedQuery *q = DataER->emptySQL;
+        q->close();
+        q->setSQL(RuntimeSql::deleteSubjectAreas(DataER->userID));
+        q->execSQL();
+        q->close();
+        q->setSQL(createSQL());
+        q->execSQL();
+        q->close();
+        transaction.commit();
+    } catch (const std::exception &) {
+        Platform::get().error(QStringLiteral("При сохранении возникла ошибка"));
+        return;
+    }
+    Platform::get().information(QStringLiteral("Данные сохранены"));
+}

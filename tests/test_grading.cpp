@@ -1,0 +1,351 @@
+// The grading loop with real widgets (offscreen) and the real database: the expert's subject
+// areas and the scoring of works.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QToolButton>
+#include <QLabel>
+#include <QMdiArea>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include "RecordingPlatform.h"
+#include "TestFixture.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+#include "evaluation/UnitEstimateWork.h"
+#include "profile/UnitSubjectExp.h"
+
+namespace {
+
+// The demo expert logged in, with the main window the commands open their windows in.
+struct Session {
+    RecordingPlatform platform;
+    TFormMainER window;
+    TDataER data;
+    explicit Session(int user = 1)
+    {
+        window.attachDataModule(&data);
+        window.show();
+        data.userID = user;
+        window.enableMenu(true);
+    }
+};
+
+QStringList tickedNames(TFormSubjectExp &form)
+{
+    QStringList out;
+    for (QCheckBox *box : form.checkBoxes())
+        if (box->isChecked())
+            out << box->objectName();
+    return out;
+}
+
+QStringList storedChoice(int user = 1)
+{
+    return Fixture::rows(QString("SELECT `educationListID`, `periodsID` FROM `zet_userseducation` WHERE `usersID`=%1 "
+                                 "ORDER BY `educationListID`").arg(user));
+}
+
+// The work ids listed in the scoring grid.
+QList<int> listedWorks(TFormEstimateWork &form)
+{
+    QList<int> ids;
+    NamedQuery *q = form.DBGrid1->query();
+    for (int r = 0; r < q->recordCount(); ++r)
+        ids << q->value(r, "id").toInt();
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// Clicks the grid row of a work as the expert would.
+void clickWork(TFormEstimateWork &form, int workId)
+{
+    NamedQuery *q = form.DBGrid1->query();
+    for (int r = 0; r < q->recordCount(); ++r) {
+        if (q->value(r, "id").toInt() != workId)
+            continue;
+        const QModelIndex index = form.DBGrid1->model()->index(r, 0);
+        form.DBGrid1->scrollTo(index);
+        QTest::mouseClick(form.DBGrid1->viewport(), Qt::LeftButton, {},
+                          form.DBGrid1->visualRect(index).center());
+        return;
+    }
+    QFAIL(qPrintable(QString("work %1 is not listed").arg(workId)));
+}
+
+template <class W>
+W *sheetControl(TFormEstimateWork &form, const QString &name)
+{
+    return form.ScrollBox1->widget()->findChild<W *>(name);
+}
+
+void setScore(TFormEstimateWork &form, int task, const QString &score, const QString &comment = {})
+{
+    sheetControl<QComboBox>(form, QString("Estimate_%1").arg(task))->setEditText(score);
+    sheetControl<TMemo>(form, QString("commentMemo_%1").arg(task))->setPlainText(comment);
+}
+
+QStringList results()
+{
+    return Fixture::rows("SELECT `educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                         "`commentestimate`, `untestedworkID` FROM `zet_result` ORDER BY `id`");
+}
+
+} // namespace
+
+class TestGrading : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { Fixture::loadDemo(); }
+
+    // ---- subject areas ----
+
+    void subjectAreasShowAndSave()
+    {
+        Fixture::exec("INSERT INTO `zet_userseducation` (`usersID`, `educationListID`, `periodsID`) VALUES (1, 3, 1), (1, 99, 1)");
+        Session s;
+        s.window.item("N27")->trigger();
+        TFormSubjectExp *form = FormSubjectExp;
+        QVERIFY(form);
+        QCOMPARE(form->windowTitle(), QString("Выбор предметной области, в которой Вы являетесь экспертом"));
+        QStringList captions, names;
+        for (QCheckBox *box : form->checkBoxes())
+            captions << box->text(), names << box->objectName();
+        QCOMPARE(captions, QStringList({"История", "Математика", "Русский язык", "Физика"}));
+        QCOMPARE(names, QStringList({"checkSorev_4", "checkSorev_1", "checkSorev_3", "checkSorev_2"}));
+        QCOMPARE(form->checkBoxes().first()->toolTip(), QString("Выбрать предметную область: История"));
+        // rows of any period count; an id without a subject area ticks nothing
+        QCOMPARE(tickedNames(*form), QStringList({"checkSorev_1", "checkSorev_3", "checkSorev_2"}));
+
+        // nothing ticked: refused, nothing changes
+        form->SpeedButton8->click();
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Не выбрана предметная область"));
+        QCOMPARE(storedChoice(), QStringList({"1|2", "2|2", "3|1", "99|1"}));
+
+        // exactly the ticked ids, all with the active period
+        form->findChild<QCheckBox *>("checkSorev_4")->click();
+        form->findChild<QCheckBox *>("checkSorev_2")->click();
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("information").last(), QString("Данные сохранены"));
+        QCOMPARE(storedChoice(), QStringList({"2|2", "4|2"}));
+        QCOMPARE(storedChoice(2), QStringList());   // other experts untouched
+
+        // reopening shows the saved ticks; select all stores every subject area
+        form->closeWindow();
+        QVERIFY(!FormSubjectExp);
+        s.window.item("N27")->trigger();
+        QCOMPARE(tickedNames(*FormSubjectExp), QStringList({"checkSorev_4", "checkSorev_2"}));
+        FormSubjectExp->SpeedButton7->click();
+        FormSubjectExp->BitBtn2->click();
+        QCOMPARE(storedChoice(), QStringList({"1|2", "2|2", "3|2", "4|2"}));
+        QVERIFY(s.platform.texts("error").isEmpty());
+    }
+
+    void subjectAreasFailedSaveKeepsChoice()
+    {
+        Fixture::exec("CREATE TRIGGER `fail_choice` BEFORE INSERT ON `zet_userseducation` FOR EACH ROW "
+                      "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT='disk full'");
+        Session s;
+        TFormSubjectExp form;
+        form.SpeedButton7->click();
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error"), QStringList("При сохранении возникла ошибка"));
+        QVERIFY(s.platform.texts("information").isEmpty());
+        QCOMPARE(storedChoice(), QStringList({"1|2", "2|2"}));
+        QCOMPARE(form.checkBoxes().size(), 4);   // the ticks stay for another try
+        QCOMPARE(tickedNames(form).size(), 4);
+    }
+
+    // ---- scoring ----
+
+    void worksListAndSheet()
+    {
+        Session s;
+        s.window.item("N33")->trigger();
+        TFormEstimateWork *form = FormEstimateWork;
+        QVERIFY(form);
+        QCOMPARE(listedWorks(*form), QList<int>({1, 2, 3, 4, 5, 10}));
+        QVERIFY(!form->BitBtn1->isEnabled());   // no sheet yet
+        QVERIFY(form->ProgressBar1->isHidden());
+
+        clickWork(*form, 1);
+        QCOMPARE(form->sheetWork(), 1);
+        QVERIFY(form->BitBtn1->isEnabled());
+        // on screen by ascending task id, six controls per task in their order
+        QStringList order;
+        auto *layout = form->ScrollBox1->widget()->layout();
+        for (int i = 0; i < layout->count(); ++i)
+            if (QWidget *w = layout->itemAt(i)->widget())
+                order << w->objectName();
+        QStringList expected;
+        for (int task : {1, 2, 3, 4})
+            for (const char *prefix : {"title_", "comment1_", "Estimate_", "comment2_", "commentMemo_", "MyShape_"})
+                expected << prefix + QString::number(task);
+        QCOMPARE(order, expected);
+        QCOMPARE(sheetControl<QLabel>(*form, "title_2")->text(), QString("Задание 2. Решите уравнение"));
+        auto *score3 = sheetControl<QComboBox>(*form, "Estimate_3");
+        QCOMPARE(score3->count(), 11);
+        QCOMPARE(score3->currentText(), QString("0"));
+        QCOMPARE(sheetControl<QComboBox>(*form, "Estimate_4")->count(), 1);   // a 0-point task offers only "0"
+        auto *memo = sheetControl<TMemo>(*form, "commentMemo_1");
+        memo->setPlainText(QString(600, QChar(0x0436)));
+        QCOMPARE(memo->toPlainText().size(), 500);
+
+        // another click replaces the sheet
+        clickWork(*form, 4);
+        QCOMPARE(form->sheetWork(), 4);
+        QVERIFY(!sheetControl<QComboBox>(*form, "Estimate_1"));
+        QVERIFY(sheetControl<QComboBox>(*form, "Estimate_5"));
+
+        // sorting by a title click keeps the rows and orders them by that field
+        form->DBGrid1->horizontalHeader()->sectionClicked(2);
+        QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY user_id"));
+        QCOMPARE(form->DBGrid1->query()->value(0, "user_id").toInt(), 1001);
+        QCOMPARE(listedWorks(*form), QList<int>({1, 2, 3, 4, 5, 10}));
+    }
+
+    // The checks before anything is written: per row the scores and comments of tasks 1..4 of
+    // work 1 (maximums 5, 7, 10, 0), the message and where the focus goes.
+    void sheetChecks_data()
+    {
+        QTest::addColumn<QStringList>("scores");
+        QTest::addColumn<QStringList>("comments");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focus");
+        const QString noComment = "У задания, оцененного не на максимальный балл, отсутствует комментарий. "
+                                  "Необходимо обосновать свое решение";
+        QTest::newRow("all at maximum, no comments") << QStringList({"5", "7", "10", "0"}) << QStringList({"", "", "", ""})
+                                                     << "Данные сохранены" << "";
+        QTest::newRow("below maximum without comment") << QStringList({"4", "7", "10", "0"}) << QStringList({"", "", "", ""})
+                                                       << noComment << "commentMemo_1";
+        QTest::newRow("comment of blanks counts") << QStringList({"4", "7", "10", "0"}) << QStringList({"   ", "", "", ""})
+                                                  << "Данные сохранены" << "";
+        QTest::newRow("two failing: the higher id first") << QStringList({"0", "7", "3", "0"}) << QStringList({"", "", "", ""})
+                                                          << noComment << "commentMemo_3";
+        QTest::newRow("above maximum") << QStringList({"5", "7", "11", "0"}) << QStringList({"", "", "", ""})
+                                       << "Оценка за задание должна быть целым числом от 0 до 10" << "Estimate_3";
+        QTest::newRow("negative") << QStringList({"-1", "7", "10", "0"}) << QStringList({"x", "", "", ""})
+                                  << "Оценка за задание должна быть целым числом от 0 до 5" << "Estimate_1";
+        QTest::newRow("not a number") << QStringList({"5", "7,5", "10", "0"}) << QStringList({"", "x", "", ""})
+                                      << "Оценка за задание должна быть целым числом от 0 до 7" << "Estimate_2";
+        QTest::newRow("0-point task above 0") << QStringList({"5", "7", "10", "1"}) << QStringList({"", "", "", ""})
+                                              << "Оценка за задание должна быть целым числом от 0 до 0" << "Estimate_4";
+    }
+    void sheetChecks()
+    {
+        QFETCH(QStringList, scores);
+        QFETCH(QStringList, comments);
+        QFETCH(QString, message);
+        QFETCH(QString, focus);
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        for (int task = 1; task <= 4; ++task)
+            setScore(form, task, scores[task - 1], comments[task - 1]);
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList(message));
+        const bool saved = message == "Данные сохранены";
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), saved ? 4 : 0);
+        QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), saved ? 1 : 0);
+        if (!saved) {
+            QCOMPARE(form.focusWidget()->objectName(), focus);
+            QCOMPARE(form.sheetWork(), 1);   // the sheet stays as typed
+        }
+    }
+
+    void saveWritesEveryTaskAndMarksTheWork()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        const QString comment = "Ошибка в знаке; «ε» и 😀 — сохраняются";
+        setScore(form, 1, "3", comment);
+        setScore(form, 2, "7");
+        setScore(form, 3, " 10 ");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(results(), QStringList({"1|2|1|4|0||1", "1|2|1|3|10||1", "1|2|1|2|7||1", "1|2|1|1|3|" + comment + "|1"}));
+        QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), 1);
+        // the work leaves the list, the participant's other work stays; the sheet is gone
+        QCOMPARE(listedWorks(form), QList<int>({2, 3, 4, 5, 10}));
+        QCOMPARE(form.sheetWork(), 0);
+        QVERIFY(!form.BitBtn1->isEnabled());
+        QVERIFY(form.ProgressBar1->isHidden());
+        QCOMPARE(form.ProgressBar1->value(), 4);
+        QVERIFY(!sheetControl<QComboBox>(form, "Estimate_1"));
+        // another expert's list is untouched by this expert's results
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result` WHERE `expertID`<>1").toInt(), 0);
+    }
+
+    void failureMidSaveWritesNothing()
+    {
+        Fixture::exec("CREATE TRIGGER `fail_task2` BEFORE INSERT ON `zet_result` FOR EACH ROW "
+                      "BEGIN IF NEW.`evalutionsystemID`=2 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT='lost'; END IF; END");
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        setScore(form, 1, "4", "неточность");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("При сохранении возникла ошибка"));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 0);
+        QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), 0);
+        QVERIFY(form.ProgressBar1->isHidden());
+        QCOMPARE(form.sheetWork(), 1);
+        QCOMPARE(sheetControl<TMemo>(form, "commentMemo_1")->toPlainText(), QString("неточность"));
+        QVERIFY(listedWorks(form).contains(1));
+        // once the server is well again the same sheet saves
+        Fixture::exec("DROP TRIGGER `fail_task2`");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information").last(), QString("Данные сохранены"));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 4);
+    }
+
+    void secondSaveIsRefused()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 2);
+        // meanwhile another workstation of the same expert scores the work
+        Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, "
+                      "`estimate`, `commentestimate`, `untestedworkID`) VALUES (1, 2, 1, 1, 5, '', 2)");
+        setScore(form, 1, "5");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"),
+                 QStringList("Эта работа уже оценена. Повторное сохранение невозможно."));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 1);
+        QVERIFY(!listedWorks(form).contains(2));
+        QCOMPARE(form.sheetWork(), 0);
+    }
+
+    void workWithoutTasks()
+    {
+        Fixture::exec("DELETE FROM `zet_evaluationsystem` WHERE `educationlListID`=1");
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        QVERIFY(form.ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 0);
+        QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), 1);
+        QVERIFY(listedWorks(form).contains(1));
+    }
+};
+
+QTEST_MAIN(TestGrading)
+#include "test_grading.moc"
