@@ -2,9 +2,9 @@
 """Local SMTP server for the demo and the tests.
 
 STARTTLS is required before AUTH and before any mail; AUTH LOGIN (and PLAIN) checks one account.
-Every accepted letter is written to the letters folder as NNNN.eml, headed by two lines that
-record the envelope. --no-starttls makes a server that never offers STARTTLS, so that tests can
-check that the workstation refuses to talk to it.
+Recipients at nowhere.test are refused (550). Every accepted letter is written to the letters
+folder as NNNN.eml, headed by two lines that record the envelope. --no-starttls makes a server
+that never offers STARTTLS, so that tests can check that the workstation refuses to talk to it.
 """
 import argparse
 import os
@@ -20,6 +20,13 @@ class LetterBox:
     def __init__(self, folder):
         self.folder = folder
         self.lock = threading.Lock()
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        # A mailbox that does not exist, for the tests of refused recipients.
+        if address.lower().endswith("@nowhere.test"):
+            return "550 5.1.1 Mailbox unavailable"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         with self.lock:

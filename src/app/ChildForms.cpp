@@ -53,6 +53,9 @@ TDialogForm::TDialogForm(const QString &title, int clientWidth, int clientHeight
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFixedSize(clientWidth, clientHeight);
+    QFont f(QStringLiteral("Tahoma"));
+    f.setPixelSize(16);
+    setFont(f);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect r = screen->availableGeometry();
         move(r.center() - QPoint(clientWidth / 2, clientHeight / 2));

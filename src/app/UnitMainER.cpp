@@ -28,6 +28,7 @@
 #include "data/Config.h"
 #include "data/UnitNetSelect.h"
 #include "security/UnitCheckauthorization.h"
+#include "security/UnitPasswords.h"
 
 TFormMainER *FormMainER = nullptr;
 
@@ -209,6 +210,8 @@ void TFormMainER::buildMenu()
     };
     on("N3", [this] { close(); });
     on("N2", [this] { N2Click(*this); });
+    on("N104", [this] { N104Click(*this); });
+    on("N10", [this] { N10Click(*this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
     on("N132", [this] { m_mdi->cascadeSubWindows(); });
     on("N133", [this] { tile(Qt::Vertical); });

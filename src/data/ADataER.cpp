@@ -1,5 +1,7 @@
 #include "data/ADataER.h"
 
+#include <QRandomGenerator>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -188,6 +190,16 @@ void TDataER::SortSQL(NamedQuery *SortQuery, const QString &NameFieldSQL)
     SortQuery->open();
 }
 
+QString TDataER::Trim(const QString &text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && text[from].unicode() <= 0x20)
+        ++from;
+    while (to > from && text[to - 1].unicode() <= 0x20)
+        --to;
+    return text.mid(from, to - from);
+}
+
 QString TDataER::my_ucfirst(const QString &inSTR)
 {
     auto blankOrControl = [](QChar c) { return c.unicode() <= 0x20 || c.isSpace() || c.category() == QChar::Other_Control; };
@@ -237,4 +249,12 @@ void TDataER::rollback()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
     db.rollback();
+}
+
+QString TDataER::generatePassword(int lengthPSWD)
+{
+    QString result;
+    for (int i = 0; i <= lengthPSWD; ++i)
+        result += QChar(u'A' + QRandomGenerator::system()->bounded(26));
+    return result;
 }

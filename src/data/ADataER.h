@@ -47,7 +47,16 @@ public:
 
     void SortSQL(NamedQuery *SortQuery, const QString &NameFieldSQL);
     static QString my_ucfirst(const QString &inSTR);
+    // Without leading and trailing characters of code 32 and below (blanks and control characters).
+    static QString Trim(const QString &text);
     static bool DirectoryCreate(const QString &DirectoryName);
+
+    // One HTML letter from the centre's mailbox; true when the server took it, an error otherwise.
+    bool MailSend(const QString &subject, const QString &subjectName, const QString &AdressTo, const QString &body);
+    QByteArray mailMessage(const QString &subject, const QString &subjectName, const QString &AdressTo,
+                           const QString &body) const;
+    // lengthPSWD + 1 capital Latin letters from the system's cryptographic random source.
+    static QString generatePassword(int lengthPSWD);
 
     // Several statements that must stand or fall together (the program's own addition).
     void startTransaction();

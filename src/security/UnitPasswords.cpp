@@ -1,0 +1,164 @@
+#include "security/UnitPasswords.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/Platform.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+#include "security/Bcrypt.h"
+
+namespace {
+
+const QString kSenderName = QStringLiteral("Образовательный центр \"Ветлан\"");
+
+// Label, field and the two buttons of both dialogs; the OK button gets its own caption and hint.
+QLineEdit *buildDialog(TDialogForm *dialog, const QString &label, const QString &okCaption, const QString &okHint)
+{
+    auto *grid = new QGridLayout(dialog);
+    grid->addWidget(new QLabel(label, dialog), 0, 0);
+    auto *edit = new QLineEdit(dialog);
+    grid->addWidget(edit, 0, 1);
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    auto *ok = new QPushButton(okCaption, dialog);
+    ok->setObjectName(QStringLiteral("BitBtn1"));
+    ok->setDefault(true);
+    ok->setToolTip(okHint);
+    ok->setStatusTip(okHint);
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), dialog);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setToolTip(QStringLiteral("Отмена"));
+    cancel->setStatusTip(cancel->toolTip());
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    grid->addLayout(row, 1, 0, 1, 2);
+    dialog->setWindowFlags(dialog->windowFlags() & ~Qt::WindowMinMaxButtonsHint);
+    return edit;
+}
+
+} // namespace
+
+TFormChangePassword::TFormChangePassword(QWidget *parent)
+    : TDialogForm(QStringLiteral("Установить новый пароль"), 576, 116, parent)
+{
+    EditPassword = buildDialog(this, QStringLiteral("Новый пароль:"), QStringLiteral("Изменить пароль"),
+                               QStringLiteral("Изменить пароль в АИС и выслать на Ваш электронный адрес пароль.  Если Ваш "
+                                              "логин не является E-Mail, то отправка письма не состоится"));
+    EditPassword->setObjectName(QStringLiteral("EditPassword"));
+    EditPassword->setMaxLength(25);
+    EditPassword->setEchoMode(QLineEdit::Password);
+    EditPassword->setToolTip(QStringLiteral("Введите Ваш новый пароль"));
+    EditPassword->setStatusTip(EditPassword->toolTip());
+    EditPassword->setPlaceholderText(QStringLiteral("Введите Ваш новый  пароль"));
+    EditPassword->setCursor(Qt::PointingHandCursor);
+}
+
+void TFormChangePassword::showEvent(QShowEvent *event)
+{
+    TDialogForm::showEvent(event);
+    EditPassword->setFocus();
+}
+
+TFormForgotPassword::TFormForgotPassword(QWidget *parent)
+    : TDialogForm(QStringLiteral("Восстановление пароля"), 645, 106, parent)
+{
+    Edit1 = buildDialog(this, QStringLiteral("Логин (E-Mail):"), QStringLiteral("Восстановить"),
+                        QStringLiteral("Выслать на Ваш электронный адрес пароль.  Если Ваш логин не является E-Mail, то "
+                                       "обратитесь к школьному координатору"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(256);
+    Edit1->setToolTip(QStringLiteral("Введите свой логин"));
+    Edit1->setStatusTip(Edit1->toolTip());
+    Edit1->setPlaceholderText(QStringLiteral("Поля для ввода логина"));
+}
+
+void TFormForgotPassword::showEvent(QShowEvent *event)
+{
+    TDialogForm::showEvent(event);
+    Edit1->setFocus();
+}
+
+QString passwordLetterBody(PasswordLetter kind, const QString &password)
+{
+    const QString heading = kind == PasswordLetter::NewPassword
+        ? QStringLiteral("<P align=\"center\"><B>Ваш новый пароль:</B></P><P align=\"center\"><B><font size=\"+2\">")
+        : QStringLiteral("<P align=\"center\"><B>Ваш пароль:</B></P><P align=\"center\"><B><font size=\"+2\">");
+    return heading + password.toHtmlEscaped() + QStringLiteral("</font></B></P>")
+        + QStringLiteral("<p align=\"center\"><Font color=\"blue\">Это письмо создано автоматически. Не отвечайте на него.</font></p>")
+        + QStringLiteral("<p align=\"center\"><Font color=\"blue\">Если это письмо адресовано не Вам, удалите его.</font></p>");
+}
+
+void N104Click(TFormMainER &main)
+{
+    TFormChangePassword dialog(&main);
+    if (Platform::get().execDialog(dialog) != QDialog::Accepted)
+        return;
+    const QString password = TDataER::Trim(dialog.EditPassword->text());
+    if (password.isEmpty()) {
+        Platform::get().error(QStringLiteral("Не введен новый пароль"));
+        return;
+    }
+    NamedQuery *q = DataER->query(QStringLiteral("newPassword"));
+    q->close();
+    q->setParam(QStringLiteral("id"), QString::number(DataER->userID));
+    q->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
+    q->execSQL();
+    q->close();
+    const QString login = DataER->LoginUser;
+    if (DataER->MailSend(QStringLiteral("Изменение пароля"), kSenderName, login,
+                         passwordLetterBody(PasswordLetter::NewPassword, password)))
+        Platform::get().information(QStringLiteral("На электронную почту ") + login + QStringLiteral(" Вам отправлен новый пароль."));
+    else
+        Platform::get().error(QStringLiteral("Не удалось отправить сообщение с новым паролем."));
+}
+
+void N10Click(TFormMainER &main)
+{
+    TFormForgotPassword dialog(&main);
+    if (Platform::get().execDialog(dialog) != QDialog::Accepted)
+        return;
+    const QString login = TDataER::Trim(dialog.Edit1->text());
+    if (login.isEmpty()) {
+        Platform::get().error(QStringLiteral("Не введен логин "));
+        return;
+    }
+    if (!login.contains(QLatin1Char('@')) || !login.contains(QLatin1Char('.'))) {
+        Platform::get().error(QStringLiteral("Введенный логин не является адресом электронной почты"));
+        return;
+    }
+    NamedQuery *q = DataER->query(QStringLiteral("ForgotPassword"));
+    q->close();
+    q->setParam(QStringLiteral("LOGINS"), login);
+    q->open();
+    const int count = q->recordCount() > 0 ? q->field(QStringLiteral("em")).toInt() : 0;
+    if (count <= 0) {
+        Platform::get().error(QStringLiteral("Пользователь с логином ") + login + QStringLiteral(" не найден в БД"));
+        q->close();
+        return;
+    }
+    const int id = q->field(QStringLiteral("id")).toInt();
+    q->close();
+    const QString password = TDataER::generatePassword(7);
+    // The new password counts only once the letter that tells it has been taken by the server.
+    Transaction transaction(*DataER);
+    NamedQuery *update = DataER->query(QStringLiteral("newPassword"));
+    update->close();
+    update->setParam(QStringLiteral("id"), QString::number(id));
+    update->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
+    update->execSQL();
+    update->close();
+    if (DataER->MailSend(QStringLiteral("Восстановление пароля"), kSenderName, login,
+                         passwordLetterBody(PasswordLetter::Recovery, password))) {
+        transaction.commit();
+        Platform::get().information(QStringLiteral("На электронную почту ") + login + QStringLiteral(" Вам отправлен пароль."));
+    } else {
+        Platform::get().error(QStringLiteral("Не удалось отправить сообщение с восстановленным паролем. Проверьте "
+                                             "правильность введенного E-Mail и повторите попытку восстановления позже."));
+    }
+}
