@@ -21,6 +21,8 @@
 #include "app/Pictures.h"
 #include "app/Platform.h"
 #include "evaluation/UnitEstimateWork.h"
+#include "profile/UnitGeneralData.h"
+#include "profile/UnitGeneralDataAppend.h"
 #include "profile/UnitSubjectExp.h"
 #include "app/Version.h"
 #include "data/ADataER.h"
@@ -230,6 +232,10 @@ void TFormMainER::buildMenu()
         Platform::get().execDialog(box);
     });
     on("M1", [this] { M1Click(); });
+    on("N102", [this] { N102Click(*this); });
+    on("N11", [this] {
+        openChildWindow<TFormGeneralDataAppend>(m_mdi, FormGeneralDataAppend, [] { return new TFormGeneralDataAppend; });
+    });
     on("N27", [this] { openChildWindow<TFormSubjectExp>(m_mdi, FormSubjectExp, [] { return new TFormSubjectExp; }); });
     on("N33", [this] { openChildWindow<TFormEstimateWork>(m_mdi, FormEstimateWork, [] { return new TFormEstimateWork; }); });
 }

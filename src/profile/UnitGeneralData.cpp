@@ -1,0 +1,212 @@
+#include "profile/UnitGeneralData.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+
+TPhoneEdit::TPhoneEdit(QWidget *parent) : QLineEdit(parent)
+{
+    setInputMask(QStringLiteral("(+7)9999999999;_"));
+}
+
+int TPhoneEdit::digits() const
+{
+    int n = 0;
+    for (QChar c : text().mid(4))
+        n += c.isDigit() ? 1 : 0;
+    return n;
+}
+
+void TPhoneEdit::focusInEvent(QFocusEvent *event)
+{
+    m_before = text();
+    setModified(false);
+    QLineEdit::focusInEvent(event);
+}
+
+void TPhoneEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (isModified() && digits() < 10) {
+        Platform::get().error(QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+        QTimer::singleShot(0, this, [this] { setFocus(); });
+    }
+}
+
+void TPhoneEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && isModified()) {
+        setText(m_before);
+        setModified(false);
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+TFormGeneralData::TFormGeneralData(QWidget *parent)
+    : TDialogForm(QStringLiteral("Редактирование основных личных данных регионального эксперта"), 1014, 322, parent)
+{
+    setWindowFlags(windowFlags() & ~Qt::WindowMinMaxButtonsHint);
+    auto *layout = new QVBoxLayout(this);
+    auto *form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto star = [this] {
+        auto *l = new QLabel(QStringLiteral("*"), this);
+        l->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+        return l;
+    };
+    auto nameRow = [&](const char *object, const QString &caption, const QString &placeholder, const QString &hint) {
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(object));
+        edit->setMaxLength(64);
+        edit->setFixedWidth(600);
+        edit->setPlaceholderText(placeholder);
+        if (!hint.isEmpty()) {
+            edit->setToolTip(hint);
+            edit->setStatusTip(hint);
+        }
+        auto *row = new QHBoxLayout;
+        row->addWidget(edit);
+        row->addWidget(star());
+        row->addStretch();
+        form->addRow(caption, row);
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { CheckSymbol(edit); });
+        return edit;
+    };
+    Editsurname = nameRow("Editsurname", QStringLiteral("Фамилия:"),
+                          QStringLiteral("Введите свою фамилию на кириллице - русской раскладке клавиатуры"),
+                          QStringLiteral("Введите свою фамилию на кириллице (русской раскладке клавиатуры). Латиница и "
+                                         "цифры не допустимы. Разрешено использование дефиса"));
+    Editname = nameRow("Editname", QStringLiteral("Имя:"),
+                       QStringLiteral("Введите своё имя на кириллице - русской раскладке клавиатуры"),
+                       QStringLiteral("Введите своё имя на кириллице - русской раскладке клавиатуры. Латиница и цифры "
+                                      "не допустимы. Разрешено использование дефиса"));
+    Editpatronymic = nameRow("Editpatronymic", QStringLiteral("Отчество:"),
+                             QStringLiteral("Введите своё отчество на кириллице - русской раскладке клавиатуры"), {});
+    LabelEmail = new QLabel(this);
+    LabelEmail->setObjectName(QStringLiteral("LabelEmail"));
+    QFont bold = LabelEmail->font();
+    bold.setBold(true);
+    LabelEmail->setFont(bold);
+    form->addRow(QStringLiteral("E-Mail (Логин):"), LabelEmail);
+    EditPhone = new TPhoneEdit(this);
+    EditPhone->setObjectName(QStringLiteral("EditPhone"));
+    EditPhone->setPlaceholderText(QStringLiteral("10 последних цифр номера телефона"));
+    EditPhone->setToolTip(QStringLiteral("Введите номер телефона (10 последних цифр номера телефона)"));
+    EditPhone->setStatusTip(EditPhone->toolTip());
+    EditPhone->setFixedWidth(200);
+    auto *phoneCaption = new QLabel(QStringLiteral("№ сотового телефона (На выбор:\nличный, любой другой контактный):"), this);
+    phoneCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->addRow(phoneCaption, EditPhone);
+    layout->addLayout(form);
+    auto *note = new QLabel(QStringLiteral("Примечание: Символом <span style=\"color:red; font-weight:bold\">*</span> "
+                                           "Обозначены обязательные для ввода поля"), this);
+    layout->addWidget(note);
+    layout->addStretch();
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    BitBtn1 = new QPushButton(QStringLiteral("Сохранить"), this);
+    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    BitBtn1->setDefault(true);
+    BitBtn1->setToolTip(QStringLiteral("Сохранить в БД внесенные изменения"));
+    BitBtn1->setStatusTip(BitBtn1->toolTip());
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setToolTip(QStringLiteral("Отмена"));
+    cancel->setStatusTip(cancel->toolTip());
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    bottom->addWidget(BitBtn1);
+    bottom->addWidget(cancel);
+    layout->addLayout(bottom);
+}
+
+void TFormGeneralData::showEvent(QShowEvent *event)
+{
+    TDialogForm::showEvent(event);
+    Editsurname->setFocus();
+}
+
+bool TFormGeneralData::checkCyr(const QString &text)
+{
+    for (QChar c : text)
+        if ((c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')))
+            return true;
+    return false;
+}
+
+void TFormGeneralData::CheckSymbol(QLineEdit *field)
+{
+    const bool latin = checkCyr(field->text());
+    field->setStyleSheet(latin ? QStringLiteral("background-color: red; color: white;")
+                               : QStringLiteral("background-color: white; color: black;"));
+    BitBtn1->setEnabled(!latin && !field->text().isEmpty());
+}
+
+bool TFormGeneralData::checkParams()
+{
+    struct Check {
+        QLineEdit *field;
+        const char *empty;
+        const char *latin;
+    };
+    const Check checks[] = {
+        {Editsurname, "Не введена фамилия", "В фамилии используются недопустимые символы"},
+        {Editname, "Не введено имя", "В имени используются недопустимые символы"},
+        {Editpatronymic, "Не введено отчество", "В отчестве используются недопустимые символы"},
+    };
+    for (const Check &c : checks) {
+        const QString text = c.field->text().trimmed();
+        const char *message = text.isEmpty() ? c.empty : checkCyr(text) ? c.latin : nullptr;
+        if (message) {
+            Platform::get().error(QString::fromUtf8(message));
+            c.field->setFocus();
+            return false;
+        }
+    }
+    return true;
+}
+
+void TFormGeneralData::accept()
+{
+    if (checkParams())
+        TDialogForm::accept();
+}
+
+void N102Click(TFormMainER &main)
+{
+    TFormGeneralData dialog(&main);
+    NamedQuery *q = DataER->query(QStringLiteral("GeneralData"));
+    q->close();
+    q->setParam(QStringLiteral("userID"), DataER->userID);
+    q->open();
+    if (q->recordCount() > 0) {
+        dialog.LabelEmail->setText(q->field(QStringLiteral("email")).toString());
+        dialog.Editsurname->setText(q->field(QStringLiteral("surname")).toString());
+        dialog.Editname->setText(q->field(QStringLiteral("name")).toString());
+        dialog.Editpatronymic->setText(q->field(QStringLiteral("patronymic")).toString());
+        dialog.EditPhone->setText(q->field(QStringLiteral("phone")).toString());
+    }
+    q->close();
+    if (Platform::get().execDialog(dialog) != QDialog::Accepted)
+        return;
+    NamedQuery *upd = DataER->query(QStringLiteral("GeneralDataUPD"));
+    upd->close();
+    upd->setParam(QStringLiteral("id"), DataER->userID);
+    upd->setParam(QStringLiteral("surname"), TDataER::my_ucfirst(dialog.Editsurname->text()));
+    upd->setParam(QStringLiteral("name"), TDataER::my_ucfirst(dialog.Editname->text()));
+    upd->setParam(QStringLiteral("patronymic"), TDataER::my_ucfirst(dialog.Editpatronymic->text()));
+    upd->setParam(QStringLiteral("phone"), dialog.EditPhone->text().trimmed());
+    upd->execSQL();
+    upd->close();
+    Platform::get().information(QStringLiteral("Данные обновлены."));
+}

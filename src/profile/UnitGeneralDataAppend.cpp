@@ -1,0 +1,328 @@
+#include "profile/UnitGeneralDataAppend.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "data/SqlCatalogue.h"
+
+TFormGeneralDataAppend *FormGeneralDataAppend = nullptr;
+
+namespace {
+
+// One page: captions above full-width fields, a blue heading, the save button at the bottom.
+class PageBuilder {
+public:
+    PageBuilder(QTabWidget *tabs, const QString &title, const QString &hint, const QString &heading)
+    {
+        m_page = new QWidget;
+        m_layout = new QVBoxLayout(m_page);
+        auto *scroll = new QScrollArea;
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(m_page);
+        const int index = tabs->addTab(scroll, title);
+        tabs->setTabToolTip(index, hint);
+        this->heading(heading);
+    }
+    void heading(const QString &text)
+    {
+        auto *l = new QLabel(text, m_page);
+        l->setStyleSheet(QStringLiteral("color: blue; font-weight: bold;"));
+        m_layout->addWidget(l);
+    }
+    QLineEdit *field(const char *name, const QString &caption, int maxLength, const QString &placeholder,
+                     const QString &hint = {})
+    {
+        auto *edit = new QLineEdit(m_page);
+        edit->setObjectName(QString::fromLatin1(name));
+        if (maxLength > 0)
+            edit->setMaxLength(maxLength);
+        edit->setPlaceholderText(placeholder);
+        const QString tip = hint.isEmpty() ? placeholder : hint;
+        edit->setToolTip(tip);
+        edit->setStatusTip(tip);
+        add(caption, edit);
+        return edit;
+    }
+    void add(const QString &caption, QWidget *w)
+    {
+        if (!caption.isEmpty())
+            m_layout->addWidget(new QLabel(caption, m_page));
+        w->setParent(m_page);
+        m_layout->addWidget(w);
+    }
+    QPushButton *saveButton(const char *name, const QString &caption)
+    {
+        m_layout->addStretch();
+        auto *b = new QPushButton(caption, m_page);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QStringLiteral("Сохранить в БД изменения"));
+        b->setStatusTip(b->toolTip());
+        m_layout->addWidget(b, 0, Qt::AlignRight);
+        return b;
+    }
+
+private:
+    QWidget *m_page;
+    QVBoxLayout *m_layout;
+};
+
+void fillLookup(QComboBox *combo, const QString &queryName, const QString &shown)
+{
+    NamedQuery *q = DataER->query(queryName);
+    q->close();
+    q->open();
+    combo->clear();
+    for (q->first(); !q->eof(); q->next())
+        combo->addItem(q->field(shown).toString(), q->field(QStringLiteral("id")));
+}
+
+void selectKey(QComboBox *combo, int key)
+{
+    combo->setCurrentIndex(combo->findData(key));   // -1 (nothing) for an unknown key or 0
+}
+
+int selectedKey(const QComboBox *combo)
+{
+    return combo->currentIndex() < 0 ? 0 : combo->currentData().toInt();
+}
+
+} // namespace
+
+TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
+    : TChildForm(QStringLiteral("Дополнительные личные данные эксперта"), parent)
+{
+    resize(703, 644);
+    auto *layout = new QVBoxLayout(this);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    layout->addWidget(PageControl1, 1);
+
+    PageBuilder address(PageControl1, QStringLiteral("Адрес"),
+                        QStringLiteral("Адрес проживания, регистрации эксперта. Просмотр и редактирование"),
+                        QStringLiteral("Адрес проживания:"));
+    DBComboArea = new TLookupCombo;
+    DBComboArea->setObjectName(QStringLiteral("DBComboArea"));
+    DBComboArea->setToolTip(QStringLiteral("Выбор муниципального образования"));
+    DBComboArea->setStatusTip(DBComboArea->toolTip());
+    address.add(QStringLiteral("Муниципальное образование:"), DBComboArea);
+    Editcyti = address.field("Editcyti", QStringLiteral("Город (населенный пункт):"), 32, QStringLiteral("Населенный пункт проживания"));
+    Editstreet = address.field("Editstreet", QStringLiteral("Улица:"), 64, QStringLiteral("Улица проживания"));
+    Edithome = address.field("Edithome", QStringLiteral("Дом:"), 64, QStringLiteral("Дом"), QStringLiteral("Поле для ввода номера дома"));
+    Editoffice = address.field("Editoffice", QStringLiteral("Квартира:"), 64, QStringLiteral("Квартира"),
+                               QStringLiteral("Поле для ввода номера квартиры"));
+    CheckBox1 = new QCheckBox(QStringLiteral("Адрес проживания совпадает с адресом регистрации"));
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setToolTip(QStringLiteral("Если адреса совападают, установите флажок"));
+    CheckBox1->setStatusTip(CheckBox1->toolTip());
+    address.add({}, CheckBox1);
+    address.heading(QStringLiteral("Адрес регистрации:"));
+    EditareasReg = address.field("EditareasReg", QStringLiteral("Муниципальное образование:"), 0,
+                                 QStringLiteral("Муниципальное образование регистрации"));
+    EditcityReg = address.field("EditcityReg", QStringLiteral("Город (населенный пункт):"), 0, QStringLiteral("Город регистрации"));
+    EditStreetReg = address.field("EditStreetReg", QStringLiteral("Улица:"), 32, QStringLiteral("Улица регистрации"));
+    EdithomeReg = address.field("EdithomeReg", QStringLiteral("Дом:"), 64, QStringLiteral("Дом"));
+    EditofficeReg = address.field("EditofficeReg", QStringLiteral("Квартира:"), 64, QStringLiteral("Квартира"));
+    BitBtn2 = address.saveButton("BitBtn2", QStringLiteral("Сохранить адреса"));
+
+    PageBuilder bank(PageControl1, QStringLiteral("Реквизиты счета"),
+                     QStringLiteral("Просмотр и редактирование реквизитов банковского счета для переводов денежных средств"),
+                     QStringLiteral("Просмотр и редактирование реквизитов банковского счета эксперта"));
+    EditnameOfBank = bank.field("EditnameOfBank", QStringLiteral("Банк получателя:"), 128,
+                                QStringLiteral("Наименование банка, например, ПАО \"Северный банк\""));
+    EditrecipientsAccount = bank.field("EditrecipientsAccount", QStringLiteral("Счет получателя:"), 64,
+                                       QStringLiteral("Счет получателя, например, 40817810000000000001"));
+    EditKORscore = bank.field("EditKORscore", QStringLiteral("Корреспондентский счет:"), 64,
+                              QStringLiteral("Корреспондентский счет банка получателя, например, 30101810000000000601"));
+    EditBIK = bank.field("EditBIK", QStringLiteral("БИК:"), 64, QStringLiteral("БИК банка получателя, например, 044525601"));
+    EditKPP = bank.field("EditKPP", QStringLiteral("КПП:"), 64, QStringLiteral("КПП банка получателя, например, 775001001"));
+    EditINNbank = bank.field("EditINNbank", QStringLiteral("ИНН:"), 64, QStringLiteral("ИНН банка получателя, например, 7702000406"));
+    BitBtn3 = bank.saveButton("BitBtn3", QStringLiteral("Сохранить реквизиты"));
+
+    PageBuilder passport(PageControl1, QStringLiteral("Паспортные данные"), QStringLiteral("Паспортные данные, ИНН, СНИЛС"),
+                         QStringLiteral("СНИЛС, ИНН, паспортные данные эксперта"));
+    Editsnils = passport.field("Editsnils", QStringLiteral("СНИЛС:"), 64, QStringLiteral("номер СНИЛС"));
+    Editinn = passport.field("Editinn", QStringLiteral("ИНН:"), 64, QStringLiteral("ИНН"));
+    Editdocument = passport.field("Editdocument", QStringLiteral("Документ:"), 64, QStringLiteral("Документ, удостоверяющий личность"));
+    EditseriesDoc = passport.field("EditseriesDoc", QStringLiteral("Серия документа:"), 64, QStringLiteral("Серия документа"));
+    EditnumberDoc = passport.field("EditnumberDoc", QStringLiteral("Номер документа:"), 64, QStringLiteral("Номер документа"));
+    EditIssuedByWhomDoc = passport.field("EditIssuedByWhomDoc", QStringLiteral("Кем выдан документ:"), 128, QStringLiteral("Кем выдан"));
+    DateTimePicker1 = new QDateEdit;
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    passport.add(QStringLiteral("Дата выдачи документа:"), DateTimePicker1);
+    BitBtn4 = passport.saveButton("BitBtn4", QStringLiteral("Сохранить паспортные данные"));
+
+    PageBuilder work(PageControl1, QStringLiteral("Место работы"), QStringLiteral("Место работы, должность, ученая степень эксперта"),
+                     QStringLiteral("Место работы, должность, ученая степень эксперта"));
+    EditplaceOfWork = work.field("EditplaceOfWork", QStringLiteral("Место работы:"), 255, QStringLiteral("Место работы (основной)"));
+    EditpostOfWork = work.field("EditpostOfWork", QStringLiteral("Должность:"), 64, QStringLiteral("Должность"));
+    ComboBoxacademicDegree = new QComboBox;
+    ComboBoxacademicDegree->setObjectName(QStringLiteral("ComboBoxacademicDegree"));
+    ComboBoxacademicDegree->setToolTip(QStringLiteral("Выбор ученой степени"));
+    ComboBoxacademicDegree->setStatusTip(ComboBoxacademicDegree->toolTip());
+    work.add(QStringLiteral("Ученая степень:"), ComboBoxacademicDegree);
+    BitBtn5 = work.saveButton("BitBtn5", QStringLiteral("Сохранить место работы"));
+
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    close->setObjectName(QStringLiteral("BitBtn1"));
+    close->setToolTip(QStringLiteral("Закрыть окно"));
+    close->setStatusTip(close->toolTip());
+    connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
+    layout->addWidget(close, 0, Qt::AlignLeft);
+
+    // The registration address follows the residence address while the box is ticked.
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    const QList<QPair<QLineEdit *, QLineEdit *>> follow{
+        {Editcyti, EditcityReg}, {Editstreet, EditStreetReg}, {Edithome, EdithomeReg}, {Editoffice, EditofficeReg}};
+    for (const auto &[from, to] : follow)
+        connect(from, &QLineEdit::textChanged, this, [this, to = to](const QString &text) {
+            if (CheckBox1->isChecked())
+                to->setText(text);
+        });
+    connect(DBComboArea, &TLookupCombo::closeUp, this, [this] {   // DBComboAreaCloseUp
+        if (CheckBox1->isChecked())
+            EditareasReg->setText(DBComboArea->currentText());
+    });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
+    connect(BitBtn5, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn5Click(); }); });
+
+    ownQueries({DataER->query(QStringLiteral("academicdegree")), DataER->query(QStringLiteral("GETarea"))});
+    FormCreate();
+}
+
+bool TFormGeneralDataAppend::getRecord()
+{
+    NamedQuery *q = DataER->emptySQL;
+    q->close();
+    q->setSQL(RuntimeSql::countAdditionalData(DataER->userID));
+    q->open();
+    const bool exists = q->recordCount() > 0 && q->field(QStringLiteral("kol")).toInt() > 0;
+    q->close();
+    return exists;
+}
+
+void TFormGeneralDataAppend::insertZerroRecord()
+{
+    NamedQuery *q = DataER->emptySQL;
+    q->close();
+    q->setSQL(RuntimeSql::insertAdditionalData(DataER->userID));
+    q->execSQL();
+    q->close();
+}
+
+void TFormGeneralDataAppend::FormCreate()
+{
+    if (!getRecord())
+        insertZerroRecord();
+    NamedQuery *row = DataER->query(QStringLiteral("GETSubjectsEXPadd"));
+    row->close();
+    row->setParam(QStringLiteral("userID"), DataER->userID);
+    row->open();
+    auto value = [row](const char *column) {
+        return row->recordCount() > 0 ? row->field(QString::fromLatin1(column)) : QVariant();
+    };
+    fillLookup(DBComboArea, QStringLiteral("GETarea"), QStringLiteral("name"));
+    selectKey(DBComboArea, value("areasID").toInt());
+    const QString areaName = DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : DBComboArea->itemText(0);
+    CheckBox1->setChecked(areaName == value("cityReg").toString());
+    const QList<QPair<QLineEdit *, const char *>> fields{
+        {Editcyti, "cyti"},           {Editstreet, "street"},       {Edithome, "home"},
+        {Editoffice, "office"},       {EditareasReg, "areasReg"},   {EditcityReg, "cityReg"},
+        {EditStreetReg, "streetReg"}, {EdithomeReg, "homeReg"},     {EditofficeReg, "officeReg"},
+        {EditnameOfBank, "nameOfBank"}, {EditrecipientsAccount, "recipientsAccount"}, {EditKORscore, "KORscore"},
+        {EditBIK, "BIK"},             {EditKPP, "KPP"},             {EditINNbank, "INNbank"},
+        {Editsnils, "snils"},         {Editinn, "inn"},             {Editdocument, "document"},
+        {EditseriesDoc, "seriesDoc"}, {EditnumberDoc, "numberDoc"}, {EditIssuedByWhomDoc, "IssuedByWhomDoc"},
+        {EditplaceOfWork, "placeOfWork"}, {EditpostOfWork, "postOfWork"}};
+    for (const auto &[edit, column] : fields)
+        edit->setText(value(column).toString());
+    const QDate issued = value("dateOfIssueDoc").toDate();
+    DateTimePicker1->setDate(issued.isValid() ? issued : QDate::currentDate());
+    fillLookup(ComboBoxacademicDegree, QStringLiteral("academicdegree"), QStringLiteral("fullName"));
+    selectKey(ComboBoxacademicDegree, value("academicDegreeID").toInt());
+    row->close();
+}
+
+void TFormGeneralDataAppend::showEvent(QShowEvent *event)
+{
+    TChildForm::showEvent(event);
+    Editcyti->setFocus();
+}
+
+void TFormGeneralDataAppend::CheckBox1Click()
+{
+    const bool on = CheckBox1->isChecked();
+    EditareasReg->setText(on && DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : QString());
+    EditcityReg->setText(on ? Editcyti->text() : QString());
+    EditStreetReg->setText(on ? Editstreet->text() : QString());
+    EdithomeReg->setText(on ? Edithome->text() : QString());
+    EditofficeReg->setText(on ? Editoffice->text() : QString());
+}
+
+void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QString, QVariant>> &values,
+                                  const QString &failure)
+{
+    try {
+        NamedQuery *q = DataER->query(queryName);
+        q->close();
+        q->setParam(QStringLiteral("userID"), DataER->userID);
+        for (const auto &[name, value] : values)
+            q->setParam(name, value);
+        q->execSQL();
+        q->close();
+    } catch (const std::exception &) {
+        Platform::get().error(failure);
+        return;
+    }
+    Platform::get().information(QStringLiteral("Изменения сохранены"));
+}
+
+void TFormGeneralDataAppend::BitBtn2Click()
+{
+    save(QStringLiteral("UPDadress"),
+         {{QStringLiteral("areaID"), selectedKey(DBComboArea)}, {QStringLiteral("cyti"), Editcyti->text()},
+          {QStringLiteral("street"), Editstreet->text()}, {QStringLiteral("home"), Edithome->text()},
+          {QStringLiteral("office"), Editoffice->text()}, {QStringLiteral("areasReg"), EditareasReg->text()},
+          {QStringLiteral("cityReg"), EditcityReg->text()}, {QStringLiteral("streetReg"), EditStreetReg->text()},
+          {QStringLiteral("homeReg"), EdithomeReg->text()}, {QStringLiteral("officeReg"), EditofficeReg->text()}},
+         QStringLiteral("При сохранении адресов возникла ошибка"));
+}
+
+void TFormGeneralDataAppend::BitBtn3Click()
+{
+    save(QStringLiteral("UPDbank"),
+         {{QStringLiteral("recipientsAccount"), EditrecipientsAccount->text()}, {QStringLiteral("nameOfBank"), EditnameOfBank->text()},
+          {QStringLiteral("KORscore"), EditKORscore->text()}, {QStringLiteral("BIK"), EditBIK->text()},
+          {QStringLiteral("KPP"), EditKPP->text()}, {QStringLiteral("INNbank"), EditINNbank->text()}},
+         QStringLiteral("При сохранении реквизитов банка возникла ошибка"));
+}
+
+void TFormGeneralDataAppend::BitBtn4Click()
+{
+    save(QStringLiteral("UPDpassport"),
+         {{QStringLiteral("snils"), Editsnils->text()}, {QStringLiteral("inn"), Editinn->text()},
+          {QStringLiteral("document"), Editdocument->text()}, {QStringLiteral("seriesDoc"), EditseriesDoc->text()},
+          {QStringLiteral("numberDoc"), EditnumberDoc->text()}, {QStringLiteral("dateOfIssueDoc"), DateTimePicker1->date()},
+          {QStringLiteral("IssuedByWhomDoc"), EditIssuedByWhomDoc->text()}},
+         QStringLiteral("При сохранении паспортных данных возникла ошибка"));
+}
+
+void TFormGeneralDataAppend::BitBtn5Click()
+{
+    save(QStringLiteral("UPDpost"),
+         {{QStringLiteral("placeOfWork"), EditplaceOfWork->text()}, {QStringLiteral("postOfWork"), EditpostOfWork->text()},
+          {QStringLiteral("degreeID"), selectedKey(ComboBoxacademicDegree)}},
+         QStringLiteral("При сохранении места работы возникла ошибка"));
+}
