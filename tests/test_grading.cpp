@@ -23,9 +23,9 @@ namespace {
 
 // The demo expert logged in, with the main window the commands open their windows in.
 struct Session {
+    TDataER data;   // outlives the windows, as in the program
     RecordingPlatform platform;
     TFormMainER window;
-    TDataER data;
     explicit Session(int user = 1)
     {
         window.attachDataModule(&data);

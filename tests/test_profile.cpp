@@ -18,9 +18,9 @@
 namespace {
 
 struct Session {
+    TDataER data;   // outlives the windows, as in the program
     RecordingPlatform platform;
     TFormMainER window;
-    TDataER data;
     explicit Session(int user = 1)
     {
         window.attachDataModule(&data);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QGuiApplication>
@@ -80,10 +81,55 @@ void TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, const QStr
     row->addWidget(cancel);
 }
 
+void TLookupCombo::bind(NamedQuery *query, const QString &shownField, const QString &keyField)
+{
+    m_query = query;
+    m_shown = shownField;
+    m_key = keyField;
+    connect(query, &NamedQuery::opened, this, &TLookupCombo::refill);
+    connect(query, &NamedQuery::closed, this, &TLookupCombo::refill);
+    refill();
+}
+
+void TLookupCombo::refill()
+{
+    QSignalBlocker block(this);
+    clear();
+    if (m_query && m_query->active())
+        for (int r = 0; r < m_query->recordCount(); ++r)
+            addItem(m_query->value(r, m_shown).toString());
+    setCurrentIndex(count() > 0 ? 0 : -1);
+}
+
+int TLookupCombo::keyValue() const
+{
+    return rowValue(m_key).toInt();
+}
+
+QVariant TLookupCombo::rowValue(const QString &field) const
+{
+    const int row = currentIndex();
+    if (!m_query || row < 0 || row >= m_query->recordCount())
+        return {};
+    return m_query->value(row, field);
+}
+
+void TLookupCombo::selectKey(int key)
+{
+    int found = -1;
+    for (int r = 0; m_query && r < m_query->recordCount() && found < 0; ++r)
+        if (m_query->value(r, m_key).toInt() == key)
+            found = r;
+    setCurrentIndex(found);
+}
+
 void TLookupCombo::hidePopup()
 {
+    // Qt also calls this while tearing the widget down: only a list that was open closes up
+    const bool wasOpen = view() && view()->isVisible();
     QComboBox::hidePopup();
-    emit closeUp();
+    if (wasOpen)
+        emit closeUp();
 }
 
 void TLookupCombo::keyReleaseEvent(QKeyEvent *event)

@@ -75,11 +75,17 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
     return form;
 }
 
-// A lookup list that tells when it closes after a choice and when a key is released in it.
+// A lookup list over a query of the data module: one entry per row (so a key that appears in
+// two rows is listed twice), refilled when the query opens and emptied when it closes. It tells
+// when it closes after a choice and when a key is released in it.
 class TLookupCombo : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
+    void bind(NamedQuery *query, const QString &shownField, const QString &keyField);
+    int keyValue() const;                            // the chosen row's key; 0 with no row chosen
+    QVariant rowValue(const QString &field) const;   // a field of the chosen row
+    void selectKey(int key);                         // no row when the key is not listed
     void hidePopup() override;
 
 signals:
@@ -88,6 +94,11 @@ signals:
 
 protected:
     void keyReleaseEvent(QKeyEvent *event) override;
+
+private:
+    void refill();
+    NamedQuery *m_query = nullptr;
+    QString m_shown, m_key;
 };
 
 // A title click sorts the grid ascending by the clicked field, through the data module.

@@ -20,6 +20,8 @@
 #include "app/About.h"
 #include "app/Pictures.h"
 #include "app/Platform.h"
+#include "appeals/UnitAppealAsnswer.h"
+#include "materials/UnitMaterials.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "profile/UnitGeneralData.h"
 #include "profile/UnitGeneralDataAppend.h"
@@ -235,6 +237,11 @@ void TFormMainER::buildMenu()
     on("N102", [this] { N102Click(*this); });
     on("N11", [this] {
         openChildWindow<TFormGeneralDataAppend>(m_mdi, FormGeneralDataAppend, [] { return new TFormGeneralDataAppend; });
+    });
+    on("N143", [this] { openChildWindow<TFormMethod>(m_mdi, FormMethod, [] { return new TFormMethod; }); });
+    on("N4", [this] { openChildWindow<TFormMeasuring>(m_mdi, FormMeasuring, [] { return new TFormMeasuring; }); });
+    on("N7", [this] {
+        openChildWindow<TFormAppealAsnswer>(m_mdi, FormAppealAsnswer, [] { return new TFormAppealAsnswer; });
     });
     on("N27", [this] { openChildWindow<TFormSubjectExp>(m_mdi, FormSubjectExp, [] { return new TFormSubjectExp; }); });
     on("N33", [this] { openChildWindow<TFormEstimateWork>(m_mdi, FormEstimateWork, [] { return new TFormEstimateWork; }); });

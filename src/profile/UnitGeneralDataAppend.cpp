@@ -75,26 +75,6 @@ private:
     QVBoxLayout *m_layout;
 };
 
-void fillLookup(QComboBox *combo, const QString &queryName, const QString &shown)
-{
-    NamedQuery *q = DataER->query(queryName);
-    q->close();
-    q->open();
-    combo->clear();
-    for (q->first(); !q->eof(); q->next())
-        combo->addItem(q->field(shown).toString(), q->field(QStringLiteral("id")));
-}
-
-void selectKey(QComboBox *combo, int key)
-{
-    combo->setCurrentIndex(combo->findData(key));   // -1 (nothing) for an unknown key or 0
-}
-
-int selectedKey(const QComboBox *combo)
-{
-    return combo->currentIndex() < 0 ? 0 : combo->currentData().toInt();
-}
-
 } // namespace
 
 TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
@@ -110,6 +90,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
                         QStringLiteral("Адрес проживания, регистрации эксперта. Просмотр и редактирование"),
                         QStringLiteral("Адрес проживания:"));
     DBComboArea = new TLookupCombo;
+    DBComboArea->bind(DataER->query(QStringLiteral("GETarea")), QStringLiteral("name"), QStringLiteral("id"));
     DBComboArea->setObjectName(QStringLiteral("DBComboArea"));
     DBComboArea->setToolTip(QStringLiteral("Выбор муниципального образования"));
     DBComboArea->setStatusTip(DBComboArea->toolTip());
@@ -166,7 +147,8 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
                      QStringLiteral("Место работы, должность, ученая степень эксперта"));
     EditplaceOfWork = work.field("EditplaceOfWork", QStringLiteral("Место работы:"), 255, QStringLiteral("Место работы (основной)"));
     EditpostOfWork = work.field("EditpostOfWork", QStringLiteral("Должность:"), 64, QStringLiteral("Должность"));
-    ComboBoxacademicDegree = new QComboBox;
+    ComboBoxacademicDegree = new TLookupCombo;
+    ComboBoxacademicDegree->bind(DataER->query(QStringLiteral("academicdegree")), QStringLiteral("fullName"), QStringLiteral("id"));
     ComboBoxacademicDegree->setObjectName(QStringLiteral("ComboBoxacademicDegree"));
     ComboBoxacademicDegree->setToolTip(QStringLiteral("Выбор ученой степени"));
     ComboBoxacademicDegree->setStatusTip(ComboBoxacademicDegree->toolTip());
@@ -233,8 +215,10 @@ void TFormGeneralDataAppend::FormCreate()
     auto value = [row](const char *column) {
         return row->recordCount() > 0 ? row->field(QString::fromLatin1(column)) : QVariant();
     };
-    fillLookup(DBComboArea, QStringLiteral("GETarea"), QStringLiteral("name"));
-    selectKey(DBComboArea, value("areasID").toInt());
+    NamedQuery *areas = DataER->query(QStringLiteral("GETarea"));
+    areas->close();
+    areas->open();
+    DBComboArea->selectKey(value("areasID").toInt());
     const QString areaName = DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : DBComboArea->itemText(0);
     CheckBox1->setChecked(areaName == value("cityReg").toString());
     const QList<QPair<QLineEdit *, const char *>> fields{
@@ -250,8 +234,10 @@ void TFormGeneralDataAppend::FormCreate()
         edit->setText(value(column).toString());
     const QDate issued = value("dateOfIssueDoc").toDate();
     DateTimePicker1->setDate(issued.isValid() ? issued : QDate::currentDate());
-    fillLookup(ComboBoxacademicDegree, QStringLiteral("academicdegree"), QStringLiteral("fullName"));
-    selectKey(ComboBoxacademicDegree, value("academicDegreeID").toInt());
+    NamedQuery *degrees = DataER->query(QStringLiteral("academicdegree"));
+    degrees->close();
+    degrees->open();
+    ComboBoxacademicDegree->selectKey(value("academicDegreeID").toInt());
     row->close();
 }
 
@@ -292,7 +278,7 @@ void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QS
 void TFormGeneralDataAppend::BitBtn2Click()
 {
     save(QStringLiteral("UPDadress"),
-         {{QStringLiteral("areaID"), selectedKey(DBComboArea)}, {QStringLiteral("cyti"), Editcyti->text()},
+         {{QStringLiteral("areaID"), DBComboArea->keyValue()}, {QStringLiteral("cyti"), Editcyti->text()},
           {QStringLiteral("street"), Editstreet->text()}, {QStringLiteral("home"), Edithome->text()},
           {QStringLiteral("office"), Editoffice->text()}, {QStringLiteral("areasReg"), EditareasReg->text()},
           {QStringLiteral("cityReg"), EditcityReg->text()}, {QStringLiteral("streetReg"), EditStreetReg->text()},
@@ -323,6 +309,6 @@ void TFormGeneralDataAppend::BitBtn5Click()
 {
     save(QStringLiteral("UPDpost"),
          {{QStringLiteral("placeOfWork"), EditplaceOfWork->text()}, {QStringLiteral("postOfWork"), EditpostOfWork->text()},
-          {QStringLiteral("degreeID"), selectedKey(ComboBoxacademicDegree)}},
+          {QStringLiteral("degreeID"), ComboBoxacademicDegree->keyValue()}},
          QStringLiteral("При сохранении места работы возникла ошибка"));
 }

@@ -21,7 +21,7 @@ public:
     QLineEdit *Editsnils, *Editinn, *Editdocument, *EditseriesDoc, *EditnumberDoc, *EditIssuedByWhomDoc;
     QDateEdit *DateTimePicker1;
     QLineEdit *EditplaceOfWork, *EditpostOfWork;
-    QComboBox *ComboBoxacademicDegree;
+    TLookupCombo *ComboBoxacademicDegree;
     QPushButton *BitBtn2, *BitBtn3, *BitBtn4, *BitBtn5;
 
     bool getRecord();

@@ -1,0 +1,125 @@
+#include "materials/UnitMaterials.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "evaluation/FileServer.h"
+
+TFormMethod *FormMethod = nullptr;
+TFormMeasuring *FormMeasuring = nullptr;
+
+namespace {
+
+// "&Закрыть" and "Просмотр" at the bottom left.
+QPushButton *bottomButtons(TChildForm *form, QVBoxLayout *layout, const QString &closeHint)
+{
+    auto *row = new QHBoxLayout;
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), form);
+    close->setObjectName(QStringLiteral("BitBtn1"));
+    close->setToolTip(closeHint);
+    close->setStatusTip(closeHint);
+    QObject::connect(close, &QPushButton::clicked, form, &TChildForm::closeWindow);
+    auto *view = new QPushButton(QStringLiteral("Просмотр"), form);
+    view->setObjectName(QStringLiteral("BitBtn4"));
+    view->setToolTip(QStringLiteral("Загрузить на локальный компьютер выбранный документ"));
+    view->setStatusTip(view->toolTip());
+    row->addWidget(close);
+    row->addWidget(view);
+    row->addStretch();
+    layout->addLayout(row);
+    return view;
+}
+
+} // namespace
+
+TFormMethod::TFormMethod(QWidget *parent)
+    : TChildForm(QStringLiteral("Просмотр и скачивание методических, контрольно-измерительных материалов"), parent)
+{
+    resize(1047, 299);
+    auto *layout = new QVBoxLayout(this);
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    NamedQuery *q = DataER->query(QStringLiteral("GETmethod"));
+    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("Уч. год"), Qt::AlignCenter},
+                      {QStringLiteral("nameEdu"), QStringLiteral("Олимпиада")},
+                      {QStringLiteral("comment"), QStringLiteral("Коментарий")},
+                      {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    bindTitleClickSort(DBGrid1, [q] { return q; });
+    layout->addWidget(DBGrid1, 1);
+    BitBtn4 = bottomButtons(this, layout, QStringLiteral("Завершить режим просмотра и загрузки методических материалов"));
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
+    connect(DBGrid1, &QTableView::doubleClicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
+    ownQueries({q});
+    q->close();
+    q->open();
+    BitBtn4->setEnabled(q->recordCount() > 0);   // decided once; sorting keeps the rows
+    DBGrid1->setColumnWidth(0, 80);
+    DBGrid1->setColumnWidth(1, 300);
+    DBGrid1->setColumnWidth(2, 300);
+}
+
+void TFormMethod::BitBtn4Click()
+{
+    if (DBGrid1->currentRow() < 0)
+        return;
+    Platform::get().openUrl(documentAddress(QStringLiteral("MethodologyMaterials"),
+                                            DBGrid1->currentValue(QStringLiteral("bodyFile")).toString()));
+}
+
+TFormMeasuring::TFormMeasuring(QWidget *parent)
+    : TChildForm(QStringLiteral("Доступные контрольно-измерительные материалы"), parent)
+{
+    resize(839, 408);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Образовательное мероприятие:"), this));
+    DBLookupComboBox1 = new TLookupCombo(this);
+    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    DBLookupComboBox1->setCursor(Qt::PointingHandCursor);
+    DBLookupComboBox1->setToolTip(
+        QStringLiteral("Выбор общеобразовательного мероприятия для которого загружаются и отображаются метод. материалы"));
+    DBLookupComboBox1->setStatusTip(DBLookupComboBox1->toolTip());
+    NamedQuery *disciplines = DataER->query(QStringLiteral("GETeduExp"));
+    DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
+    connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
+    layout->addWidget(DBLookupComboBox1);
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));
+    DBGrid1->bind(materials, {{QStringLiteral("comment"), QStringLiteral("Коментарий")}, {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    DBGrid1->horizontalHeader()->setSectionsClickable(false);
+    layout->addWidget(DBGrid1, 1);
+    BitBtn4 = bottomButtons(this, layout, QStringLiteral("Завершить режим загрузки методических материалов"));
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
+    connect(DBGrid1, &QTableView::doubleClicked, this, [this] {
+        if (BitBtn4->isEnabled())
+            runCommand([this] { BitBtn4Click(); });
+    });
+    ownQueries({materials, disciplines});
+    disciplines->close();
+    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
+    disciplines->open();
+    readData();
+    DBGrid1->setColumnWidth(0, 600);
+}
+
+void TFormMeasuring::readData()
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETmeasuring"));
+    q->close();
+    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
+    q->open();
+    BitBtn4->setEnabled(q->recordCount() > 0);
+}
+
+void TFormMeasuring::BitBtn4Click()
+{
+    if (DBGrid1->currentRow() < 0)
+        return;
+    Platform::get().openUrl(documentAddress(QStringLiteral("measuringMaterials"),
+                                            DBGrid1->currentValue(QStringLiteral("bodyFile")).toString()));
+}

@@ -1,0 +1,223 @@
+// Appeal answers and reference materials with real widgets (offscreen) and the real database.
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QtTest>
+
+#include "RecordingPlatform.h"
+#include "TestFixture.h"
+#include "app/UnitMainER.h"
+#include "appeals/UnitAppealAsnswer.h"
+#include "data/ADataER.h"
+#include "materials/UnitMaterials.h"
+
+namespace {
+
+struct Session {
+    TDataER data;   // outlives the windows, as in the program
+    RecordingPlatform platform;
+    TFormMainER window;
+    explicit Session(int user = 1)
+    {
+        window.attachDataModule(&data);
+        window.show();
+        data.userID = user;
+        window.enableMenu(true);
+    }
+};
+
+// Chooses the entry with that text as the user would: pick it, the list closes up.
+void choose(TLookupCombo *combo, const QString &text, int occurrence = 0)
+{
+    int index = -1;
+    for (int i = 0; i < combo->count() && index < 0; ++i)
+        if (combo->itemText(i) == text && occurrence-- == 0)
+            index = i;
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->closeUp();
+}
+
+QStringList items(const QComboBox *combo)
+{
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+// The generated controls from the top down.
+QStringList claimControls(TFormAppealAsnswer &form)
+{
+    QStringList out;
+    auto *layout = form.ScrollBox1->widget()->layout();
+    for (int i = 0; i < layout->count(); ++i)
+        if (QWidget *w = layout->itemAt(i)->widget())
+            out << w->objectName();
+    return out;
+}
+
+TMemo *answerBox(TFormAppealAsnswer &form, int claim)
+{
+    return form.ScrollBox1->widget()->findChild<TMemo *>(QString("answer_%1").arg(claim));
+}
+
+QStringList storedAnswers()
+{
+    return Fixture::rows("SELECT `id`, COALESCE(`answerСlaim`, 'NULL') FROM `zet_appeal` ORDER BY `id`");
+}
+
+QString methodRowFile(TFormMethod &form, int row) { return form.DBGrid1->query()->value(row, "bodyFile").toString(); }
+
+} // namespace
+
+class TestAppeals : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { Fixture::loadDemo(); }
+
+    void typedInAndDocumentAppeals()
+    {
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        QVERIFY(form);
+        QCOMPARE(items(form->DBLookupComboBox1), QStringList({"Математика 11 класс", "Математика 9 класс", "Физика 10 класс"}));
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        // the first applicant of the new list is chosen; a typed-in appeal shows task, claim, answer
+        QCOMPARE(items(form->DBLookupComboBox2), QStringList({"Иванов Иван Иванович", "Кузнецова Анна Петровна"}));
+        QCOMPARE(form->DBLookupComboBox2->currentIndex(), 0);
+        QCOMPARE(form->Label3->text(), QString("Апелляция подана в электронном виде"));
+        QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1", "zad_2", "appeal_2", "answer_2"}));
+        auto *task1 = form->findChild<QLabel *>("zad_1");
+        QCOMPARE(task1->text(), QString("ЗАДАНИЕ: Задание 1. Вычислите значение выражения"));
+        QCOMPARE(form->findChild<QLabel *>("appeal_2")->text(), QString("Претензия: Не учтено второе решение уравнения."));
+        // the second row of the query (task 1) is shaded, the first is not
+        QVERIFY(answerBox(*form, 1)->styleSheet().contains("238, 245, 255"));
+        QVERIFY(!answerBox(*form, 2)->styleSheet().contains("238, 245, 255"));
+        QVERIFY(!task1->styleSheet().contains("238, 245, 255"));
+        QVERIFY(form->BitBtn2->isEnabled());
+        QVERIFY(!form->BitBtn3->isEnabled());
+
+        // saving writes every box, whole; saving twice stores the same; cleared means empty text
+        const QString answer = "Ответ: решение засчитано ✓ «ε» 😀";
+        answerBox(*form, 1)->setPlainText(answer);
+        answerBox(*form, 2)->setPlainText("");
+        form->BitBtn2->click();
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList({"Сохранение завершено", "Сохранение завершено"}));
+        QCOMPARE(storedAnswers().mid(0, 3), QStringList({"1|" + answer, "2|", "3|NULL"}));
+
+        // typed text is lost when the applicant changes; a document appeal: answer boxes only
+        answerBox(*form, 1)->setPlainText("не сохранено");
+        choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");
+        QCOMPARE(form->Label3->text(), QString("Апелляция представлена отдельным файлом"));
+        QCOMPARE(claimControls(*form), QStringList({"answer_3"}));
+        QVERIFY(form->BitBtn3->isEnabled());
+        form->BitBtn3->click();
+        QCOMPARE(s.platform.urls, QStringList(Config::get().filesUrl + "appeal/1002_2_1.docx"));
+        choose(form->DBLookupComboBox2, "Иванов Иван Иванович");
+        QVERIFY(!form->BitBtn3->isEnabled());
+        QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);
+        QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
+    void applicantListedTwice()
+    {
+        Session s;
+        TFormAppealAsnswer form;
+        form.show();
+        // both filing forms for one applicant in "Математика 11 класс", the first discipline
+        QCOMPARE(items(form.DBLookupComboBox2), QStringList({"Смирнов Дмитрий Олегович", "Смирнов Дмитрий Олегович"}));
+        QStringList captions;
+        for (int i = 0; i < 2; ++i) {
+            choose(form.DBLookupComboBox2, "Смирнов Дмитрий Олегович", i);
+            captions << form.Label3->text();
+            QCOMPARE(form.findChildren<TMemo *>().size(), 2);   // all the applicant's claims either way
+        }
+        captions.sort();
+        QCOMPARE(captions, QStringList({"Апелляция подана в электронном виде", "Апелляция представлена отдельным файлом"}));
+    }
+
+    void expertWithoutDisciplines()
+    {
+        Session s(2);
+        TFormAppealAsnswer form;
+        form.show();
+        QCOMPARE(form.DBLookupComboBox1->count(), 0);
+        QCOMPARE(form.DBLookupComboBox2->count(), 0);
+        QVERIFY(claimControls(form).isEmpty());
+        QVERIFY(!form.BitBtn2->isEnabled());
+        QCOMPARE(form.Label3->text(), QString("Апелляция подана в электронном виде"));
+    }
+
+    void methodology()
+    {
+        Fixture::exec("INSERT INTO `zet_methodology` (`educationlListID`, `periodID`, `comment`, `bodyFile`) "
+                      "VALUES (6, 1, 'Архив', 'a #1?%.pdf')");
+        Session s(2);   // every period and discipline, whatever the expert's subject areas
+        s.window.item("N143")->trigger();
+        TFormMethod *form = FormMethod;
+        QCOMPARE(form->DBGrid1->query()->recordCount(), 5);
+        QVERIFY(form->BitBtn4->isEnabled());
+        QCOMPARE(form->DBGrid1->model()->headerData(2, Qt::Horizontal).toString(), QString("Коментарий"));
+        form->DBGrid1->horizontalHeader()->sectionClicked(2);
+        QCOMPARE(form->DBGrid1->query()->value(0, "comment").toString(), QString("Архив"));
+        form->closeWindow();
+        s.window.item("N143")->trigger();
+        form = FormMethod;
+        QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY comment"));
+        QCOMPARE(methodRowFile(*form, 0), QString("a #1?%.pdf"));
+        // the file name is encoded, the folder and base stay
+        form->DBGrid1->selectRow0();
+        form->BitBtn4->click();
+        for (int r = 0; r < form->DBGrid1->query()->recordCount(); ++r)
+            if (methodRowFile(*form, r) == "metod PH10 2024.pdf") {
+                form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(r, 0));
+                emit form->DBGrid1->doubleClicked(form->DBGrid1->currentIndex());
+            }
+        QCOMPARE(s.platform.urls, QStringList({Config::get().filesUrl + "MethodologyMaterials/a%20%231%3F%25.pdf",
+                                                Config::get().filesUrl + "MethodologyMaterials/metod%20PH10%202024.pdf"}));
+        form->closeWindow();
+        Fixture::exec("DELETE FROM `zet_methodology`");
+        TFormMethod empty;
+        QVERIFY(!empty.BitBtn4->isEnabled());
+        emit empty.DBGrid1->doubleClicked({});
+        QCOMPARE(s.platform.urls.size(), 2);
+    }
+
+    void measuring()
+    {
+        Fixture::exec("INSERT INTO `zet_measuringmaterials` (`educationlListID`, `comment`, `bodyFile`) "
+                      "VALUES (1, 'Прошлый год', 'Задания 2023.pdf')");
+        {
+            Session s;
+            s.window.item("N4")->trigger();
+            TFormMeasuring *form = FormMeasuring;
+            QCOMPARE(items(form->DBLookupComboBox1), QStringList({"Математика 11 класс", "Математика 9 класс", "Физика 10 класс"}));
+            QCOMPARE(form->DBGrid1->query()->recordCount(), 1);
+            choose(form->DBLookupComboBox1, "Математика 9 класс");
+            QCOMPARE(form->DBGrid1->query()->recordCount(), 3);   // earlier periods included
+            form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(2, 0));
+            form->BitBtn4->click();
+            QCOMPARE(s.platform.urls, QStringList(Config::get().filesUrl
+                                                  + "measuringMaterials/%D0%97%D0%B0%D0%B4%D0%B0%D0%BD%D0%B8%D1%8F%202023.pdf"));
+            Fixture::exec("DELETE FROM `zet_measuringmaterials` WHERE `educationlListID`=2");
+            choose(form->DBLookupComboBox1, "Математика 11 класс");
+            QVERIFY(!form->BitBtn4->isEnabled());
+        }
+        Session s(2);
+        TFormMeasuring form;
+        QCOMPARE(form.DBLookupComboBox1->count(), 0);
+        QCOMPARE(form.DBGrid1->query()->recordCount(), 0);
+        QVERIFY(!form.BitBtn4->isEnabled());
+        emit form.DBGrid1->doubleClicked({});
+        QVERIFY(s.platform.urls.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAppeals)
+#include "test_appeals.moc"
