@@ -103,6 +103,8 @@ void TLookupCombo::refill()
 
 int TLookupCombo::keyValue() const
 {
+    if (!m_query)   // a list filled by hand keeps its keys as item data
+        return currentIndex() < 0 ? 0 : currentData().toInt();
     return rowValue(m_key).toInt();
 }
 
@@ -204,11 +206,14 @@ void TDBGrid::bind(NamedQuery *query, const QList<GridColumn> &columns)
 {
     m_query = query;
     m_columns = columns;
-    m_proxy = new GridProxy(this);
+    if (!m_proxy) {
+        m_proxy = new GridProxy(this);
+        connect(m_proxy, &QAbstractItemModel::modelReset, this, &TDBGrid::applyColumns);
+    }
     m_proxy->columns = columns;
     m_proxy->setSourceModel(query->model());
-    setModel(m_proxy);
-    connect(m_proxy, &QAbstractItemModel::modelReset, this, &TDBGrid::applyColumns);
+    if (model() != m_proxy)
+        setModel(m_proxy);
     applyColumns();
 }
 

@@ -65,6 +65,11 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
         if (instance == form)
             instance = nullptr;
     };
+    // also when the window goes with the main window, without being closed
+    QObject::connect(form, &QObject::destroyed, [&instance, form] {
+        if (instance == form)
+            instance = nullptr;
+    });
     const QSize designSize = form->size();
     QMdiSubWindow *sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);

@@ -23,6 +23,8 @@
 #include "appeals/UnitAppealAsnswer.h"
 #include "materials/UnitMaterials.h"
 #include "evaluation/UnitEstimateWork.h"
+#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UnitWorkLoadOriginal.h"
 #include "profile/UnitGeneralData.h"
 #include "profile/UnitGeneralDataAppend.h"
 #include "profile/UnitSubjectExp.h"
@@ -242,6 +244,12 @@ void TFormMainER::buildMenu()
     on("N4", [this] { openChildWindow<TFormMeasuring>(m_mdi, FormMeasuring, [] { return new TFormMeasuring; }); });
     on("N7", [this] {
         openChildWindow<TFormAppealAsnswer>(m_mdi, FormAppealAsnswer, [] { return new TFormAppealAsnswer; });
+    });
+    on("N6", [this] {
+        openChildWindow<TFormWorkLoadOriginal>(m_mdi, FormWorkLoadOriginal, [] { return new TFormWorkLoadOriginal; });
+    });
+    on("N8", [this] {
+        openChildWindow<TFormUploadCheckWork>(m_mdi, FormUploadCheckWork, [] { return new TFormUploadCheckWork; });
     });
     on("N27", [this] { openChildWindow<TFormSubjectExp>(m_mdi, FormSubjectExp, [] { return new TFormSubjectExp; }); });
     on("N33", [this] { openChildWindow<TFormEstimateWork>(m_mdi, FormEstimateWork, [] { return new TFormEstimateWork; }); });

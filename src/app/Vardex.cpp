@@ -7,11 +7,14 @@
 #include "app/UnitMainER.h"
 #include "app/Version.h"
 #include "data/ADataER.h"
+#include "evaluation/FileServer.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vardex"));
+    // downloads still running at exit stop and leave no partial files
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &DownloadEngine::cancelAll);
     if (app.arguments().contains(QStringLiteral("--version"))) {
         QTextStream(stdout) << fileVersionText() << Qt::endl;
         return 0;

@@ -162,9 +162,12 @@ QList<QueryDef> build()
                      "A.`areas_id`=C.`id`",
                      "order by fio"}),
               {integer("areaID"), integer("educationlListID")}});
+    // The sequence number is one above the highest stored one (the digits between the last "_"
+    // and the "."), so a name freed by a deletion is never given out again.
     c.append({"GETnameFileCheckWork",
               lines({"select concat((SELECT `PrefixEncrypt` FROM `zet_educationallist` WHERE `id`=:EduID), '_',:EduID1, '_', "
-                     ACTIVE_PERIOD ", '_', :UserID, '_', (SELECT count(`id`)+1 FROM `zet_testedwork` WHERE `user_id`=:UserID1 "
+                     ACTIVE_PERIOD ", '_', :UserID, '_', (SELECT COALESCE(MAX(CAST(SUBSTRING_INDEX(SUBSTRING_INDEX("
+                     "`bodyFile`,'_',-1),'.',1) AS UNSIGNED)),0)+1 FROM `zet_testedwork` WHERE `user_id`=:UserID1 "
                      "and `period_id`=" ACTIVE_PERIOD " and `educationList_id`=:EduID2),'.pdf') as namefile"}),
               {integer("EduID"), integer("EduID1"), integer("UserID"), integer("UserID1"), integer("EduID2")}});
     c.append({"INScheckWork",

@@ -1,6 +1,14 @@
 #include "evaluation/FileServer.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QMutex>
+#include <QSet>
+#include <QThread>
 #include <QUrl>
+#include <cstdio>
+#include <curl/curl.h>
 
 #include "data/Config.h"
 
@@ -8,3 +16,263 @@ QString documentAddress(const QString &folder, const QString &fileName)
 {
     return Config::get().filesUrl + folder + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(fileName));
 }
+
+QString safeFileName(const QString &text)
+{
+    QString s;
+    for (QChar c : text.trimmed())
+        s += (c.unicode() < 32 || c.unicode() == 127 || QStringLiteral("/\\:*?\"<>|").contains(c)) ? QChar(u'_') : c;
+    s = s.trimmed();
+    while (s.startsWith(QLatin1Char('.')))
+        s.remove(0, 1);
+    s = s.trimmed();
+    return s.isEmpty() ? QStringLiteral("_") : s;
+}
+
+namespace {
+
+QMutex g_enginesLock;
+QSet<DownloadEngine *> g_engines;
+
+struct Transfer {
+    int index = -1;
+    CURL *easy = nullptr;
+    FILE *file = nullptr;
+    QByteArray partPath, targetPath, url;
+    std::atomic<qint64> *received = nullptr;
+};
+
+size_t writeToFile(char *data, size_t size, size_t count, void *user)
+{
+    auto *t = static_cast<Transfer *>(user);
+    const size_t n = fwrite(data, size, count, t->file) * size;
+    t->received->fetch_add(qint64(n));
+    return n;
+}
+
+} // namespace
+
+DownloadEngine::DownloadEngine(QList<TDownLoader> jobs) : m_jobs(std::move(jobs))
+{
+    QMutexLocker lock(&g_enginesLock);
+    g_engines.insert(this);
+}
+
+DownloadEngine::~DownloadEngine()
+{
+    cancel();
+    QMutexLocker lock(&g_enginesLock);
+    g_engines.remove(this);
+}
+
+void DownloadEngine::cancelAll()
+{
+    QList<DownloadEngine *> engines;
+    {
+        QMutexLocker lock(&g_enginesLock);
+        engines = g_engines.values();
+    }
+    for (DownloadEngine *e : engines)
+        e->cancel();
+}
+
+void DownloadEngine::start()
+{
+    m_thread = QThread::create([this] { run(); });
+    connect(m_thread, &QThread::finished, this, &QObject::deleteLater);
+    m_thread->start();
+}
+
+void DownloadEngine::cancel()
+{
+    m_cancel = true;
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+}
+
+void DownloadEngine::run()
+{
+    CURLM *multi = curl_multi_init();
+    std::atomic<qint64> received{0};
+    qint64 expected = 0;
+    QList<Transfer> transfers(m_jobs.size());
+    QList<int> failed;
+    int next = 0, running = 0;
+    auto notify = [this](auto f) { QMetaObject::invokeMethod(this, f, Qt::QueuedConnection); };
+
+    auto finish = [&](Transfer &t, bool ok) {
+        if (t.file)
+            ok = (fclose(t.file) == 0) && ok;
+        t.file = nullptr;
+        if (ok)
+            ok = std::rename(t.partPath.constData(), t.targetPath.constData()) == 0;
+        if (!ok) {
+            std::remove(t.partPath.constData());
+            failed << t.index;
+        }
+        const int index = t.index;
+        notify([this, index, ok] { emit fileFinished(index, ok); });
+    };
+    auto launch = [&] {
+        while (running < kParallel && next < m_jobs.size() && !m_cancel) {
+            Transfer &t = transfers[next];
+            t.index = next;
+            t.received = &received;
+            t.targetPath = QFile::encodeName(m_jobs[next].ToFolder);
+            t.partPath = t.targetPath + ".part";
+            t.url = m_jobs[next].URL.toUtf8();
+            ++next;
+            t.file = std::fopen(t.partPath.constData(), "wb");
+            if (!t.file) {
+                finish(t, false);
+                continue;
+            }
+            CURL *easy = curl_easy_init();
+            t.easy = easy;
+            curl_easy_setopt(easy, CURLOPT_URL, t.url.constData());
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeToFile);
+            curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+            curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
+            curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);   // a 4xx/5xx answer is a failure
+            curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+            curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);   // a server that stops sending
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 120L);
+            curl_multi_add_handle(multi, easy);
+            ++running;
+        }
+    };
+
+    launch();
+    qint64 reported = -1;
+    while ((running > 0 || next < m_jobs.size()) && !m_cancel) {
+        int still = 0;
+        curl_multi_perform(multi, &still);
+        int queued = 0;
+        while (CURLMsg *msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg != CURLMSG_DONE)
+                continue;
+            CURL *easy = msg->easy_handle;
+            Transfer *t = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_PRIVATE, reinterpret_cast<char **>(&t));
+            long status = 0;
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            curl_off_t length = 0;
+            curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &length);
+            expected += length;
+            const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
+            curl_multi_remove_handle(multi, easy);
+            curl_easy_cleanup(easy);
+            t->easy = nullptr;
+            --running;
+            finish(*t, ok);
+        }
+        launch();
+        const qint64 now = received.load();
+        if (now != reported) {
+            reported = now;
+            const qint64 expectedNow = qMax(expected, now);
+            notify([this, now, expectedNow] { emit progress(now, expectedNow); });
+        }
+        curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    }
+    // cancelled: whatever is still open leaves nothing behind
+    for (Transfer &t : transfers) {
+        if (t.easy) {
+            curl_multi_remove_handle(multi, t.easy);
+            curl_easy_cleanup(t.easy);
+            t.easy = nullptr;
+        }
+        if (t.file) {
+            fclose(t.file);
+            t.file = nullptr;
+            std::remove(t.partPath.constData());
+        }
+    }
+    curl_multi_cleanup(multi);
+    if (!m_cancel)
+        notify([this, failed] { emit finished(failed); });
+}
+
+namespace FileServer {
+
+namespace {
+struct PostState {
+    std::function<void(qint64, qint64)> progress;
+    QObject *receiver;
+};
+
+int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow)
+{
+    auto *s = static_cast<PostState *>(user);
+    if (s->progress)
+        QMetaObject::invokeMethod(s->receiver, [p = s->progress, ulnow, ultotal] { p(ulnow, ultotal); }, Qt::QueuedConnection);
+    return 0;
+}
+
+size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
+} // namespace
+
+QString post(const QString &script, const QList<Part> &parts, const std::function<void(qint64, qint64)> &progress)
+{
+    const QByteArray url = (Config::get().filesUrl + script).toUtf8();
+    QObject receiver;
+    PostState state{progress, &receiver};
+    QString error;
+    QEventLoop loop;
+    QThread *worker = QThread::create([&] {
+        CURL *curl = curl_easy_init();
+        curl_mime *mime = curl_mime_init(curl);
+        for (const Part &p : parts) {
+            curl_mimepart *part = curl_mime_addpart(mime);
+            curl_mime_name(part, p.name.toUtf8().constData());
+            if (p.filePath.isEmpty()) {
+                curl_mime_data(part, p.value.toUtf8().constData(), CURL_ZERO_TERMINATED);
+            } else {
+                curl_mime_filedata(part, QFile::encodeName(p.filePath).constData());   // streamed from disk
+                curl_mime_filename(part, p.fileName.toUtf8().constData());
+                curl_mime_type(part, p.type.toUtf8().constData());
+            }
+        }
+        curl_slist *headers = curl_slist_append(nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+        char errorText[CURL_ERROR_SIZE] = {0};
+        curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+        curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_USERAGENT,
+                         "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.9.0.5) Gecko/2008120122 Firefox/3.0.5");
+        curl_easy_setopt(curl, CURLOPT_REFERER, url.constData());
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 120L);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
+        const CURLcode rc = curl_easy_perform(curl);
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (rc != CURLE_OK)
+            error = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc));
+        else if (status < 200 || status >= 300)
+            error = QStringLiteral("HTTP %1").arg(status);
+        curl_slist_free_all(headers);
+        curl_mime_free(mime);
+        curl_easy_cleanup(curl);
+    });
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);   // painted, but no clicks meanwhile
+    worker->wait();
+    delete worker;
+    QCoreApplication::sendPostedEvents(&receiver);
+    return error;
+}
+
+} // namespace FileServer

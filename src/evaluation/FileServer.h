@@ -1,6 +1,65 @@
 #pragma once
+#include <QList>
+#include <QObject>
 #include <QString>
+#include <atomic>
+#include <functional>
+
+class QThread;
 
 // The address of a document on the file server: base + folder + "/" + the file name,
 // percent-encoded so that blanks, "#", "?" and "%" in a stored name fetch that very file.
 QString documentAddress(const QString &folder, const QString &fileName);
+
+// A single path component made from any text: / \ : * ? " < > | and control characters become
+// "_", no leading dot, trimmed; never empty.
+QString safeFileName(const QString &text);
+
+// One file to fetch: the address and the local file it becomes.
+struct TDownLoader {
+    QString URL;
+    QString ToFolder;
+};
+
+// Fetches files on a thread of its own, at most kParallel at a time. Each body streams into
+// "<target>.part", which becomes the target only when the whole answer arrived with a 2xx
+// status; a failed file leaves nothing behind. Signals arrive on the thread that created the
+// engine. The engine outlives the window that started it; it deletes itself when done.
+class DownloadEngine : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kParallel = 6;
+    explicit DownloadEngine(QList<TDownLoader> jobs);
+    ~DownloadEngine() override;
+    void start();
+    void cancel();                    // stops the transfers and waits for the thread
+    int count() const { return int(m_jobs.size()); }
+    static void cancelAll();          // at program exit
+
+signals:
+    void progress(qint64 bytesReceived, qint64 bytesExpected);
+    void fileFinished(int index, bool ok);
+    void finished(const QList<int> &failed);
+
+private:
+    void run();
+    QList<TDownLoader> m_jobs;
+    QThread *m_thread = nullptr;
+    std::atomic<bool> m_cancel{false};
+};
+
+// Requests of the upload window: multipart posts with the browser-like headers of the file
+// server's scripts. The file part streams from disk. Runs on a worker thread while the caller's
+// event loop keeps the window painted; progress reports the bytes sent.
+namespace FileServer {
+struct Part {
+    QString name;
+    QString value;      // text part
+    QString filePath;   // file part when not empty
+    QString fileName;
+    QString type;
+};
+// Returns an empty text on a 2xx answer, else what went wrong.
+QString post(const QString &script, const QList<Part> &parts,
+             const std::function<void(qint64 done, qint64 total)> &progress = {});
+}

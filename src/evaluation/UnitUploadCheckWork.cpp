@@ -1,0 +1,332 @@
+#include "evaluation/UnitUploadCheckWork.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "data/VardexError.h"
+#include "evaluation/FileServer.h"
+
+TFormUploadCheckWork *FormUploadCheckWork = nullptr;
+
+TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
+    : TChildForm(QStringLiteral("Загрузка в БД проверенных и отсканированных работ"), parent)
+{
+    resize(942, 612);
+    auto *layout = new QVBoxLayout(this);
+    auto lookup = [this, layout](const QString &caption, const char *name, const QString &hint) {
+        layout->addWidget(new QLabel(caption, this));
+        auto *combo = new TLookupCombo(this);
+        combo->setObjectName(QString::fromLatin1(name));
+        combo->setCursor(Qt::PointingHandCursor);
+        combo->setToolTip(hint);
+        combo->setStatusTip(hint);
+        layout->addWidget(combo);
+        connect(combo, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
+        connect(combo, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
+        return combo;
+    };
+    DBLookupComboBoxEDU = lookup(QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
+                                 QStringLiteral("Выбор общеобразовательного мероприятия (олимпиады)"));
+    DBLookupComboBoxArea = lookup(QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
+                                  QStringLiteral("Выбор муниципального образования"));
+    NamedQuery *disciplines = DataER->query(QStringLiteral("EDUUploadWork"));
+    DBLookupComboBoxEDU->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
+    Label3 = new QLabel(this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setAlignment(Qt::AlignCenter);
+    Label3->setStyleSheet(QStringLiteral("color: blue;"));
+    layout->addWidget(Label3);
+    ProgressBar2 = new QProgressBar(this);
+    ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+    ProgressBar2->setValue(0);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedHeight(8);
+    ProgressBar1->setValue(0);
+    layout->addWidget(ProgressBar2);
+    layout->addWidget(ProgressBar1);
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    layout->addWidget(DBGrid1, 1);
+    bindTitleClickSort(DBGrid1, [this] { return listQuery(); });
+
+    auto *bottom = new QHBoxLayout;
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    close->setObjectName(QStringLiteral("BitBtn1"));
+    close->setToolTip(QStringLiteral("Закрыть окно загрузки работ"));
+    close->setStatusTip(close->toolTip());
+    connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
+    Label4 = new QLabel(QStringLiteral("Номер участника:"), this);
+    Edit1 = new QLineEdit(this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    QFont bold = Edit1->font();
+    bold.setBold(true);
+    Edit1->setFont(bold);
+    Edit1->setFixedWidth(120);
+    BitBtn2 = new QPushButton(QStringLiteral("Загрузить"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setToolTip(QStringLiteral("Выбрать на локальном компьютере проверенную работу и загрузить в БД"));
+    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    CheckBox1 = new QCheckBox(QStringLiteral("Пакетная загрузка"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setToolTip(QStringLiteral("Загружать в БД файлы группами. Формат имен файлов: code.PDF, где code - код работы "
+                                         "(на каждой странице)"));
+    CheckBox1->setStatusTip(CheckBox1->toolTip());
+    BitBtn3 = new QPushButton(QStringLiteral("Удалить"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setToolTip(QStringLiteral("Удалить из БД выбранный файл проверенной работы"));
+    BitBtn3->setStatusTip(BitBtn3->toolTip());
+    bottom->addWidget(close);
+    bottom->addStretch();
+    bottom->addWidget(Label4);
+    bottom->addWidget(Edit1);
+    bottom->addWidget(BitBtn2);
+    bottom->addWidget(CheckBox1);
+    bottom->addStretch();
+    bottom->addWidget(BitBtn3);
+    layout->addLayout(bottom);
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+
+    NamedQuery *areas = DataER->query(QStringLiteral("AreaUploadWork"));
+    ownQueries({DataER->query(QStringLiteral("GETuploadCheckWorkA")), DataER->query(QStringLiteral("GETuploadCheckWork0")),
+                areas, disciplines});
+    // FormCreate
+    disciplines->close();
+    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
+    disciplines->open();
+    areas->close();
+    areas->open();
+    DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
+    for (areas->first(); !areas->eof(); areas->next())
+        DBLookupComboBoxArea->addItem(areas->field(QStringLiteral("name")).toString(), areas->field(QStringLiteral("id")));
+    DBLookupComboBoxArea->setCurrentIndex(0);
+    areas->close();
+    readData();
+}
+
+NamedQuery *TFormUploadCheckWork::listQuery() const
+{
+    return DataER->query(DBLookupComboBoxArea->keyValue() > 0 ? QStringLiteral("GETuploadCheckWorkA")
+                                                              : QStringLiteral("GETuploadCheckWork0"));
+}
+
+void TFormUploadCheckWork::readData()
+{
+    DataER->query(QStringLiteral("GETuploadCheckWorkA"))->close();
+    DataER->query(QStringLiteral("GETuploadCheckWork0"))->close();
+    NamedQuery *q = listQuery();
+    q->setParam(QStringLiteral("educationlListID"), DBLookupComboBoxEDU->keyValue());
+    if (DBLookupComboBoxArea->keyValue() > 0)
+        q->setParam(QStringLiteral("areaID"), DBLookupComboBoxArea->keyValue());
+    q->open();
+    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("MO")},
+                      {QStringLiteral("user_id"), QStringLiteral("№")},
+                      {QStringLiteral("fio"), QStringLiteral("ФИО участника")},
+                      {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    Label3->setText(QStringLiteral("Итого загружено работ - ") + calcSumm());
+    BitBtn3->setEnabled(q->recordCount() > 0);
+}
+
+QString TFormUploadCheckWork::calcSumm() const
+{
+    return QString::number(listQuery()->recordCount());
+}
+
+bool TFormUploadCheckWork::checkNumber(const QString &text)
+{
+    bool ok = false;
+    text.toInt(&ok);
+    return ok;
+}
+
+bool TFormUploadCheckWork::checkSizeFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw VardexError(QStringLiteral("Не удалось прочитать размер файла ") + path);
+    if (info.size() > kMaxUpload) {
+        Platform::get().error(QStringLiteral("Размер файла \n\r") + path + QStringLiteral("\n\r")
+                              + QStringLiteral(" превышает 50 мегабайт и не может быть загружен на сервер."));
+        return false;
+    }
+    return true;
+}
+
+int TFormUploadCheckWork::getMO(int participant)
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETareaID1"));
+    q->close();
+    q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
+    q->setParam(QStringLiteral("userID"), participant);
+    q->open();
+    const int area = q->recordCount() > 0 ? q->field(QStringLiteral("areas_id")).toInt() : 10;
+    q->close();
+    return area;
+}
+
+QString TFormUploadCheckWork::CreateNewNameFile(int participant)
+{
+    const int discipline = DBLookupComboBoxEDU->keyValue();
+    NamedQuery *q = DataER->query(QStringLiteral("GETnameFileCheckWork"));
+    q->close();
+    for (const char *name : {"EduID", "EduID1", "EduID2"})
+        q->setParam(QString::fromLatin1(name), discipline);
+    q->setParam(QStringLiteral("UserID"), participant);
+    q->setParam(QStringLiteral("UserID1"), participant);
+    q->open();
+    const QString name = q->recordCount() > 0 ? q->field(QStringLiteral("namefile")).toString() : QString();
+    q->close();
+    return name;
+}
+
+bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &area)
+{
+    storedName = CreateNewNameFile(participant);
+    if (storedName.isEmpty() || storedName.startsWith(QLatin1Char('_'))) {
+        Platform::get().error(QStringLiteral("Для мероприятия не задан префикс имени файла"));
+        return false;
+    }
+    NamedQuery *q = DataER->query(QStringLiteral("GETareaID1"));
+    q->close();
+    q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
+    q->setParam(QStringLiteral("userID"), participant);
+    q->open();
+    const bool known = q->recordCount() > 0;
+    q->close();
+    if (!known && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
+                                                   + QStringLiteral(" не найден среди работ выбранного мероприятия. Загрузить работу?")))
+        return false;
+    area = getMO(participant);
+    return true;
+}
+
+bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &storedName, const QString &path)
+{
+    try {
+        const QString error = FileServer::post(
+            QStringLiteral("hostUploadCheckWork.php"),
+            {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
+             {QStringLiteral("newNameFile"), storedName, {}, {}, {}}},
+            [this](qint64 done, qint64 total) {
+                ProgressBar1->setRange(0, int(qMax<qint64>(1, total / 1024)));
+                ProgressBar1->setValue(int(done / 1024));
+            });
+        ProgressBar1->setValue(0);
+        if (!error.isEmpty())
+            return false;
+        NamedQuery *q = DataER->query(QStringLiteral("INScheckWork"));
+        q->close();
+        q->setParam(QStringLiteral("areaID"), area);
+        q->setParam(QStringLiteral("userID"), participant);
+        q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
+        q->setParam(QStringLiteral("newNameFile"), storedName);
+        q->execSQL();
+        q->close();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+void TFormUploadCheckWork::BitBtn2Click()
+{
+    if (!CheckBox1->isChecked()) {
+        const QString typed = TDataER::Trim(Edit1->text());
+        if (!checkNumber(typed)) {
+            Platform::get().error(QStringLiteral("Введенный номер участника не является целым числом."));
+            Edit1->setFocus();
+            return;
+        }
+        const int participant = typed.toInt();
+        const QStringList files = Platform::get().openFiles(
+            QStringLiteral("Выберите файл для загрузки проверенной работы ") + typed, QStringLiteral("PDF файлы (*.pdf)"), false);
+        if (files.isEmpty() || !checkSizeFile(files.first()))
+            return;
+        QString storedName;
+        int area = 10;
+        if (!prepare(participant, storedName, area))
+            return;
+        if (uploadFile(area, participant, storedName, files.first())) {
+            const int row = DBGrid1->currentRow();
+            readData();
+            if (row >= 0 && row < DBGrid1->query()->recordCount())
+                DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
+            Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
+        } else {
+            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"));
+        }
+        return;
+    }
+    const QStringList files = Platform::get().openFiles(QStringLiteral("Выберите файлы для загрузки проверенных работ"),
+                                                        QStringLiteral("PDF файлы (*.pdf)"), true);
+    if (files.isEmpty())
+        return;
+    ProgressBar2->setRange(0, int(files.size()));
+    for (int i = 0; i < files.size(); ++i) {
+        const QString &path = files.at(i);
+        ProgressBar2->setValue(i);
+        if (!checkSizeFile(path))
+            continue;
+        const QString name = QFileInfo(path).completeBaseName();
+        if (!checkNumber(name)) {
+            Platform::get().error(QStringLiteral("Имя файла ") + name + QStringLiteral(" не является целым числом."));
+            continue;
+        }
+        QString storedName;
+        int area = 10;
+        if (!prepare(name.toInt(), storedName, area))
+            continue;
+        if (!uploadFile(area, name.toInt(), storedName, path))
+            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path);
+    }
+    ProgressBar2->setValue(0);
+    readData();
+    Platform::get().information(QStringLiteral("Загрузка файлов завершена."));
+}
+
+void TFormUploadCheckWork::deleteFileFromServer(const QString &storedName)
+{
+    const QString error = FileServer::post(QStringLiteral("deleteCheckWork.php"),
+                                           {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
+    if (!error.isEmpty())
+        throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + error);
+}
+
+void TFormUploadCheckWork::BitBtn3Click()
+{
+    const int row = DBGrid1->currentRow();
+    if (row < 0)
+        return;
+    if (!Platform::get().warningQuestion(QStringLiteral("Файл будет удален без возможности восстановления.\n\rПродолжить?")))
+        return;
+    NamedQuery *list = DBGrid1->query();
+    const int id = list->value(row, QStringLiteral("id")).toInt();
+    const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
+    NamedQuery *q = DataER->query(QStringLiteral("deleteCheckWorkRun"));
+    q->close();
+    q->setParam(QStringLiteral("id"), id);
+    q->execSQL();
+    q->close();
+    deleteFileFromServer(storedName);
+    readData();
+    if (row < DBGrid1->query()->recordCount())
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
+}
+
+void TFormUploadCheckWork::CheckBox1Click()
+{
+    const bool batch = CheckBox1->isChecked();
+    Edit1->setEnabled(!batch);
+    Label4->setEnabled(!batch);
+}

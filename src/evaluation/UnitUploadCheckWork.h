@@ -1,0 +1,45 @@
+#pragma once
+#include "app/ChildForms.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+
+// Uploading checked scans: single or batch, the list of uploads by area, deleting one.
+class TFormUploadCheckWork : public TChildForm {
+    Q_OBJECT
+public:
+    static constexpr qint64 kMaxUpload = 52428800;   // 50 MiB
+
+    explicit TFormUploadCheckWork(QWidget *parent = nullptr);
+
+    TLookupCombo *DBLookupComboBoxEDU;
+    TLookupCombo *DBLookupComboBoxArea;   // MemArea: 0 = all areas, then the areas
+    QLabel *Label3, *Label4;
+    QProgressBar *ProgressBar2, *ProgressBar1;
+    TDBGrid *DBGrid1;
+    QLineEdit *Edit1;
+    QPushButton *BitBtn2;   // "Загрузить"
+    QCheckBox *CheckBox1;   // batch mode
+    QPushButton *BitBtn3;   // "Удалить"
+
+    void readData();
+    QString calcSumm() const;
+    static bool checkNumber(const QString &text);
+    bool checkSizeFile(const QString &path);
+    int getMO(int participant);
+    QString CreateNewNameFile(int participant);
+    bool uploadFile(int area, int participant, const QString &storedName, const QString &path);
+    void deleteFileFromServer(const QString &storedName);
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void CheckBox1Click();
+
+private:
+    NamedQuery *listQuery() const;
+    // Stored name and area of a participant's upload, after the checks; false: skip it.
+    bool prepare(int participant, QString &storedName, int &area);
+};
+
+extern TFormUploadCheckWork *FormUploadCheckWork;

@@ -1,0 +1,177 @@
+#include "evaluation/UnitWorkLoadOriginal.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/Platform.h"
+#include "data/ADataER.h"
+#include "evaluation/FileServer.h"
+
+TFormWorkLoadOriginal *FormWorkLoadOriginal = nullptr;
+
+TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
+    : TChildForm(QStringLiteral("Сохранение на локальном компьютере работ участников"), parent)
+{
+    resize(852, 456);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Общеобразовательное мероприятие (олимпиада):"), this));
+    DBLookupComboBox1 = new TLookupCombo(this);
+    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
+    DBLookupComboBox1->setCursor(Qt::PointingHandCursor);
+    DBLookupComboBox1->setToolTip(QStringLiteral("Выбор общеобразовательного мероприятия"));
+    DBLookupComboBox1->setStatusTip(DBLookupComboBox1->toolTip());
+    NamedQuery *disciplines = DataER->query(QStringLiteral("EDUworkLoadOriginal"));
+    DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
+    connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
+    connect(DBLookupComboBox1, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
+    layout->addWidget(DBLookupComboBox1);
+
+    DBGrid1 = new TDBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    NamedQuery *works = DataER->query(QStringLiteral("GETloadWork"));
+    DBGrid1->bind(works, {{QStringLiteral("name"), QStringLiteral("МО")},
+                          {QStringLiteral("fio"), QStringLiteral("ФИО участника")},
+                          {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    bindTitleClickSort(DBGrid1, [works] { return works; });
+    layout->addWidget(DBGrid1, 1);
+
+    auto *bottom = new QHBoxLayout;
+    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    close->setObjectName(QStringLiteral("BitBtn1"));
+    close->setToolTip(QStringLiteral("Закрыть окно загрузки непроверенных оригинальных работ"));
+    close->setStatusTip(close->toolTip());
+    connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
+    BitBtn2 = new QPushButton(QStringLiteral("Сохранить выбранные"), this);
+    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+    BitBtn2->setToolTip(QStringLiteral("Скачать и сохранить на локальном компьютере выбранные файлы"));
+    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    BitBtn3 = new QPushButton(QStringLiteral("Сохранить ВСЕ"), this);
+    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+    BitBtn3->setToolTip(QStringLiteral("Скачать и сохранить на локальном компьютере ВСЕ файлы общеобразовательного мероприятия"));
+    BitBtn3->setStatusTip(BitBtn3->toolTip());
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
+    bottom->addWidget(close);
+    bottom->addWidget(BitBtn2);
+    bottom->addWidget(BitBtn3);
+    auto *bars = new QVBoxLayout;
+    ProgressBar2 = new QProgressBar(this);
+    ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+    ProgressBar2->setFormat(QStringLiteral("%v / %m"));
+    ProgressBar2->setValue(0);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setFixedHeight(8);
+    ProgressBar1->setValue(0);
+    bars->addWidget(ProgressBar2);
+    bars->addWidget(ProgressBar1);
+    bottom->addLayout(bars, 1);
+    layout->addLayout(bottom);
+
+    ownQueries({works, disciplines});
+    disciplines->close();
+    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
+    disciplines->open();
+    readData();
+}
+
+void TFormWorkLoadOriginal::readData()
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETloadWork"));
+    q->close();
+    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
+    q->open();
+    BitBtn2->setEnabled(q->recordCount() > 0);
+}
+
+void TFormWorkLoadOriginal::BitBtn2Click()
+{
+    NamedQuery *q = DBGrid1->query();
+    if (q->recordCount() == 0) {
+        Platform::get().information(QStringLiteral("Нет файлов для скачивания"));
+        return;
+    }
+    DataER->DirectoryCreate(safeFileName(DBLookupComboBox1->currentText()));
+    QList<int> rows;
+    for (const QModelIndex &i : DBGrid1->selectionModel()->selectedRows())
+        rows << i.row();
+    if (rows.isEmpty()) {
+        Platform::get().information(QStringLiteral("Нет выбранных файлов для скачивания"));
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    download(rows);
+}
+
+void TFormWorkLoadOriginal::BitBtn3Click()
+{
+    NamedQuery *q = DBGrid1->query();
+    if (q->recordCount() == 0) {
+        Platform::get().information(QStringLiteral("Нет файлов для скачивания"));
+        return;
+    }
+    QList<int> rows;
+    for (int r = 0; r < q->recordCount(); ++r)
+        rows << r;
+    download(rows);
+}
+
+// One command: the rows' files into the discipline's folder, at most a few at a time, off the
+// window's thread. Names are made safe and kept apart; the message follows the last file.
+void TFormWorkLoadOriginal::download(const QList<int> &rows)
+{
+    const QString folderName = safeFileName(DBLookupComboBox1->currentText());
+    DataER->DirectoryCreate(folderName);
+    const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/') + folderName;
+    NamedQuery *q = DBGrid1->query();
+    QList<TDownLoader> jobs;
+    QStringList names;
+    QSet<QString> used;
+    for (int row : rows) {
+        const QString base = safeFileName(q->value(row, QStringLiteral("fio")).toString());
+        QString name = base + QStringLiteral(".pdf");
+        for (int n = 2; used.contains(name.toLower()); ++n)
+            name = base + QStringLiteral(" (%1).pdf").arg(n);
+        used.insert(name.toLower());
+        names << name;
+        jobs.append({documentAddress(QStringLiteral("untestedwork"), q->value(row, QStringLiteral("bodyFile")).toString()),
+                     folder + QLatin1Char('/') + name});
+    }
+    ProgressBar2->setRange(0, int(jobs.size()));
+    ProgressBar2->setValue(0);
+    ProgressBar1->setRange(0, 1);
+    ProgressBar1->setValue(0);
+    auto *engine = new DownloadEngine(jobs);
+    ++m_running;
+    connect(engine, &DownloadEngine::fileFinished, this, [this] { ProgressBar2->setValue(ProgressBar2->value() + 1); });
+    connect(engine, &DownloadEngine::progress, this, [this](qint64 done, qint64 expected) {
+        // in KiB, so that a large discipline stays within the bar's range
+        ProgressBar1->setRange(0, int(qMax<qint64>(1, expected / 1024)));
+        ProgressBar1->setValue(int(done / 1024));
+    });
+    connect(engine, &DownloadEngine::finished, this, [this, folder, names](const QList<int> &failed) {
+        --m_running;
+        ProgressBar2->setValue(0);
+        ProgressBar1->setValue(0);
+        QString text = QStringLiteral("Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r") + folder;
+        if (!failed.isEmpty()) {
+            text += QStringLiteral("\n\rНе удалось скачать файлов: ") + QString::number(failed.size());
+            for (int i = 0; i < failed.size() && i < 5; ++i)
+                text += QStringLiteral("\n\r") + names.value(failed[i]);
+            if (failed.size() > 5)
+                text += QStringLiteral("\n\r…");
+        }
+        Platform::get().information(text);
+        Platform::get().openUrl(QUrl::fromLocalFile(folder).toString());   // the file manager
+    });
+    engine->start();
+}

@@ -1,0 +1,284 @@
+// Works on the file server with real widgets (offscreen), the real database and the real file
+// server: downloading unchecked works, uploading and deleting checked ones.
+#include <QCheckBox>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "RecordingPlatform.h"
+#include "TestFixture.h"
+#include "app/UnitMainER.h"
+#include "data/ADataER.h"
+#include "evaluation/FileServer.h"
+#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UnitWorkLoadOriginal.h"
+
+namespace {
+
+struct Session {
+    TDataER data;
+    RecordingPlatform platform;
+    TFormMainER window;
+    explicit Session(int user = 1)
+    {
+        window.attachDataModule(&data);
+        window.show();
+        data.userID = user;
+        window.enableMenu(true);
+    }
+};
+
+void choose(TLookupCombo *combo, const QString &text)
+{
+    const int index = combo->findText(text);
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->setCurrentIndex(index);
+    emit combo->closeUp();
+}
+
+QString downloadDir(const QString &discipline)
+{
+    return QCoreApplication::applicationDirPath() + "/" + discipline;
+}
+
+QByteArray bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QString serverFile(const QString &folder, const QString &name) { return Fixture::filesRoot() + "/" + folder + "/" + name; }
+
+// A scan of the given size (sparse beyond its first bytes).
+QString makeScan(const QTemporaryDir &dir, const QString &name, qint64 size = 0)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("%PDF-1.4 checked scan " + name.toUtf8());
+    if (size > 0)
+        f.resize(size);
+    return path;
+}
+
+QStringList uploads()
+{
+    return Fixture::rows("SELECT `user_id`, `areas_id`, `educationList_id`, `period_id`, `bodyFile` FROM `zet_testedwork` ORDER BY `id`");
+}
+
+} // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        Fixture::loadDemo();
+        for (const char *d : {"Математика 9 класс", "Математика 11 класс"})
+            QDir(downloadDir(QString::fromUtf8(d))).removeRecursively();
+        QDir(Fixture::filesRoot() + "/testedwork").removeRecursively();
+        QDir().mkpath(Fixture::filesRoot() + "/testedwork");
+    }
+
+    void safeNames_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "Иванов Иван" << "Иванов Иван";
+        QTest::newRow("folders and parent") << "../../etc/passwd" << "_.._etc_passwd";
+        QTest::newRow("reserved characters") << "a\\b:c*d?e\"f<g>h|i" << "a_b_c_d_e_f_g_h_i";
+        QTest::newRow("control characters, blanks") << "  x\ty\n " << "x_y";
+        QTest::newRow("leading dots") << "..hidden" << "hidden";
+        QTest::newRow("nothing left") << " .. " << "_";
+    }
+    void safeNames()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QCOMPARE(safeFileName(text), name);
+    }
+
+    void downloadAllAndSelected()
+    {
+        Session s;
+        s.window.item("N6")->trigger();
+        TFormWorkLoadOriginal *form = FormWorkLoadOriginal;
+        QVERIFY(form);
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QCOMPARE(form->DBGrid1->query()->recordCount(), 3);
+        form->BitBtn3->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 20000);
+        const QString folder = downloadDir("Математика 9 класс");
+        QCOMPARE(s.platform.texts("information")[0],
+                 "Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r" + folder);
+        QCOMPARE(s.platform.urls, QStringList(QUrl::fromLocalFile(folder).toString()));
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
+                 QStringList({"Иванов Иван Иванович.pdf", "Кузнецова Анна Петровна.pdf", "Морозов Кирилл Денисович.pdf"}));
+        QCOMPARE(bytes(folder + "/Кузнецова Анна Петровна.pdf"), bytes(serverFile("untestedwork", "MA9_1_2_1002.pdf")));
+        QCOMPARE(form->ProgressBar2->value(), 0);
+
+        // selected rows only; nothing selected makes the folder and says so
+        QDir(folder).removeRecursively();
+        form->DBGrid1->clearSelection();
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("information").last(), QString("Нет выбранных файлов для скачивания"));
+        QVERIFY(QFileInfo(folder).isDir());
+        form->DBGrid1->selectionModel()->select(form->DBGrid1->model()->index(2, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form->BitBtn2->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 3, 20000);
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList("Морозов Кирилл Денисович.pdf"));
+    }
+
+    // A missing file is reported and leaves nothing; odd and equal names stay apart and inside.
+    void downloadFailuresAndNames()
+    {
+        Fixture::exec("UPDATE `zet_users` SET `surname`='../../Злой/Хакер' WHERE `id`=1002");
+        Fixture::exec("UPDATE `zet_users` SET `surname`='Иванов', `name`='Иван', `patronymic`='Иванович' WHERE `id`=1007");
+        Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='нет такого #1.pdf' WHERE `id`=1");
+        Session s;
+        TFormWorkLoadOriginal form;
+        choose(form.DBLookupComboBox1, "Математика 9 класс");
+        form.BitBtn3->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 20000);
+        const QString folder = downloadDir("Математика 9 класс");
+        const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(files.size(), 2);
+        QVERIFY(files.contains("_.._Злой_Хакер Анна Петровна.pdf"));
+        QVERIFY(files.contains("Иванов Иван Иванович.pdf") || files.contains("Иванов Иван Иванович (2).pdf"));
+        const QString message = s.platform.texts("information")[0];
+        QVERIFY2(message.contains("\n\rНе удалось скачать файлов: 1\n\rИванов Иван Иванович"), qPrintable(message));
+        QVERIFY(QDir(downloadDir("")).entryList({"*.part"}, QDir::Files).isEmpty());
+        QVERIFY(QDir(folder).entryList({"*.part"}, QDir::Files).isEmpty());
+    }
+
+    void closingMidDownload()
+    {
+        Session s;
+        s.window.item("N6")->trigger();
+        TFormWorkLoadOriginal *form = FormWorkLoadOriginal;
+        QCOMPARE(form->DBLookupComboBox1->currentText(), QString("Математика 11 класс"));
+        form->BitBtn3->click();
+        form->closeWindow();
+        QVERIFY(!FormWorkLoadOriginal);
+        // the files still arrive; nothing is shown for a closed window
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(downloadDir("Математика 11 класс")).entryList(QDir::Files).size(), 4, 20000);
+        QTest::qWait(200);
+        QVERIFY(s.platform.boxes.isEmpty());
+    }
+
+    void noDisciplines()
+    {
+        Session s(2);
+        TFormWorkLoadOriginal form;
+        QCOMPARE(form.DBLookupComboBox1->count(), 0);
+        QVERIFY(!form.BitBtn2->isEnabled());
+        form.BitBtn3->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Нет файлов для скачивания"));
+    }
+
+    void singleUploadsAndDelete()
+    {
+        QTemporaryDir dir;
+        const QString scan = makeScan(dir, "скан 1003.pdf");
+        Session s;
+        s.window.item("N8")->trigger();
+        TFormUploadCheckWork *form = FormUploadCheckWork;
+        QCOMPARE(form->DBLookupComboBoxEDU->currentText(), QString("Математика 11 класс"));
+        QCOMPARE(form->DBLookupComboBoxArea->currentText(), QString("Показать ВСЕ муниципальные образования"));
+        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 0"));
+        QVERIFY(!form->BitBtn3->isEnabled());
+
+        form->Edit1->setText("12a");
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("error"), QStringList("Введенный номер участника не является целым числом."));
+
+        s.platform.filesToOpen = {scan};
+        form->Edit1->setText(" 1003 ");
+        form->BitBtn2->click();
+        form->BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList({"Файл отправлен на сервер.", "Файл отправлен на сервер."}));
+        QCOMPARE(uploads(), QStringList({"1003|1|2|2|MA11_2_2_1003_1.pdf", "1003|1|2|2|MA11_2_2_1003_2.pdf"}));
+        QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_2.pdf")), bytes(scan));
+        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 2"));
+
+        // delete the first: row and file go; the next upload does not reuse a name in use
+        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        QCOMPARE(form->DBGrid1->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_1.pdf"));
+        s.platform.answers = {false};
+        form->BitBtn3->click();   // "Cancel": nothing happens
+        QCOMPARE(uploads().size(), 2);
+        form->BitBtn3->click();
+        QCOMPARE(s.platform.texts("warning").last(), QString("Файл будет удален без возможности восстановления.\n\rПродолжить?"));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
+        QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        form->BitBtn2->click();
+        QCOMPARE(uploads().last(), QString("1003|1|2|2|MA11_2_2_1003_3.pdf"));
+        QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_2.pdf")));
+
+        // the area list narrows the list and the count follows
+        choose(form->DBLookupComboBoxArea, "Приморский район");
+        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 0"));
+        choose(form->DBLookupComboBoxArea, "Центральный район");
+        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 2"));
+        QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
+    void batchUpload()
+    {
+        QTemporaryDir dir;
+        const QStringList files = {makeScan(dir, "1004.pdf"), makeScan(dir, "4567a.pdf"),
+                                   makeScan(dir, "1008.pdf", TFormUploadCheckWork::kMaxUpload + 1),
+                                   makeScan(dir, "1003.pdf", TFormUploadCheckWork::kMaxUpload), makeScan(dir, "4567.pdf"),
+                                   makeScan(dir, "4568.pdf")};
+        Session s;
+        TFormUploadCheckWork form;
+        form.show();
+        form.CheckBox1->click();
+        QVERIFY(!form.Edit1->isEnabled());
+        s.platform.filesToOpen = files;
+        s.platform.answers = {true, false};   // 4567: upload all the same; 4568: no
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error"),
+                 QStringList({"Имя файла 4567a не является целым числом.",
+                              "Размер файла \n\r" + files[2] + "\n\r превышает 50 мегабайт и не может быть загружен на сервер."}));
+        QCOMPARE(s.platform.texts("warning"),
+                 QStringList({"Участник 4567 не найден среди работ выбранного мероприятия. Загрузить работу?",
+                              "Участник 4568 не найден среди работ выбранного мероприятия. Загрузить работу?"}));
+        QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена."));
+        QCOMPARE(uploads(), QStringList({"1004|4|2|2|MA11_2_2_1004_1.pdf", "1003|1|2|2|MA11_2_2_1003_1.pdf",
+                                         "4567|10|2|2|MA11_2_2_4567_1.pdf"}));
+        QCOMPARE(QFileInfo(serverFile("testedwork", "MA11_2_2_1003_1.pdf")).size(), TFormUploadCheckWork::kMaxUpload);
+    }
+
+    void refusedUploads()
+    {
+        QTemporaryDir dir;
+        const QString scan = makeScan(dir, "1003.pdf");
+        Session s;
+        {
+            // the server refuses a stored name with a folder part: no row
+            Fixture::exec("UPDATE `zet_educationallist` SET `PrefixEncrypt`='../MA11' WHERE `id`=2");
+            TFormUploadCheckWork form;
+            s.platform.filesToOpen = {scan};
+            form.Edit1->setText("1003");
+            form.BitBtn2->click();
+            QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
+            // no prefix at all: refused before anything is sent
+            Fixture::exec("UPDATE `zet_educationallist` SET `PrefixEncrypt`=NULL WHERE `id`=2");
+            form.BitBtn2->click();
+            QCOMPARE(s.platform.texts("error").last(), QString("Для мероприятия не задан префикс имени файла"));
+        }
+        QVERIFY(uploads().isEmpty());
+        QCOMPARE(QDir(Fixture::filesRoot() + "/testedwork").entryList(QDir::Files), QStringList());
+    }
+};
+
+QTEST_MAIN(TestFiles)
+#include "test_files.moc"
