@@ -1,6 +1,7 @@
 #include "evaluation/FileServer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QMutex>
@@ -97,7 +98,8 @@ void DownloadEngine::run()
 {
     CURLM *multi = curl_multi_init();
     std::atomic<qint64> received{0};
-    qint64 expected = 0;
+    qint64 completedBytes = 0;
+    int completed = 0;
     QList<Transfer> transfers(m_jobs.size());
     QList<int> failed;
     int next = 0, running = 0;
@@ -117,6 +119,7 @@ void DownloadEngine::run()
         notify([this, index, ok] { emit fileFinished(index, ok); });
     };
     auto launch = [&] {
+        const int before = next;
         while (running < kParallel && next < m_jobs.size() && !m_cancel) {
             Transfer &t = transfers[next];
             t.index = next;
@@ -137,6 +140,7 @@ void DownloadEngine::run()
             curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
             curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
             curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);   // a 4xx/5xx answer is a failure
+            curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
             curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);   // a server that stops sending
@@ -144,10 +148,13 @@ void DownloadEngine::run()
             curl_multi_add_handle(multi, easy);
             ++running;
         }
+        return next > before;
     };
 
     launch();
     qint64 reported = -1;
+    QElapsedTimer sinceReport;   // progress goes out ten times a second at most
+    sinceReport.start();
     while ((running > 0 || next < m_jobs.size()) && !m_cancel) {
         int still = 0;
         curl_multi_perform(multi, &still);
@@ -162,7 +169,8 @@ void DownloadEngine::run()
             curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
             curl_off_t length = 0;
             curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &length);
-            expected += length;
+            completedBytes += length;
+            ++completed;
             const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
             curl_multi_remove_handle(multi, easy);
             curl_easy_cleanup(easy);
@@ -170,14 +178,19 @@ void DownloadEngine::run()
             --running;
             finish(*t, ok);
         }
-        launch();
+        const bool added = launch();
         const qint64 now = received.load();
-        if (now != reported) {
+        if (now != reported && (sinceReport.elapsed() >= 100 || (running == 0 && next >= m_jobs.size()))) {
             reported = now;
-            const qint64 expectedNow = qMax(expected, now);
+            sinceReport.restart();
+            // the files still to come are taken at the average size of those done
+            const qint64 average = completed ? completedBytes / completed : 0;
+            const qint64 expectedNow = qMax(now, completedBytes + (m_jobs.size() - completed) * average);
             notify([this, now, expectedNow] { emit progress(now, expectedNow); });
         }
-        curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+        // a new transfer starts at the next perform, not after a wait; nothing left: no wait
+        if (!added && running > 0)
+            curl_multi_poll(multi, nullptr, 0, 100, nullptr);
     }
     // cancelled: whatever is still open leaves nothing behind
     for (Transfer &t : transfers) {
