@@ -219,9 +219,13 @@ void TDBGrid::bind(NamedQuery *query, const QList<GridColumn> &columns)
 
 void TDBGrid::applyColumns()
 {
-    for (int c = 0; c < m_proxy->columnCount(); ++c)
-        setColumnHidden(c, m_proxy->column(c) == nullptr);
     resizeColumnsToContents();
+    for (int c = 0; c < m_proxy->columnCount(); ++c) {
+        const GridColumn *column = m_proxy->column(c);
+        setColumnHidden(c, column == nullptr);
+        if (column && column->width > 0)
+            setColumnWidth(c, column->width);
+    }
 }
 
 int TDBGrid::currentRow() const

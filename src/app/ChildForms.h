@@ -114,6 +114,7 @@ struct GridColumn {
     QString field;
     QString title;
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    int width = 0;   // pixels; 0: as wide as the contents
 };
 
 // A read-only grid over a query of the data module: whole-row selection, hand cursor, centred

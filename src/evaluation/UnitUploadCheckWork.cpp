@@ -130,10 +130,10 @@ void TFormUploadCheckWork::readData()
     if (DBLookupComboBoxArea->keyValue() > 0)
         q->setParam(QStringLiteral("areaID"), DBLookupComboBoxArea->keyValue());
     q->open();
-    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("MO")},
-                      {QStringLiteral("user_id"), QStringLiteral("№")},
-                      {QStringLiteral("fio"), QStringLiteral("ФИО участника")},
-                      {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("MO"), Qt::AlignLeft | Qt::AlignVCenter, 200},
+                      {QStringLiteral("user_id"), QStringLiteral("№"), Qt::AlignLeft | Qt::AlignVCenter, 70},
+                      {QStringLiteral("fio"), QStringLiteral("ФИО участника"), Qt::AlignLeft | Qt::AlignVCenter, 300},
+                      {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 400}});
     Label3->setText(QStringLiteral("Итого загружено работ - ") + calcSumm());
     BitBtn3->setEnabled(q->recordCount() > 0);
 }

@@ -37,9 +37,9 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     NamedQuery *works = DataER->query(QStringLiteral("GETloadWork"));
-    DBGrid1->bind(works, {{QStringLiteral("name"), QStringLiteral("МО")},
-                          {QStringLiteral("fio"), QStringLiteral("ФИО участника")},
-                          {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    DBGrid1->bind(works, {{QStringLiteral("name"), QStringLiteral("МО"), Qt::AlignLeft | Qt::AlignVCenter, 200},
+                          {QStringLiteral("fio"), QStringLiteral("ФИО участника"), Qt::AlignLeft | Qt::AlignVCenter, 300},
+                          {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 300}});
     bindTitleClickSort(DBGrid1, [works] { return works; });
     layout->addWidget(DBGrid1, 1);
 

@@ -45,10 +45,10 @@ TFormMethod::TFormMethod(QWidget *parent)
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     NamedQuery *q = DataER->query(QStringLiteral("GETmethod"));
-    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("Уч. год"), Qt::AlignCenter},
-                      {QStringLiteral("nameEdu"), QStringLiteral("Олимпиада")},
-                      {QStringLiteral("comment"), QStringLiteral("Коментарий")},
-                      {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("Уч. год"), Qt::AlignCenter, 80},
+                      {QStringLiteral("nameEdu"), QStringLiteral("Олимпиада"), Qt::AlignLeft | Qt::AlignVCenter, 300},
+                      {QStringLiteral("comment"), QStringLiteral("Коментарий"), Qt::AlignLeft | Qt::AlignVCenter, 300},
+                      {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 200}});
     bindTitleClickSort(DBGrid1, [q] { return q; });
     layout->addWidget(DBGrid1, 1);
     BitBtn4 = bottomButtons(this, layout, QStringLiteral("Завершить режим просмотра и загрузки методических материалов"));
@@ -58,9 +58,6 @@ TFormMethod::TFormMethod(QWidget *parent)
     q->close();
     q->open();
     BitBtn4->setEnabled(q->recordCount() > 0);   // decided once; sorting keeps the rows
-    DBGrid1->setColumnWidth(0, 80);
-    DBGrid1->setColumnWidth(1, 300);
-    DBGrid1->setColumnWidth(2, 300);
 }
 
 void TFormMethod::BitBtn4Click()
@@ -90,7 +87,8 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));
-    DBGrid1->bind(materials, {{QStringLiteral("comment"), QStringLiteral("Коментарий")}, {QStringLiteral("bodyFile"), QStringLiteral("Файл")}});
+    DBGrid1->bind(materials, {{QStringLiteral("comment"), QStringLiteral("Коментарий"), Qt::AlignLeft | Qt::AlignVCenter, 600},
+                              {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 200}});
     DBGrid1->horizontalHeader()->setSectionsClickable(false);
     layout->addWidget(DBGrid1, 1);
     BitBtn4 = bottomButtons(this, layout, QStringLiteral("Завершить режим загрузки методических материалов"));
@@ -104,7 +102,6 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
     disciplines->setParam(QStringLiteral("userID"), DataER->userID);
     disciplines->open();
     readData();
-    DBGrid1->setColumnWidth(0, 600);
 }
 
 void TFormMeasuring::readData()
