@@ -207,6 +207,8 @@ private slots:
         form->DBGrid1->horizontalHeader()->sectionClicked(2);
         QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY user_id"));
         QCOMPARE(form->DBGrid1->query()->value(0, "user_id").toInt(), 1001);
+        QVERIFY(form->DBGrid1->isColumnHidden(3));   // the work's id stays hidden after a re-read
+        QCOMPARE(form->DBGrid1->model()->headerData(1, Qt::Horizontal).toString(), QString("Класс"));
         QCOMPARE(listedWorks(*form), QList<int>({1, 2, 3, 4, 5, 10}));
     }
 

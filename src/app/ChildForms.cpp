@@ -208,12 +208,13 @@ void TDBGrid::bind(NamedQuery *query, const QList<GridColumn> &columns)
     m_columns = columns;
     if (!m_proxy) {
         m_proxy = new GridProxy(this);
+        m_proxy->setSourceModel(query->model());
+        setModel(m_proxy);
+        // after the view's own reset handling, which would show hidden columns again
         connect(m_proxy, &QAbstractItemModel::modelReset, this, &TDBGrid::applyColumns);
     }
     m_proxy->columns = columns;
     m_proxy->setSourceModel(query->model());
-    if (model() != m_proxy)
-        setModel(m_proxy);
     applyColumns();
 }
 
