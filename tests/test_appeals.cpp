@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "appeals/UnitAppealAsnswer.h"
@@ -14,31 +14,6 @@
 #include "materials/UnitMaterials.h"
 
 namespace {
-
-struct Session {
-    TDataER data;   // outlives the windows, as in the program
-    RecordingPlatform platform;
-    TFormMainER window;
-    explicit Session(int user = 1)
-    {
-        window.attachDataModule(&data);
-        window.show();
-        data.userID = user;
-        window.enableMenu(true);
-    }
-};
-
-// Chooses the entry with that text as the user would: pick it, the list closes up.
-void choose(TLookupCombo *combo, const QString &text, int occurrence = 0)
-{
-    int index = -1;
-    for (int i = 0; i < combo->count() && index < 0; ++i)
-        if (combo->itemText(i) == text && occurrence-- == 0)
-            index = i;
-    QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->closeUp();
-}
 
 QStringList items(const QComboBox *combo)
 {

@@ -10,7 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
@@ -19,27 +19,6 @@
 #include "evaluation/UnitWorkLoadOriginal.h"
 
 namespace {
-
-struct Session {
-    TDataER data;
-    RecordingPlatform platform;
-    TFormMainER window;
-    explicit Session(int user = 1)
-    {
-        window.attachDataModule(&data);
-        window.show();
-        data.userID = user;
-        window.enableMenu(true);
-    }
-};
-
-void choose(TLookupCombo *combo, const QString &text)
-{
-    const int index = combo->findText(text);
-    QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->closeUp();
-}
 
 QString downloadDir(const QString &discipline)
 {

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
-#include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
@@ -20,20 +20,6 @@
 #include "profile/UnitSubjectExp.h"
 
 namespace {
-
-// The demo expert logged in, with the main window the commands open their windows in.
-struct Session {
-    TDataER data;   // outlives the windows, as in the program
-    RecordingPlatform platform;
-    TFormMainER window;
-    explicit Session(int user = 1)
-    {
-        window.attachDataModule(&data);
-        window.show();
-        data.userID = user;
-        window.enableMenu(true);
-    }
-};
 
 QStringList tickedNames(TFormSubjectExp &form)
 {

@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
@@ -16,18 +16,6 @@
 #include "profile/UnitGeneralDataAppend.h"
 
 namespace {
-
-struct Session {
-    TDataER data;   // outlives the windows, as in the program
-    RecordingPlatform platform;
-    TFormMainER window;
-    explicit Session(int user = 1)
-    {
-        window.attachDataModule(&data);
-        data.userID = user;
-        window.enableMenu(true);
-    }
-};
 
 QString user1(const QString &columns)
 {

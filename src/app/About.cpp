@@ -83,8 +83,7 @@ TAboutBox::TAboutBox(QWidget *parent) : TDialogForm(QStringLiteral("О прог�
     }
     legal->setCursor(Qt::PointingHandCursor);
     const QString siteHint = QStringLiteral("Открыть сайт \"Ветлан\" в браузере по умолчанию");
-    legal->setToolTip(siteHint);
-    legal->setStatusTip(siteHint);
+    setHint(legal, siteHint);
     legal->onClick = [] { Platform::get().openUrl(Config::get().siteUrl); };   // Label3Click
     grid->addWidget(legal, 2, 1);
     grid->addWidget(line(panel, QStringLiteral("г. Вишнёвск, 2023"), Qt::black, false), 3, 1);
@@ -97,8 +96,7 @@ TAboutBox::TAboutBox(QWidget *parent) : TDialogForm(QStringLiteral("О прог�
     close->setCursor(Qt::PointingHandCursor);
     // The O inside the quotation marks is the Latin capital letter, as the centre wrote it.
     const QString closeHint = QStringLiteral("Закрыть окно \"O программе\"");
-    close->setToolTip(closeHint);
-    close->setStatusTip(closeHint);
+    setHint(close, closeHint);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     outer->addWidget(close, 0, Qt::AlignHCenter);
 }

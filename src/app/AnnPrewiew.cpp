@@ -40,8 +40,7 @@ TFormAnnPrewiew::TFormAnnPrewiew(QWidget *parent)
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);
     ok->setCursor(Qt::PointingHandCursor);
-    ok->setToolTip(QStringLiteral("Закрыть объявление"));
-    ok->setStatusTip(ok->toolTip());
+    setHint(ok, QStringLiteral("Закрыть объявление"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     row->addStretch();
     row->addWidget(ok);

@@ -5,6 +5,7 @@
 #include <QIdentityProxyModel>
 #include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
@@ -63,22 +64,44 @@ TDialogForm::TDialogForm(const QString &title, int clientWidth, int clientHeight
     }
 }
 
-void TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint)
+QPushButton *TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint,
+                                      const QString &okCaption)
 {
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
+    auto *ok = hintedButton(this, okCaption, "BitBtn1", okHint);
     ok->setDefault(true);
-    ok->setToolTip(okHint);
-    ok->setStatusTip(okHint);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    cancel->setToolTip(cancelHint);
-    cancel->setStatusTip(cancelHint);
+    auto *cancel = hintedButton(this, QStringLiteral("Отмена"), "BitBtn2", cancelHint);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     row->addStretch();
     row->addWidget(ok);
     row->addWidget(cancel);
+    return ok;
+}
+
+void setHint(QWidget *widget, const QString &hint)
+{
+    widget->setToolTip(hint);
+    widget->setStatusTip(hint);
+}
+
+QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    setHint(button, hint);
+    return button;
+}
+
+TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,
+                        const QString &hint)
+{
+    layout->addWidget(new QLabel(caption, parent));
+    auto *combo = new TLookupCombo(parent);
+    combo->setObjectName(QString::fromLatin1(objectName));
+    combo->setCursor(Qt::PointingHandCursor);
+    setHint(combo, hint);
+    layout->addWidget(combo);
+    return combo;
 }
 
 void TLookupCombo::bind(NamedQuery *query, const QString &shownField, const QString &keyField)

@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QPointer>
 #include <QTableView>
 #include <QWidget>
@@ -41,10 +42,15 @@ class TDialogForm : public QDialog {
 public:
     TDialogForm(const QString &title, int clientWidth, int clientHeight, QWidget *parent = nullptr);
 
-protected:
-    // The "OK" (default, accepts) and "Отмена" (rejects) buttons, right-aligned in row.
-    void addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint);
+    // The OK-kind button (default, accepts; "OK" unless told) and "Отмена" (rejects),
+    // right-aligned in row.
+    QPushButton *addOkCancel(QBoxLayout *row, const QString &okHint, const QString &cancelHint,
+                             const QString &okCaption = QStringLiteral("OK"));
 };
+
+// A hint shows as the tooltip and, through the main window, in its hint panel.
+void setHint(QWidget *widget, const QString &hint);
+QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint);
 
 // Opens a child window, or brings the open one to the front: one instance per class, so two
 // windows never share the same query objects.
@@ -105,6 +111,10 @@ private:
     NamedQuery *m_query = nullptr;
     QString m_shown, m_key;
 };
+
+// A caption and below it a lookup list (hand cursor, hint), added to layout.
+TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,
+                        const QString &hint);
 
 // A title click sorts the grid ascending by the clicked field, through the data module.
 void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &sortedQuery);

@@ -157,8 +157,7 @@ TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiA
     strip->setObjectName(QStringLiteral("Panel1"));
     strip->setFixedHeight(23);
     strip->setCursor(Qt::PointingHandCursor);
-    strip->setToolTip(kSiteHint);
-    strip->setStatusTip(kSiteHint);
+    setHint(strip, kSiteHint);
     auto *row = new QHBoxLayout(strip);
     row->setContentsMargins(6, 0, 4, 0);
     m_bottomText = new QLabel(strip);

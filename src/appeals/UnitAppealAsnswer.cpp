@@ -21,19 +21,10 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
 {
     resize(635, 477);
     auto *layout = new QVBoxLayout(this);
-    auto lookup = [this, layout](const QString &caption, const char *name, const QString &hint) {
-        layout->addWidget(new QLabel(caption, this));
-        auto *combo = new TLookupCombo(this);
-        combo->setObjectName(QString::fromLatin1(name));
-        combo->setCursor(Qt::PointingHandCursor);
-        combo->setToolTip(hint);
-        combo->setStatusTip(hint);
-        layout->addWidget(combo);
-        return combo;
-    };
-    DBLookupComboBox1 = lookup(QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
-                               QStringLiteral("Выбор общеобразовательного мероприятия"));
-    DBLookupComboBox2 = lookup(QStringLiteral("Заявитель:"), "DBLookupComboBox2", QStringLiteral("Выбор заявителя (апелляции)"));
+    DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
+                                  QStringLiteral("Выбор общеобразовательного мероприятия"));
+    DBLookupComboBox2 = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
+                                  QStringLiteral("Выбор заявителя (апелляции)"));
     NamedQuery *disciplines = DataER->query(QStringLiteral("EDUdiplom"));
     NamedQuery *applicants = DataER->query(QStringLiteral("GETappealAnswerList"));
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
@@ -52,19 +43,10 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     layout->addWidget(ScrollBox1, 1);
 
     auto *bottom = new QHBoxLayout;
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(QStringLiteral("Закрыть окно формирования ответа заявителю"));
-    close->setStatusTip(close->toolTip());
+    auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    BitBtn3 = new QPushButton(QStringLiteral("Выгрузить"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setToolTip(QStringLiteral("Выгрузить и отобразить файл на локальном компьютере"));
-    BitBtn3->setStatusTip(BitBtn3->toolTip());
-    BitBtn2 = new QPushButton(QStringLiteral("Сохранить"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setToolTip(QStringLiteral("Сохранить ответ на претензию по вопросу"));
-    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    BitBtn3 = hintedButton(this, QStringLiteral("Выгрузить"), "BitBtn3", QStringLiteral("Выгрузить и отобразить файл на локальном компьютере"));
+    BitBtn2 = hintedButton(this, QStringLiteral("Сохранить"), "BitBtn2", QStringLiteral("Сохранить ответ на претензию по вопросу"));
     bottom->addWidget(close);
     bottom->addStretch();
     bottom->addWidget(BitBtn3);
@@ -155,8 +137,7 @@ void TFormAppealAsnswer::createAnswer()
         auto *answer = new TMemo(500, area);
         answer->setFixedHeight(100);
         answer->setPlainText(q->field(QStringLiteral("answerСlaim")).toString());
-        answer->setToolTip(QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));
-        answer->setStatusTip(answer->toolTip());
+        setHint(answer, QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));
         if (shaded)
             answer->setStyleSheet(kShaded);
         onTop(answer, QStringLiteral("answer_") + id);

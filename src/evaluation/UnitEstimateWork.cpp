@@ -51,10 +51,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     ScrollBox1->setWidget(sheet);
     rightLayout->addWidget(ScrollBox1, 1);
     auto *saveRow = new QHBoxLayout;
-    BitBtn1 = new QPushButton(QStringLiteral("Сохранить"), right);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setToolTip(QStringLiteral("Сохранить в БД результаты экспертного оценивания"));
-    BitBtn1->setStatusTip(BitBtn1->toolTip());
+    BitBtn1 = hintedButton(right, QStringLiteral("Сохранить"), "BitBtn1", QStringLiteral("Сохранить в БД результаты экспертного оценивания"));
     connect(BitBtn1, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn1Click(); }); });
     saveRow->addWidget(BitBtn1);
     auto *warning = new QLabel(
@@ -77,7 +74,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     close->setObjectName(QStringLiteral("BitBtn2"));
     close->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    bottom->addWidget(close);
+    bottom->addWidget(close, 0, Qt::AlignLeft);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setFixedHeight(10);
@@ -149,9 +146,8 @@ void TFormEstimateWork::readEstimate(int workId)
 
         auto *memo = new TMemo(500, sheet);
         memo->setFixedHeight(90);
-        memo->setToolTip(QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
+        setHint(memo, QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
                                         "Комментарий будет виден участнику"));
-        memo->setStatusTip(memo->toolTip());
         onTop(memo, QStringLiteral("commentMemo_") + id);
 
         auto *comment2 = new QLabel(QStringLiteral("Краткий комментарий:"), sheet);
@@ -164,8 +160,7 @@ void TFormEstimateWork::readEstimate(int workId)
         for (int i = 0; i <= max; ++i)
             score->addItem(QString::number(i));
         score->setEditText(QStringLiteral("0"));
-        score->setToolTip(QStringLiteral("Экспертная оценка за выполненное задание"));
-        score->setStatusTip(score->toolTip());
+        setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
         onTop(score, QStringLiteral("Estimate_") + id);
 
         auto *comment1 = new QLabel(QStringLiteral("Экспертная оценка:"), sheet);
@@ -177,8 +172,7 @@ void TFormEstimateWork::readEstimate(int workId)
         caption->setWordWrap(true);
         caption->setStyleSheet(QStringLiteral("color: blue;"));
         caption->setCursor(Qt::PointingHandCursor);
-        caption->setToolTip(QStringLiteral("Задание для экспертного оценивания: ") + title);
-        caption->setStatusTip(caption->toolTip());
+        setHint(caption, QStringLiteral("Задание для экспертного оценивания: ") + title);
         onTop(caption, QStringLiteral("title_") + id);
     }
     setSheet(workId);

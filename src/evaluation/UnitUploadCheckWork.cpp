@@ -21,22 +21,14 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
 {
     resize(942, 612);
     auto *layout = new QVBoxLayout(this);
-    auto lookup = [this, layout](const QString &caption, const char *name, const QString &hint) {
-        layout->addWidget(new QLabel(caption, this));
-        auto *combo = new TLookupCombo(this);
-        combo->setObjectName(QString::fromLatin1(name));
-        combo->setCursor(Qt::PointingHandCursor);
-        combo->setToolTip(hint);
-        combo->setStatusTip(hint);
-        layout->addWidget(combo);
+    DBLookupComboBoxEDU = addLookup(this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
+                                    QStringLiteral("Выбор общеобразовательного мероприятия (олимпиады)"));
+    DBLookupComboBoxArea = addLookup(this, layout, QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
+                                     QStringLiteral("Выбор муниципального образования"));
+    for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea}) {
         connect(combo, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
         connect(combo, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
-        return combo;
-    };
-    DBLookupComboBoxEDU = lookup(QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
-                                 QStringLiteral("Выбор общеобразовательного мероприятия (олимпиады)"));
-    DBLookupComboBoxArea = lookup(QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
-                                  QStringLiteral("Выбор муниципального образования"));
+    }
     NamedQuery *disciplines = DataER->query(QStringLiteral("EDUUploadWork"));
     DBLookupComboBoxEDU->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     Label3 = new QLabel(this);
@@ -60,10 +52,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     bindTitleClickSort(DBGrid1, [this] { return listQuery(); });
 
     auto *bottom = new QHBoxLayout;
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(QStringLiteral("Закрыть окно загрузки работ"));
-    close->setStatusTip(close->toolTip());
+    auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно загрузки работ"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
     Label4 = new QLabel(QStringLiteral("Номер участника:"), this);
     Edit1 = new QLineEdit(this);
@@ -72,19 +61,13 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     bold.setBold(true);
     Edit1->setFont(bold);
     Edit1->setFixedWidth(120);
-    BitBtn2 = new QPushButton(QStringLiteral("Загрузить"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setToolTip(QStringLiteral("Выбрать на локальном компьютере проверенную работу и загрузить в БД"));
-    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    BitBtn2 = hintedButton(this, QStringLiteral("Загрузить"), "BitBtn2",
+                           QStringLiteral("Выбрать на локальном компьютере проверенную работу и загрузить в БД"));
     CheckBox1 = new QCheckBox(QStringLiteral("Пакетная загрузка"), this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setToolTip(QStringLiteral("Загружать в БД файлы группами. Формат имен файлов: code.PDF, где code - код работы "
-                                         "(на каждой странице)"));
-    CheckBox1->setStatusTip(CheckBox1->toolTip());
-    BitBtn3 = new QPushButton(QStringLiteral("Удалить"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setToolTip(QStringLiteral("Удалить из БД выбранный файл проверенной работы"));
-    BitBtn3->setStatusTip(BitBtn3->toolTip());
+    setHint(CheckBox1, QStringLiteral("Загружать в БД файлы группами. Формат имен файлов: code.PDF, где code - код работы "
+                                      "(на каждой странице)"));
+    BitBtn3 = hintedButton(this, QStringLiteral("Удалить"), "BitBtn3", QStringLiteral("Удалить из БД выбранный файл проверенной работы"));
     bottom->addWidget(close);
     bottom->addStretch();
     bottom->addWidget(Label4);

@@ -21,17 +21,12 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
 {
     resize(852, 456);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Общеобразовательное мероприятие (олимпиада):"), this));
-    DBLookupComboBox1 = new TLookupCombo(this);
-    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
-    DBLookupComboBox1->setCursor(Qt::PointingHandCursor);
-    DBLookupComboBox1->setToolTip(QStringLiteral("Выбор общеобразовательного мероприятия"));
-    DBLookupComboBox1->setStatusTip(DBLookupComboBox1->toolTip());
+    DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие (олимпиада):"),
+                                  "DBLookupComboBox1", QStringLiteral("Выбор общеобразовательного мероприятия"));
     NamedQuery *disciplines = DataER->query(QStringLiteral("EDUworkLoadOriginal"));
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
     connect(DBLookupComboBox1, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
-    layout->addWidget(DBLookupComboBox1);
 
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -44,19 +39,13 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     layout->addWidget(DBGrid1, 1);
 
     auto *bottom = new QHBoxLayout;
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(QStringLiteral("Закрыть окно загрузки непроверенных оригинальных работ"));
-    close->setStatusTip(close->toolTip());
+    auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1",
+                               QStringLiteral("Закрыть окно загрузки непроверенных оригинальных работ"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    BitBtn2 = new QPushButton(QStringLiteral("Сохранить выбранные"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setToolTip(QStringLiteral("Скачать и сохранить на локальном компьютере выбранные файлы"));
-    BitBtn2->setStatusTip(BitBtn2->toolTip());
-    BitBtn3 = new QPushButton(QStringLiteral("Сохранить ВСЕ"), this);
-    BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
-    BitBtn3->setToolTip(QStringLiteral("Скачать и сохранить на локальном компьютере ВСЕ файлы общеобразовательного мероприятия"));
-    BitBtn3->setStatusTip(BitBtn3->toolTip());
+    BitBtn2 = hintedButton(this, QStringLiteral("Сохранить выбранные"), "BitBtn2",
+                           QStringLiteral("Скачать и сохранить на локальном компьютере выбранные файлы"));
+    BitBtn3 = hintedButton(this, QStringLiteral("Сохранить ВСЕ"), "BitBtn3",
+                           QStringLiteral("Скачать и сохранить на локальном компьютере ВСЕ файлы общеобразовательного мероприятия"));
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
     bottom->addWidget(close);

@@ -19,15 +19,9 @@ namespace {
 QPushButton *bottomButtons(TChildForm *form, QVBoxLayout *layout, const QString &closeHint)
 {
     auto *row = new QHBoxLayout;
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), form);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(closeHint);
-    close->setStatusTip(closeHint);
+    auto *close = hintedButton(form, QStringLiteral("&Закрыть"), "BitBtn1", closeHint);
     QObject::connect(close, &QPushButton::clicked, form, &TChildForm::closeWindow);
-    auto *view = new QPushButton(QStringLiteral("Просмотр"), form);
-    view->setObjectName(QStringLiteral("BitBtn4"));
-    view->setToolTip(QStringLiteral("Загрузить на локальный компьютер выбранный документ"));
-    view->setStatusTip(view->toolTip());
+    auto *view = hintedButton(form, QStringLiteral("Просмотр"), "BitBtn4", QStringLiteral("Загрузить на локальный компьютер выбранный документ"));
     row->addWidget(close);
     row->addWidget(view);
     row->addStretch();
@@ -73,17 +67,12 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
 {
     resize(839, 408);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Образовательное мероприятие:"), this));
-    DBLookupComboBox1 = new TLookupCombo(this);
-    DBLookupComboBox1->setObjectName(QStringLiteral("DBLookupComboBox1"));
-    DBLookupComboBox1->setCursor(Qt::PointingHandCursor);
-    DBLookupComboBox1->setToolTip(
+    DBLookupComboBox1 = addLookup(
+        this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBox1",
         QStringLiteral("Выбор общеобразовательного мероприятия для которого загружаются и отображаются метод. материалы"));
-    DBLookupComboBox1->setStatusTip(DBLookupComboBox1->toolTip());
     NamedQuery *disciplines = DataER->query(QStringLiteral("GETeduExp"));
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
-    layout->addWidget(DBLookupComboBox1);
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));

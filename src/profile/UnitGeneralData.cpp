@@ -70,8 +70,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
         edit->setFixedWidth(600);
         edit->setPlaceholderText(placeholder);
         if (!hint.isEmpty()) {
-            edit->setToolTip(hint);
-            edit->setStatusTip(hint);
+            setHint(edit, hint);
         }
         auto *row = new QHBoxLayout;
         row->addWidget(edit);
@@ -100,8 +99,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
     EditPhone = new TPhoneEdit(this);
     EditPhone->setObjectName(QStringLiteral("EditPhone"));
     EditPhone->setPlaceholderText(QStringLiteral("10 последних цифр номера телефона"));
-    EditPhone->setToolTip(QStringLiteral("Введите номер телефона (10 последних цифр номера телефона)"));
-    EditPhone->setStatusTip(EditPhone->toolTip());
+    setHint(EditPhone, QStringLiteral("Введите номер телефона (10 последних цифр номера телефона)"));
     EditPhone->setFixedWidth(200);
     auto *phoneCaption = new QLabel(QStringLiteral("№ сотового телефона (На выбор:\nличный, любой другой контактный):"), this);
     phoneCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -113,20 +111,8 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
     layout->addStretch();
 
     auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
-    BitBtn1 = new QPushButton(QStringLiteral("Сохранить"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setDefault(true);
-    BitBtn1->setToolTip(QStringLiteral("Сохранить в БД внесенные изменения"));
-    BitBtn1->setStatusTip(BitBtn1->toolTip());
-    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    cancel->setToolTip(QStringLiteral("Отмена"));
-    cancel->setStatusTip(cancel->toolTip());
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    bottom->addWidget(BitBtn1);
-    bottom->addWidget(cancel);
+    BitBtn1 = addOkCancel(bottom, QStringLiteral("Сохранить в БД внесенные изменения"), QStringLiteral("Отмена"),
+                          QStringLiteral("Сохранить"));
     layout->addLayout(bottom);
 }
 

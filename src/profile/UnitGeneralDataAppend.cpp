@@ -47,8 +47,7 @@ public:
             edit->setMaxLength(maxLength);
         edit->setPlaceholderText(placeholder);
         const QString tip = hint.isEmpty() ? placeholder : hint;
-        edit->setToolTip(tip);
-        edit->setStatusTip(tip);
+        setHint(edit, tip);
         add(caption, edit);
         return edit;
     }
@@ -62,10 +61,7 @@ public:
     QPushButton *saveButton(const char *name, const QString &caption)
     {
         m_layout->addStretch();
-        auto *b = new QPushButton(caption, m_page);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QStringLiteral("Сохранить в БД изменения"));
-        b->setStatusTip(b->toolTip());
+        auto *b = hintedButton(m_page, caption, name, QStringLiteral("Сохранить в БД изменения"));
         m_layout->addWidget(b, 0, Qt::AlignRight);
         return b;
     }
@@ -92,8 +88,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     DBComboArea = new TLookupCombo;
     DBComboArea->bind(DataER->query(QStringLiteral("GETarea")), QStringLiteral("name"), QStringLiteral("id"));
     DBComboArea->setObjectName(QStringLiteral("DBComboArea"));
-    DBComboArea->setToolTip(QStringLiteral("Выбор муниципального образования"));
-    DBComboArea->setStatusTip(DBComboArea->toolTip());
+    setHint(DBComboArea, QStringLiteral("Выбор муниципального образования"));
     address.add(QStringLiteral("Муниципальное образование:"), DBComboArea);
     Editcyti = address.field("Editcyti", QStringLiteral("Город (населенный пункт):"), 32, QStringLiteral("Населенный пункт проживания"));
     Editstreet = address.field("Editstreet", QStringLiteral("Улица:"), 64, QStringLiteral("Улица проживания"));
@@ -102,8 +97,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
                                QStringLiteral("Поле для ввода номера квартиры"));
     CheckBox1 = new QCheckBox(QStringLiteral("Адрес проживания совпадает с адресом регистрации"));
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setToolTip(QStringLiteral("Если адреса совападают, установите флажок"));
-    CheckBox1->setStatusTip(CheckBox1->toolTip());
+    setHint(CheckBox1, QStringLiteral("Если адреса совападают, установите флажок"));
     address.add({}, CheckBox1);
     address.heading(QStringLiteral("Адрес регистрации:"));
     EditareasReg = address.field("EditareasReg", QStringLiteral("Муниципальное образование:"), 0,
@@ -150,15 +144,11 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     ComboBoxacademicDegree = new TLookupCombo;
     ComboBoxacademicDegree->bind(DataER->query(QStringLiteral("academicdegree")), QStringLiteral("fullName"), QStringLiteral("id"));
     ComboBoxacademicDegree->setObjectName(QStringLiteral("ComboBoxacademicDegree"));
-    ComboBoxacademicDegree->setToolTip(QStringLiteral("Выбор ученой степени"));
-    ComboBoxacademicDegree->setStatusTip(ComboBoxacademicDegree->toolTip());
+    setHint(ComboBoxacademicDegree, QStringLiteral("Выбор ученой степени"));
     work.add(QStringLiteral("Ученая степень:"), ComboBoxacademicDegree);
     BitBtn5 = work.saveButton("BitBtn5", QStringLiteral("Сохранить место работы"));
 
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(QStringLiteral("Закрыть окно"));
-    close->setStatusTip(close->toolTip());
+    auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
     layout->addWidget(close, 0, Qt::AlignLeft);
 

@@ -32,8 +32,7 @@ TFormSubjectExp::TFormSubjectExp(QWidget *parent)
         b->setObjectName(QString::fromLatin1(name));
         b->setText(glyph);
         b->setCursor(Qt::PointingHandCursor);
-        b->setToolTip(hint);
-        b->setStatusTip(hint);
+        setHint(b, hint);
         connect(b, &QToolButton::clicked, this, [this, state] { selectCheck(state); });
         top->addWidget(b);
         return b;
@@ -52,15 +51,9 @@ TFormSubjectExp::TFormSubjectExp(QWidget *parent)
     layout->addWidget(ScrollBox3, 1);
 
     auto *bottom = new QHBoxLayout;
-    auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
-    close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setToolTip(QStringLiteral("Закрыть окно"));
-    close->setStatusTip(close->toolTip());
+    auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    BitBtn2 = new QPushButton(QStringLiteral("Сохранить"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setToolTip(QStringLiteral("Сохранить внесенные изменения"));
-    BitBtn2->setStatusTip(BitBtn2->toolTip());
+    BitBtn2 = hintedButton(this, QStringLiteral("Сохранить"), "BitBtn2", QStringLiteral("Сохранить внесенные изменения"));
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     bottom->addWidget(close);
     bottom->addWidget(BitBtn2);
@@ -95,8 +88,7 @@ void TFormSubjectExp::CreateCheckSubj()
         auto *box = new QCheckBox(name, m_list);
         box->setObjectName(kBoxPrefix + QString::number(q->field(QStringLiteral("id")).toInt()));
         box->setCursor(Qt::PointingHandCursor);
-        box->setToolTip(QStringLiteral("Выбрать предметную область: ") + name);
-        box->setStatusTip(box->toolTip());
+        setHint(box, QStringLiteral("Выбрать предметную область: ") + name);
         layout->insertWidget(layout->count() - 1, box);
     }
     q->close();

@@ -35,8 +35,7 @@ TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setMaxLength(25);
     Edit2->setEchoMode(QLineEdit::Password);
-    Edit2->setToolTip(QStringLiteral("Поле для ввода пароля"));
-    Edit2->setStatusTip(Edit2->toolTip());
+    setHint(Edit2, QStringLiteral("Поле для ввода пароля"));
     Edit2->setPlaceholderText(QStringLiteral("Поле для ввода пароля эксперта"));
     grid->addWidget(Edit2, 1, 1);
 
@@ -45,8 +44,7 @@ TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
     net->setObjectName(QStringLiteral("SpeedButton1"));
     net->setText(QStringLiteral("⇄"));
     net->setCursor(Qt::PointingHandCursor);
-    net->setToolTip(QStringLiteral("Выбор сети"));
-    net->setStatusTip(net->toolTip());
+    setHint(net, QStringLiteral("Выбор сети"));
     // SpeedButton1Click: the network choice without closing any child window.
     connect(net, &QToolButton::clicked, this, [this] { runCommand([this] { chooseNetwork(this, nullptr); }); });
     bottom->addWidget(net);

@@ -23,20 +23,7 @@ QLineEdit *buildDialog(TDialogForm *dialog, const QString &label, const QString 
     auto *edit = new QLineEdit(dialog);
     grid->addWidget(edit, 0, 1);
     auto *row = new QHBoxLayout;
-    row->addStretch();
-    auto *ok = new QPushButton(okCaption, dialog);
-    ok->setObjectName(QStringLiteral("BitBtn1"));
-    ok->setDefault(true);
-    ok->setToolTip(okHint);
-    ok->setStatusTip(okHint);
-    auto *cancel = new QPushButton(QStringLiteral("Отмена"), dialog);
-    cancel->setObjectName(QStringLiteral("BitBtn2"));
-    cancel->setToolTip(QStringLiteral("Отмена"));
-    cancel->setStatusTip(cancel->toolTip());
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
-    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
-    row->addWidget(ok);
-    row->addWidget(cancel);
+    dialog->addOkCancel(row, okHint, QStringLiteral("Отмена"), okCaption);
     grid->addLayout(row, 1, 0, 1, 2);
     dialog->setWindowFlags(dialog->windowFlags() & ~Qt::WindowMinMaxButtonsHint);
     return edit;
@@ -53,8 +40,7 @@ TFormChangePassword::TFormChangePassword(QWidget *parent)
     EditPassword->setObjectName(QStringLiteral("EditPassword"));
     EditPassword->setMaxLength(25);
     EditPassword->setEchoMode(QLineEdit::Password);
-    EditPassword->setToolTip(QStringLiteral("Введите Ваш новый пароль"));
-    EditPassword->setStatusTip(EditPassword->toolTip());
+    setHint(EditPassword, QStringLiteral("Введите Ваш новый пароль"));
     EditPassword->setPlaceholderText(QStringLiteral("Введите Ваш новый  пароль"));
     EditPassword->setCursor(Qt::PointingHandCursor);
 }
@@ -73,8 +59,7 @@ TFormForgotPassword::TFormForgotPassword(QWidget *parent)
                                        "обратитесь к школьному координатору"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(256);
-    Edit1->setToolTip(QStringLiteral("Введите свой логин"));
-    Edit1->setStatusTip(Edit1->toolTip());
+    setHint(Edit1, QStringLiteral("Введите свой логин"));
     Edit1->setPlaceholderText(QStringLiteral("Поля для ввода логина"));
 }
 
