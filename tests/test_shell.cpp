@@ -253,6 +253,33 @@ private slots:
                 QVERIFY(s.platform.boxes.isEmpty());
         }
     }
+
+    // Every window command opens its window once, with its title; "Закрыть все" closes them all.
+    void childWindowCommands()
+    {
+        Shell s;
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        const QList<QPair<QString, QString>> commands{
+            {"N11", "Дополнительные личные данные эксперта"},
+            {"N27", "Выбор предметной области, в которой Вы являетесь экспертом"},
+            {"N143", "Просмотр и скачивание методических, контрольно-измерительных материалов"},
+            {"N4", "Доступные контрольно-измерительные материалы"},
+            {"N6", "Сохранение на локальном компьютере работ участников"},
+            {"N33", "Оценивание работ участников общеобразовательных мероприятий"},
+            {"N8", "Загрузка в БД проверенных и отсканированных работ"},
+            {"N7", "Формирование ответа на апелляцию заявителю в электронном виде"}};
+        for (const auto &[item, title] : commands) {
+            s.window.item(item)->trigger();
+            s.window.item(item)->trigger();
+            QCOMPARE(s.window.mdiArea()->activeSubWindow()->windowTitle(), title);
+        }
+        QCOMPARE(s.window.mdiArea()->subWindowList().size(), commands.size());
+        QVERIFY(s.platform.boxes.isEmpty());
+        s.window.item("N136")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(s.window.mdiArea()->subWindowList().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestShell)

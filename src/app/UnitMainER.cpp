@@ -20,19 +20,19 @@
 #include "app/About.h"
 #include "app/Pictures.h"
 #include "app/Platform.h"
+#include "app/Version.h"
 #include "appeals/UnitAppealAsnswer.h"
-#include "materials/UnitMaterials.h"
+#include "data/ADataER.h"
+#include "data/Config.h"
+#include "data/SqlCatalogue.h"
+#include "data/UnitNetSelect.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
+#include "materials/UnitMaterials.h"
 #include "profile/UnitGeneralData.h"
 #include "profile/UnitGeneralDataAppend.h"
 #include "profile/UnitSubjectExp.h"
-#include "app/Version.h"
-#include "data/ADataER.h"
-#include "data/SqlCatalogue.h"
-#include "data/Config.h"
-#include "data/UnitNetSelect.h"
 #include "security/UnitCheckauthorization.h"
 #include "security/UnitPasswords.h"
 
@@ -236,22 +236,19 @@ void TFormMainER::buildMenu()
     });
     on("M1", [this] { M1Click(); });
     on("N102", [this] { N102Click(*this); });
-    on("N11", [this] {
-        openChildWindow<TFormGeneralDataAppend>(m_mdi, FormGeneralDataAppend, [] { return new TFormGeneralDataAppend; });
-    });
-    on("N143", [this] { openChildWindow<TFormMethod>(m_mdi, FormMethod, [] { return new TFormMethod; }); });
-    on("N4", [this] { openChildWindow<TFormMeasuring>(m_mdi, FormMeasuring, [] { return new TFormMeasuring; }); });
-    on("N7", [this] {
-        openChildWindow<TFormAppealAsnswer>(m_mdi, FormAppealAsnswer, [] { return new TFormAppealAsnswer; });
-    });
-    on("N6", [this] {
-        openChildWindow<TFormWorkLoadOriginal>(m_mdi, FormWorkLoadOriginal, [] { return new TFormWorkLoadOriginal; });
-    });
-    on("N8", [this] {
-        openChildWindow<TFormUploadCheckWork>(m_mdi, FormUploadCheckWork, [] { return new TFormUploadCheckWork; });
-    });
-    on("N27", [this] { openChildWindow<TFormSubjectExp>(m_mdi, FormSubjectExp, [] { return new TFormSubjectExp; }); });
-    on("N33", [this] { openChildWindow<TFormEstimateWork>(m_mdi, FormEstimateWork, [] { return new TFormEstimateWork; }); });
+    // The commands that open a child window: one window per class, brought to the front again.
+    auto child = [&](const char *name, auto *&instance) {
+        using Form = std::remove_pointer_t<std::remove_reference_t<decltype(instance)>>;
+        on(name, [this, &instance] { openChildWindow<Form>(m_mdi, instance, [] { return new Form; }); });
+    };
+    child("N11", FormGeneralDataAppend);
+    child("N27", FormSubjectExp);
+    child("N143", FormMethod);
+    child("N4", FormMeasuring);
+    child("N6", FormWorkLoadOriginal);
+    child("N33", FormEstimateWork);
+    child("N8", FormUploadCheckWork);
+    child("N7", FormAppealAsnswer);
 }
 
 void TFormMainER::attachDataModule(TDataER *dataModule)
