@@ -69,9 +69,8 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
         edit->setMaxLength(64);
         edit->setFixedWidth(600);
         edit->setPlaceholderText(placeholder);
-        if (!hint.isEmpty()) {
+        if (!hint.isEmpty())
             setHint(edit, hint);
-        }
         auto *row = new QHBoxLayout;
         row->addWidget(edit);
         row->addWidget(star());
