@@ -118,6 +118,8 @@ services_stop() {
   local run=$1 p
   for p in mail files db; do
     [ -f "$run/$p.proc" ] || continue
+    # the PHP server's workers are children of the recorded process: stop them too
+    pkill -P "$(cat "$run/$p.proc")" 2>/dev/null
     kill "$(cat "$run/$p.proc")" 2>/dev/null
   done
   for p in mail files db; do
