@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QGuiApplication>
 #include <QScreen>
@@ -90,6 +91,29 @@ QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *o
     button->setObjectName(QString::fromLatin1(objectName));
     setHint(button, hint);
     return button;
+}
+
+void openForSession(NamedQuery *query)
+{
+    query->close();
+    query->setParam(QStringLiteral("userID"), DataER->userID);
+    query->open();
+}
+
+QProgressBar *byteProgressBar(QWidget *parent)
+{
+    auto *bar = new QProgressBar(parent);
+    bar->setObjectName(QStringLiteral("ProgressBar1"));
+    bar->setTextVisible(false);
+    bar->setFixedHeight(8);
+    bar->setValue(0);
+    return bar;
+}
+
+void showBytes(QProgressBar *bar, qint64 done, qint64 total)
+{
+    bar->setRange(0, int(qMax<qint64>(1, total / 1024)));
+    bar->setValue(int(done / 1024));
 }
 
 TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,

@@ -13,6 +13,7 @@
 #include <functional>
 
 class NamedQuery;
+class QProgressBar;
 
 // Base of every child window inside the main window. Closing it closes the data module's
 // queries it opened, clears the class's instance pointer and destroys the window.
@@ -111,6 +112,13 @@ private:
     NamedQuery *m_query = nullptr;
     QString m_shown, m_key;
 };
+
+// Re-opens a query of the data module for the logged-in expert (its "userID" parameter).
+void openForSession(NamedQuery *query);
+
+// A bar of bytes transferred; shown in KiB so that large transfers stay within its range.
+QProgressBar *byteProgressBar(QWidget *parent);
+void showBytes(QProgressBar *bar, qint64 done, qint64 total);
 
 // A caption and below it a lookup list (hand cursor, hint), added to layout.
 TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,

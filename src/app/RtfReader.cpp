@@ -53,7 +53,7 @@ const QSet<QString> &skippedDestinations()
         "themedata",  "colorschememapping",      "latentstyles", "datastore",   "filetbl",    "pgdsctbl",
         "bkmkstart",  "bkmkend",  "nonshppict",  "shp",         "shpinst",      "listtext",   "pntext",
         "pntxta",     "pntxtb",   "mmathPr",     "userprops",   "docvar",       "annotation", "atnid",
-        "atnauthor",  "comment",  "title",       "author",      "operator",     "company",    "fonttbl_alt"};
+        "atnauthor",  "comment",  "title",       "author",      "operator",     "company"};
     return names;
 }
 

@@ -65,9 +65,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
 
     ownQueries({applicants, disciplines});
     // FormCreate
-    disciplines->close();
-    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
-    disciplines->open();
+    openForSession(disciplines);
     readUser();
     infoAppeal();
 }

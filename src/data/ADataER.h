@@ -53,8 +53,6 @@ public:
 
     // One HTML letter from the centre's mailbox; true when the server took it, an error otherwise.
     bool MailSend(const QString &subject, const QString &subjectName, const QString &AdressTo, const QString &body);
-    QByteArray mailMessage(const QString &subject, const QString &subjectName, const QString &AdressTo,
-                           const QString &body) const;
     // lengthPSWD + 1 capital Latin letters from the system's cryptographic random source.
     static QString generatePassword(int lengthPSWD);
 

@@ -76,12 +76,10 @@ struct WaitCursor {
     }
 };
 
-} // namespace
-
-QByteArray TDataER::mailMessage(const QString &subject, const QString &subjectName, const QString &AdressTo,
-                                const QString &body) const
+// The whole letter: headers, then the HTML body in UTF-8 (Base64).
+QByteArray mailMessage(const QByteArray &from, const QString &subject, const QString &subjectName,
+                       const QString &AdressTo, const QString &body)
 {
-    const QByteArray from = m_config.smtpUser.toUtf8();
     const QString host = QHostInfo::localHostName().isEmpty() ? QStringLiteral("localhost") : QHostInfo::localHostName();
     QByteArray m;
     m += "Date: " + QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss t")).toUtf8() + "\r\n";
@@ -96,6 +94,8 @@ QByteArray TDataER::mailMessage(const QString &subject, const QString &subjectNa
     return m;
 }
 
+} // namespace
+
 bool TDataER::MailSend(const QString &subject, const QString &subjectName, const QString &AdressTo, const QString &body)
 {
     // Mail services take STARTTLS on the submission port; the configured 465 or 25 means 587.
@@ -107,7 +107,7 @@ bool TDataER::MailSend(const QString &subject, const QString &subjectName, const
     const QByteArray password = m_config.smtpPassword.toUtf8();
     const QByteArray mailFrom = "<" + user + ">";
     const QByteArray caFile = m_config.smtpCaFile.toUtf8();
-    Upload upload{mailMessage(subject, subjectName, AdressTo, body)};
+    Upload upload{mailMessage(user, subject, subjectName, AdressTo, body)};
 
     CURL *curl = curl_easy_init();
     if (!curl)

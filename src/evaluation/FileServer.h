@@ -33,7 +33,6 @@ public:
     ~DownloadEngine() override;
     void start();
     void cancel();                    // stops the transfers and waits for the thread
-    int count() const { return int(m_jobs.size()); }
     static void cancelAll();          // at program exit
 
 signals:

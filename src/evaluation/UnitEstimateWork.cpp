@@ -95,10 +95,7 @@ void TFormEstimateWork::setSheet(int workId)
 
 void TFormEstimateWork::readData()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETestimate"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), DataER->userID);
-    q->open();
+    openForSession(DataER->query(QStringLiteral("GETestimate")));
 }
 
 void TFormEstimateWork::DBGrid1CellClick()

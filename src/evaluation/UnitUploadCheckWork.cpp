@@ -39,11 +39,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
     ProgressBar2->setValue(0);
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFixedHeight(8);
-    ProgressBar1->setValue(0);
+    ProgressBar1 = byteProgressBar(this);
     layout->addWidget(ProgressBar2);
     layout->addWidget(ProgressBar1);
     DBGrid1 = new TDBGrid(this);
@@ -85,9 +81,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     ownQueries({DataER->query(QStringLiteral("GETuploadCheckWorkA")), DataER->query(QStringLiteral("GETuploadCheckWork0")),
                 areas, disciplines});
     // FormCreate
-    disciplines->close();
-    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
-    disciplines->open();
+    openForSession(disciplines);
     areas->close();
     areas->open();
     DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
@@ -146,16 +140,23 @@ bool TFormUploadCheckWork::checkSizeFile(const QString &path)
     return true;
 }
 
-int TFormUploadCheckWork::getMO(int participant)
+std::optional<int> TFormUploadCheckWork::workArea(int participant)
 {
     NamedQuery *q = DataER->query(QStringLiteral("GETareaID1"));
     q->close();
     q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
     q->setParam(QStringLiteral("userID"), participant);
     q->open();
-    const int area = q->recordCount() > 0 ? q->field(QStringLiteral("areas_id")).toInt() : 10;
+    std::optional<int> area;
+    if (q->recordCount() > 0)
+        area = q->field(QStringLiteral("areas_id")).toInt();
     q->close();
     return area;
+}
+
+int TFormUploadCheckWork::getMO(int participant)
+{
+    return workArea(participant).value_or(10);
 }
 
 QString TFormUploadCheckWork::CreateNewNameFile(int participant)
@@ -180,17 +181,11 @@ bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &ar
         Platform::get().error(QStringLiteral("Для мероприятия не задан префикс имени файла"));
         return false;
     }
-    NamedQuery *q = DataER->query(QStringLiteral("GETareaID1"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
-    q->setParam(QStringLiteral("userID"), participant);
-    q->open();
-    const bool known = q->recordCount() > 0;
-    q->close();
-    if (!known && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
+    const std::optional<int> found = workArea(participant);
+    if (!found && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
                                                    + QStringLiteral(" не найден среди работ выбранного мероприятия. Загрузить работу?")))
         return false;
-    area = getMO(participant);
+    area = found.value_or(10);   // the area of a participant without a work here
     return true;
 }
 
@@ -201,10 +196,7 @@ bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &
             QStringLiteral("hostUploadCheckWork.php"),
             {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
              {QStringLiteral("newNameFile"), storedName, {}, {}, {}}},
-            [this](qint64 done, qint64 total) {
-                ProgressBar1->setRange(0, int(qMax<qint64>(1, total / 1024)));
-                ProgressBar1->setValue(int(done / 1024));
-            });
+            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
         ProgressBar1->setValue(0);
         if (!error.isEmpty())
             return false;

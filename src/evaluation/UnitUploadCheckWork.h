@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+
 #include "app/ChildForms.h"
 
 class QCheckBox;
@@ -38,6 +40,8 @@ public:
 
 private:
     NamedQuery *listQuery() const;
+    // The area of the participant's unchecked work in the chosen discipline, if there is one.
+    std::optional<int> workArea(int participant);
     // Stored name and area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, QString &storedName, int &area);
 };

@@ -56,20 +56,14 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
     ProgressBar2->setFormat(QStringLiteral("%v / %m"));
     ProgressBar2->setValue(0);
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setTextVisible(false);
-    ProgressBar1->setFixedHeight(8);
-    ProgressBar1->setValue(0);
+    ProgressBar1 = byteProgressBar(this);
     bars->addWidget(ProgressBar2);
     bars->addWidget(ProgressBar1);
     bottom->addLayout(bars, 1);
     layout->addLayout(bottom);
 
     ownQueries({works, disciplines});
-    disciplines->close();
-    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
-    disciplines->open();
+    openForSession(disciplines);
     readData();
 }
 
@@ -140,15 +134,11 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
     auto *engine = new DownloadEngine(jobs);
-    ++m_running;
     connect(engine, &DownloadEngine::fileFinished, this, [this] { ProgressBar2->setValue(ProgressBar2->value() + 1); });
     connect(engine, &DownloadEngine::progress, this, [this](qint64 done, qint64 expected) {
-        // in KiB, so that a large discipline stays within the bar's range
-        ProgressBar1->setRange(0, int(qMax<qint64>(1, expected / 1024)));
-        ProgressBar1->setValue(int(done / 1024));
+        showBytes(ProgressBar1, done, expected);
     });
     connect(engine, &DownloadEngine::finished, this, [this, folder, names](const QList<int> &failed) {
-        --m_running;
         ProgressBar2->setValue(0);
         ProgressBar1->setValue(0);
         QString text = QStringLiteral("Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r") + folder;

@@ -18,11 +18,9 @@ public:
     void readData();
     void BitBtn2Click();
     void BitBtn3Click();
-    int running() const { return m_running; }   // commands whose downloads have not ended
 
 private:
     void download(const QList<int> &rows);
-    int m_running = 0;
 };
 
 extern TFormWorkLoadOriginal *FormWorkLoadOriginal;

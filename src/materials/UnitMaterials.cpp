@@ -87,9 +87,7 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
             runCommand([this] { BitBtn4Click(); });
     });
     ownQueries({materials, disciplines});
-    disciplines->close();
-    disciplines->setParam(QStringLiteral("userID"), DataER->userID);
-    disciplines->open();
+    openForSession(disciplines);
     readData();
 }
 

@@ -171,9 +171,7 @@ void N102Click(TFormMainER &main)
 {
     TFormGeneralData dialog(&main);
     NamedQuery *q = DataER->query(QStringLiteral("GeneralData"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), DataER->userID);
-    q->open();
+    openForSession(q);
     if (q->recordCount() > 0) {
         dialog.LabelEmail->setText(q->field(QStringLiteral("email")).toString());
         dialog.Editsurname->setText(q->field(QStringLiteral("surname")).toString());

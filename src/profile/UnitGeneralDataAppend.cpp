@@ -199,9 +199,7 @@ void TFormGeneralDataAppend::FormCreate()
     if (!getRecord())
         insertZerroRecord();
     NamedQuery *row = DataER->query(QStringLiteral("GETSubjectsEXPadd"));
-    row->close();
-    row->setParam(QStringLiteral("userID"), DataER->userID);
-    row->open();
+    openForSession(row);
     auto value = [row](const char *column) {
         return row->recordCount() > 0 ? row->field(QString::fromLatin1(column)) : QVariant();
     };

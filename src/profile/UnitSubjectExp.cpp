@@ -97,9 +97,7 @@ void TFormSubjectExp::CreateCheckSubj()
 void TFormSubjectExp::CheckSubjExp()
 {
     NamedQuery *q = DataER->query(QStringLiteral("GETSubjectsEXP"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), DataER->userID);
-    q->open();
+    openForSession(q);
     const QList<QCheckBox *> boxes = checkBoxes();
     for (q->first(); !q->eof(); q->next()) {
         const QString name = kBoxPrefix + q->field(QStringLiteral("educationListID")).toString();
