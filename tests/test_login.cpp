@@ -94,7 +94,16 @@ private slots:
         QTest::newRow("wrong password") << "expert@vetlan.test" << "demo2023"
                                         << "Не верный пароль или учетная запись заблокирована" << -1;
         QTest::newRow("right password") << "expert@vetlan.test" << "Demo2023" << "" << 1;
-        QTest::newRow("login case as typed") << "Expert@Vetlan.test" << "Demo2023" << "" << 1;
+        QTest::newRow("letter case ignored") << "Expert@Vetlan.test" << "Demo2023" << "" << 1;
+        // look-alikes of the stored address that a folding collation would take for it
+        QTest::newRow("accented") << "expert@vetlán.test" << "Demo2023" << "Не верный логин" << -1;
+        QTest::newRow("full-width") << QString("ｅｘｐｅｒｔ@vetlan.test") << "Demo2023" << "Не верный логин" << -1;
+        QTest::newRow("right-to-left mark") << QString("expert@vetlan.test") + QChar(0x200F) << "Demo2023"
+                                            << "Не верный логин" << -1;
+        QTest::newRow("right-to-left override") << QString("expert@") + QChar(0x202E) + "vetlan.test" << "Demo2023"
+                                                << "Не верный логин" << -1;
+        QTest::newRow("control character") << QString("expert@vetlan.test") + QChar(0x07) << "Demo2023"
+                                           << "Не верный логин" << -1;
     }
     void table()
     {
@@ -112,7 +121,7 @@ private slots:
         QCOMPARE(d.userID, userID);
         if (userID > 0) {
             QCOMPARE(d.FIO, QString("Соколова Мария Ивановна"));
-            QCOMPARE(d.LoginUser, login);
+            QCOMPARE(d.LoginUser, QString("expert@vetlan.test"));   // the stored address, not the typed text
             QCOMPARE(w.userPanel(), QString("РЭ: Соколова Мария Ивановна"));
             QVERIFY(w.item("N33")->isEnabled());
             QCOMPARE(Fixture::scalar("SELECT `dateLastEnter` FROM `zet_users` WHERE `id`=1").toDate(), QDate::currentDate());
@@ -148,6 +157,20 @@ private slots:
         QCOMPARE(d.userID, -1);
         QCOMPARE(d.FIO, QString("Соколова Мария Ивановна"));
         QCOMPARE(d.LoginUser, QString("expert@vetlan.test"));
+    }
+
+    // A stored hash of cost 31 would hold the check for hours: refused at once as malformed.
+    void highCostHash()
+    {
+        Fixture::exec("UPDATE `zet_users` SET `password`=REPLACE(`password`,'$2a$10$','$2a$31$') WHERE `id`=2");
+        RecordingPlatform p;
+        TFormMainER w;
+        TDataER d;
+        w.attachDataModule(&d);
+        answer(p, "expert2@vetlan.test", "Demo2024");
+        w.item("N2")->trigger();
+        QCOMPARE(p.texts("toplevel"), QStringList("Invalid hash string"));
+        QCOMPARE(d.userID, -1);
     }
 
     void emptyPasswordHash()
@@ -282,6 +305,11 @@ private slots:
         QTest::newRow("unbalanced") << "{\\rtf1 abc" << "abc";
         QTest::newRow("not RTF") << "{rtf} \\b plain" << "{rtf} \\b plain";
         QTest::newRow("line and tab") << "{\\rtf1 a\\line b\\tab c\\par d}" << "a\nb\tc\nd";
+        // hostile lengths: a skip never runs past the text's end, a size never overflows
+        QTest::newRow("\\bin of the largest length") << "{\\rtf1 a\\bin2147483647 bc}" << "a";
+        QTest::newRow("\\bin past the end") << "{\\rtf1 a\\bin5 bc}" << "a";
+        QTest::newRow("\\bin too long to read") << "{\\rtf1 a\\bin99999999999999 b}" << "ab";
+        QTest::newRow("huge font size and \\uc") << "{\\rtf1\\fs2147483647\\uc2147483647 a\\u1040 bc}" << "aА";
     }
     void readerCases()
     {
@@ -290,6 +318,23 @@ private slots:
         QTextDocument doc;
         Rtf::load(doc, rtf);
         QCOMPARE(doc.toPlainText(), text);
+    }
+
+    // A many-megabyte announcement is read only up to the limit and says it was cut.
+    void longAnnouncementIsCut()
+    {
+        const QString body = "{\\\\rtf1 " + QString("word ").repeated(600 * 1024) + "\\\\par end}";
+        Fixture::exec("UPDATE `zet_advertisement1` SET `BodyAdv`='" + body + "', `isActive`=1");
+        RecordingPlatform p;
+        TFormMainER w;
+        TDataER d;
+        w.attachDataModule(&d);
+        answer(p, "expert@vetlan.test", "Demo2023");
+        w.item("N2")->trigger();
+        QCOMPARE(viewed.size(), 1);
+        QVERIFY(viewed[0].text.endsWith(Rtf::cutNote()));
+        QVERIFY(!viewed[0].text.contains("end"));
+        QVERIFY(viewed[0].text.size() <= Rtf::kDefaultLimit + Rtf::cutNote().size() + 1);
     }
 };
 

@@ -161,11 +161,11 @@ private slots:
 
             s.change("  a<&b\"ж ");
             QCOMPARE(s.platform.texts("information"),
-                     QStringList("На электронную почту Expert@Vetlan.test Вам отправлен новый пароль."));
+                     QStringList("На электронную почту expert@vetlan.test Вам отправлен новый пароль."));
             QVERIFY(TBCrypt::CheckPassword("a<&b\"ж", hashOf("expert@vetlan.test").toUtf8()));
             const QList<Letter> sent = letters();
             QCOMPARE(sent.size(), 1);
-            QCOMPARE(sent[0].envelopeTo, QString("Expert@Vetlan.test"));   // the login as typed at login
+            QCOMPARE(sent[0].envelopeTo, QString("expert@vetlan.test"));   // the stored address, not as typed
             QCOMPARE(sent[0].subject, QString("Изменение пароля"));
             QCOMPARE(sent[0].contentType, QString("text/html; charset=UTF-8"));
             QCOMPARE(sent[0].from, QString("Образовательный центр \"Ветлан\""));
@@ -187,6 +187,11 @@ private slots:
         QTest::newRow("no full stop") << "expert@vetlantest" << "Введенный логин не является адресом электронной почты";
         QTest::newRow("no at sign") << "expert.vetlan.test" << "Введенный логин не является адресом электронной почты";
         QTest::newRow("unknown address") << " nobody.x@vetlan.test " << "Пользователь с логином nobody.x@vetlan.test не найден в БД";
+        // an attacker's look-alike domains: none of them is the expert's account
+        QTest::newRow("accented look-alike") << "expert@vetlán.test" << "Пользователь с логином expert@vetlán.test не найден в БД";
+        QTest::newRow("full-width look-alike") << "ｅxpert@vetlan.test" << "Пользователь с логином ｅxpert@vetlan.test не найден в БД";
+        QTest::newRow("right-to-left override") << QString("expert@vetlan.test") + QChar(0x202E)
+            << QString("Пользователь с логином expert@vetlan.test") + QChar(0x202E) + " не найден в БД";
     }
     void recoveryChecks()
     {
@@ -202,20 +207,22 @@ private slots:
 
     void recoverySends_data()
     {
-        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("canLogIn");
         QTest::newRow("expert") << "expert2@vetlan.test" << true;
         QTest::newRow("participant") << "p1003@school.test" << false;
         QTest::newRow("blocked expert") << "blocked@vetlan.test" << false;
+        QTest::newRow("typed in capitals") << "EXPERT2@VETLAN.TEST" << true;
     }
     void recoverySends()
     {
-        QFETCH(QString, email);
+        QFETCH(QString, typed);
         QFETCH(bool, canLogIn);
+        const QString email = typed.toLower();   // the stored address
         QString password;
         {
             Station s;
-            s.recover("  " + email + "\t");
+            s.recover("  " + typed + "\t");
             QCOMPARE(s.platform.texts("information"), QStringList("На электронную почту " + email + " Вам отправлен пароль."));
             QCOMPARE(s.data.userID, -1);   // recovery logs nobody in
             const QList<Letter> sent = letters();

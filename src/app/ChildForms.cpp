@@ -1,6 +1,9 @@
 #include "app/ChildForms.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QThread>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QAbstractItemView>
@@ -81,8 +84,18 @@ QPushButton *TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, co
 
 void setHint(QWidget *widget, const QString &hint)
 {
-    widget->setToolTip(hint);
+    // A tooltip that looks like markup is rendered as such: hints may quote stored texts.
+    widget->setToolTip(Qt::mightBeRichText(hint) ? QStringLiteral("<qt>") + hint.toHtmlEscaped() + QStringLiteral("</qt>")
+                                                 : hint);
     widget->setStatusTip(hint);
+}
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    return label;
 }
 
 QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint)
@@ -91,6 +104,28 @@ QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *o
     button->setObjectName(QString::fromLatin1(objectName));
     setHint(button, hint);
     return button;
+}
+
+void runOffThread(const std::function<void()> &work)
+{
+    std::exception_ptr failure;
+    QEventLoop loop;
+    QThread *worker = QThread::create([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
+    QApplication::restoreOverrideCursor();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void openForSession(NamedQuery *query)

@@ -14,6 +14,7 @@
 
 class NamedQuery;
 class QProgressBar;
+class QLabel;
 
 // Base of every child window inside the main window. Closing it closes the data module's
 // queries it opened, clears the class's instance pointer and destroys the window.
@@ -51,6 +52,8 @@ public:
 
 // A hint shows as the tooltip and, through the main window, in its hint panel.
 void setHint(QWidget *widget, const QString &hint);
+// A label for text that comes from the database or a participant: shown as it is, never as markup.
+QLabel *plainLabel(const QString &text, QWidget *parent);
 QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint);
 
 // Opens a child window, or brings the open one to the front: one instance per class, so two
@@ -112,6 +115,10 @@ private:
     NamedQuery *m_query = nullptr;
     QString m_shown, m_key;
 };
+
+// Runs long work (a password check, a transfer) on a worker thread while the window keeps
+// painting under a wait cursor and takes no input; what the work throws is thrown here.
+void runOffThread(const std::function<void()> &work);
 
 // Re-opens a query of the data module for the logged-in expert (its "userID" parameter).
 void openForSession(NamedQuery *query);

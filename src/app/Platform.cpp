@@ -18,6 +18,7 @@ QWidget *dialogParent() { return QApplication::activeWindow(); }
 void box(QMessageBox::Icon icon, const QString &caption, const QString &text)
 {
     QMessageBox b(icon, caption, text, QMessageBox::Ok, dialogParent());
+    b.setTextFormat(Qt::PlainText);   // messages carry names and texts from the database
     b.exec();
 }
 } // namespace
@@ -38,6 +39,7 @@ bool DesktopPlatform::warningQuestion(const QString &text)
 {
     QMessageBox b(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Yes | QMessageBox::Cancel,
                   dialogParent());
+    b.setTextFormat(Qt::PlainText);
     return b.exec() == QMessageBox::Yes;
 }
 

@@ -24,6 +24,8 @@ namespace {
 
 enum class Dest { Text, Skip, FontTable, ColorTable };
 
+constexpr int kMaxHalfPoints = 3276;   // 1638 pt, the largest size word processors offer
+
 struct State {
     Dest dest = Dest::Text;
     bool bold = false, italic = false, underline = false, strike = false;
@@ -108,13 +110,13 @@ private:
             controlSymbol(c);
             return;
         }
-        const int start = m_pos;
+        const qsizetype start = m_pos;
         while (m_pos < m_text.size() && isAsciiLetter(m_text.at(m_pos)))
             ++m_pos;
         const QString word = m_text.mid(start, m_pos - start);
         bool hasParam = false;
         int param = 0;
-        const int numStart = m_pos;
+        const qsizetype numStart = m_pos;
         if (m_pos < m_text.size() && m_text.at(m_pos) == u'-')
             ++m_pos;
         while (m_pos < m_text.size() && m_text.at(m_pos).isDigit() && m_text.at(m_pos).unicode() < 128)
@@ -198,7 +200,8 @@ private:
             return;
         }
         if (w == QLatin1String("bin")) {
-            m_pos += qMax(0, param);   // binary data is never text
+            // binary data is never text; its length is the author's word, the text's end is ours
+            m_pos = qMin(m_text.size(), m_pos + qsizetype(qMax(0, param)));
             return;
         }
         if (m_state.dest == Dest::FontTable) {
@@ -250,7 +253,7 @@ private:
         else if (w == QLatin1String("strike"))
             m_state.strike = on;
         else if (w == QLatin1String("fs"))
-            m_state.halfPoints = hasParam ? param : 0;
+            m_state.halfPoints = hasParam ? qBound(0, param, kMaxHalfPoints) : 0;
         else if (w == QLatin1String("cf"))
             m_state.color = param;
         else if (w == QLatin1String("f"))
@@ -409,7 +412,7 @@ private:
     }
 
     const QString &m_text;
-    int m_pos = 0;
+    qsizetype m_pos = 0;   // 64-bit: a control word's parameter is added to it
     QTextCursor m_cursor;
     State m_state;
     QList<State> m_stack;
@@ -430,14 +433,27 @@ private:
 
 } // namespace
 
-void load(QTextDocument &document, const QString &text)
+void load(QTextDocument &document, const QString &text, qsizetype limit)
 {
-    if (!isRtf(text)) {
-        document.setPlainText(text);
-        return;
+    const bool cut = text.size() > limit;
+    const QString shown = cut ? text.left(limit) : text;
+    if (!isRtf(shown)) {
+        document.setPlainText(shown);
+    } else {
+        document.clear();
+        Reader(document, shown).run();
     }
-    document.clear();
-    Reader(document, text).run();
+    if (cut) {
+        QTextCursor end(&document);
+        end.movePosition(QTextCursor::End);
+        end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+        end.insertText(cutNote());
+    }
+}
+
+QString cutNote()
+{
+    return QStringLiteral("[Текст объявления слишком длинный: показано только его начало]");
 }
 
 } // namespace Rtf

@@ -12,6 +12,10 @@ bool isRtf(const QString &text);   // starts (after blanks) with "{\rtf"
 
 // Replaces the document's content with the text: read as RTF when it is RTF, otherwise as plain
 // text. The document's default font is kept for text that sets no font size.
-void load(QTextDocument &document, const QString &text);
+// Only the first `limit` characters are read (an announcement of many megabytes would hold the
+// window for minutes); a cut text ends with cutNote().
+constexpr qsizetype kDefaultLimit = 2 * 1024 * 1024;
+void load(QTextDocument &document, const QString &text, qsizetype limit = kDefaultLimit);
+QString cutNote();
 
 } // namespace Rtf

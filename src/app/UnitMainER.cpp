@@ -148,6 +148,7 @@ TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiA
         panels[i]->setMaximumWidth(widths[i]);
         panels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         panels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels[i]->setTextFormat(Qt::PlainText);   // names and task titles from the database
         status->addWidget(panels[i], widths[i]);
     }
     column->addWidget(status);

@@ -141,12 +141,12 @@ void TFormAppealAsnswer::createAnswer()
         onTop(answer, QStringLiteral("answer_") + id);
         if (!typedIn)
             continue;
-        auto *claim = new QLabel(QStringLiteral("Претензия: ") + q->field(QStringLiteral("claim")).toString(), area);
+        auto *claim = plainLabel(QStringLiteral("Претензия: ") + q->field(QStringLiteral("claim")).toString(), area);
         claim->setWordWrap(true);
         claim->setAlignment(Qt::AlignLeft);
         claim->setStyleSheet(QStringLiteral("color: black;") + (shaded ? kShaded : QString()));
         onTop(claim, QStringLiteral("appeal_") + id);
-        auto *task = new QLabel(QStringLiteral("ЗАДАНИЕ: ") + q->field(QStringLiteral("titletask")).toString(), area);
+        auto *task = plainLabel(QStringLiteral("ЗАДАНИЕ: ") + q->field(QStringLiteral("titletask")).toString(), area);
         task->setWordWrap(true);
         task->setAlignment(Qt::AlignCenter);
         task->setStyleSheet(QStringLiteral("color: blue;"));

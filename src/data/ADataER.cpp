@@ -221,6 +221,23 @@ QString TDataER::my_ucfirst(const QString &inSTR)
     return s;
 }
 
+bool TDataER::isPlainLogin(const QString &login)
+{
+    for (const char32_t c : login.toUcs4()) {
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 bool TDataER::DirectoryCreate(const QString &DirectoryName)
 {
     const QString path = QCoreApplication::applicationDirPath() + QDir::separator() + DirectoryName;

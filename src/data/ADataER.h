@@ -50,6 +50,9 @@ public:
     // Without leading and trailing characters of code 32 and below (blanks and control characters).
     static QString Trim(const QString &text);
     static bool DirectoryCreate(const QString &DirectoryName);
+    // False for a typed login holding control, format or separator characters (such as a
+    // right-to-left mark): no stored address has them, and they only disguise another one.
+    static bool isPlainLogin(const QString &login);
 
     // One HTML letter from the centre's mailbox; true when the server took it, an error otherwise.
     bool MailSend(const QString &subject, const QString &subjectName, const QString &AdressTo, const QString &body);

@@ -30,13 +30,15 @@ QList<QueryDef> build()
     QList<QueryDef> c;
     // Login and passwords
     c.append({"Qauthorization",
-              lines({"SELECT count(`id`) as countUser, `id`,`password`,",
+              // The stored address exactly, letter case aside: the column's own collation would also
+              // match accented, full-width and ignorable-character variants of it.
+              lines({"SELECT count(`id`) as countUser, `id`,`password`,`email`,",
                      "concat(`surname`,' ',`name`,' ',`patronymic`) as fio",
                      "FROM `zet_users`",
-                     "WHERE `email` = :login",
+                     "WHERE LOWER(`email`) COLLATE utf8mb4_bin = LOWER(:login)",
                      "and `roleID`=5",
                      "and `isActive`>0",
-                     "group by `id`,`password`,`surname`,`name`,`patronymic`"}),
+                     "group by `id`,`password`,`email`,`surname`,`name`,`patronymic`"}),
               {text("LOGIN", 128)}});
     c.append({"LastEnter",
               lines({"UPDATE `zet_users`", "SET `dateLastEnter`=:LastEnter", "WHERE `id`=:UserID"}),
@@ -45,7 +47,8 @@ QList<QueryDef> build()
               lines({"UPDATE `zet_users` SET `password`=:NEWpassword WHERE `id`=:id"}),
               {text("NEWPASSWORD", 256), text("id")}});
     c.append({"ForgotPassword",
-              lines({"SELECT count(id) as em, `password`,`id` FROM `zet_users`  WHERE `email` =:LOGINS"}),
+              lines({"SELECT count(id) as em, `password`,`id`,`email` FROM `zet_users`  WHERE LOWER(`email`) COLLATE utf8mb4_bin = "
+                     "LOWER(:LOGINS)"}),
               {text("LOGINS", 256)}});
 
     // Personal and additional data

@@ -164,7 +164,7 @@ void TFormEstimateWork::readEstimate(int workId)
         comment1->setWordWrap(true);
         onTop(comment1, QStringLiteral("comment1_") + id);
 
-        auto *caption = new QLabel(title, sheet);
+        auto *caption = plainLabel(title, sheet);
         caption->setAlignment(Qt::AlignCenter);
         caption->setWordWrap(true);
         caption->setStyleSheet(QStringLiteral("color: blue;"));

@@ -89,7 +89,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
                                       "не допустимы. Разрешено использование дефиса"));
     Editpatronymic = nameRow("Editpatronymic", QStringLiteral("Отчество:"),
                              QStringLiteral("Введите своё отчество на кириллице - русской раскладке клавиатуры"), {});
-    LabelEmail = new QLabel(this);
+    LabelEmail = plainLabel(QString(), this);
     LabelEmail->setObjectName(QStringLiteral("LabelEmail"));
     QFont bold = LabelEmail->font();
     bold.setBold(true);

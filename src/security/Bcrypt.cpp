@@ -145,7 +145,8 @@ bool TBCrypt::CheckPassword(const QString &password, const QByteArray &expectedH
     QString version;
     int cost = 0;
     QByteArray salt;
-    if (!TryParseHashString(expectedHashString, version, cost, salt))
+    // A stored cost above 16 would hold the check for minutes or hours: no real hash has one.
+    if (!TryParseHashString(expectedHashString, version, cost, salt) || cost > kMaxStoredCost)
         fail(QStringLiteral("Invalid hash string"));
     const QByteArray actual = FormatPasswordHashForBsd(cost, salt, HashPassword(password, salt, cost));
     return actual == expectedHashString;

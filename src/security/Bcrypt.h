@@ -10,6 +10,7 @@ class TBCrypt {
 public:
     static constexpr int BCRYPT_COST = 10;
     static constexpr int BCRYPT_SALT_LEN = 16;
+    static constexpr int kMaxStoredCost = 16;   // the highest cost a stored hash string may carry
 
     static QByteArray HashPassword(const QString &password);                       // hash string
     static QByteArray HashPassword(const QString &password, const QByteArray &salt, int cost);   // 24 bytes

@@ -80,7 +80,7 @@ void N2Click(TFormMainER &main)
         main.setUserPanel(QStringLiteral("Не авторизованный пользователь"));
     };
     const int count = q->recordCount() > 0 ? q->field(QStringLiteral("countUser")).toInt() : 0;
-    if (count <= 0) {
+    if (count <= 0 || !TDataER::isPlainLogin(login)) {
         Platform::get().error(QStringLiteral("Не верный логин"));
         loggedOut();
         main.enableMenu(false);
@@ -88,7 +88,11 @@ void N2Click(TFormMainER &main)
         return;
     }
     const QByteArray hash = q->field(QStringLiteral("password")).toString().toUtf8();
-    if (!TBCrypt::CheckPassword(dialog.Edit2->text(), hash)) {
+    const QString password = dialog.Edit2->text();
+    bool matches = false;
+    // A stored hash of high cost takes long: the window keeps painting meanwhile.
+    runOffThread([&] { matches = TBCrypt::CheckPassword(password, hash); });
+    if (!matches) {
         loggedOut();
         Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));
         main.enableMenu(false);
@@ -97,7 +101,7 @@ void N2Click(TFormMainER &main)
     }
     DataER->userID = q->field(QStringLiteral("id")).toInt();
     DataER->FIO = q->field(QStringLiteral("fio")).toString();
-    DataER->LoginUser = login;
+    DataER->LoginUser = q->field(QStringLiteral("email")).toString();   // letters go to the stored address
     main.setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
     NamedQuery *last = DataER->query(QStringLiteral("LastEnter"));
     last->close();

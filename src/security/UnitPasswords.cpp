@@ -122,12 +122,14 @@ void N10Click(TFormMainER &main)
     q->setParam(QStringLiteral("LOGINS"), login);
     q->open();
     const int count = q->recordCount() > 0 ? q->field(QStringLiteral("em")).toInt() : 0;
-    if (count <= 0) {
+    if (count <= 0 || !TDataER::isPlainLogin(login)) {
         Platform::get().error(QStringLiteral("Пользователь с логином ") + login + QStringLiteral(" не найден в БД"));
         q->close();
         return;
     }
     const int id = q->field(QStringLiteral("id")).toInt();
+    // the letter goes to the address on record, never to the typed text
+    const QString address = q->field(QStringLiteral("email")).toString();
     q->close();
     const QString password = TDataER::generatePassword(7);
     // The new password counts only once the letter that tells it has been taken by the server.
@@ -138,10 +140,10 @@ void N10Click(TFormMainER &main)
     update->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
     update->execSQL();
     update->close();
-    if (DataER->MailSend(QStringLiteral("Восстановление пароля"), kSenderName, login,
+    if (DataER->MailSend(QStringLiteral("Восстановление пароля"), kSenderName, address,
                          passwordLetterBody(PasswordLetter::Recovery, password))) {
         transaction.commit();
-        Platform::get().information(QStringLiteral("На электронную почту ") + login + QStringLiteral(" Вам отправлен пароль."));
+        Platform::get().information(QStringLiteral("На электронную почту ") + address + QStringLiteral(" Вам отправлен пароль."));
     } else {
         Platform::get().error(QStringLiteral("Не удалось отправить сообщение с восстановленным паролем. Проверьте "
                                              "правильность введенного E-Mail и повторите попытку восстановления позже."));
