@@ -59,9 +59,11 @@ start_files() {  # run_dir port
   cp -r "$VARDEX_ROOT"/services/files/root/. "$root/"
   mkdir -p "$root/testedwork"
   /usr/bin/python3 "$VARDEX_ROOT/services/files/make_documents.py" "$root" || return 1
+  # Warnings go to the log, never into an answer: a printed warning would send the headers
+  # early and turn a refusal (413) into a 200.
   PHP_CLI_SERVER_WORKERS=4 php -n -d upload_max_filesize=50M -d post_max_size=60M \
-    -d memory_limit=128M -d upload_tmp_dir="$run" \
-    -S "127.0.0.1:$2" -t "$root" >"$run/files.log" 2>&1 &
+    -d memory_limit=128M -d upload_tmp_dir="$run" -d display_errors=0 -d log_errors=1 \
+    -S "127.0.0.1:$2" -t "$root" "$VARDEX_ROOT/services/files/router.php" >"$run/files.log" 2>&1 &
   echo $! >"$run/files.proc"
   wait_for_port "$2" 20
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -43,6 +44,23 @@ QString makeScan(const QTemporaryDir &dir, const QString &name, qint64 size = 0)
     if (size > 0)
         f.resize(size);
     return path;
+}
+
+// What the file server answers to a GET: status and body.
+QPair<int, QByteArray> httpGet(const QString &path)
+{
+    QProcess curl;
+    curl.start("curl", {"-s", "-w", "\n%{http_code}", Config::get().filesUrl + path});
+    curl.waitForFinished(30000);
+    QByteArray out = curl.readAllStandardOutput();
+    const qsizetype cut = out.lastIndexOf('\n');
+    return {out.mid(cut + 1).toInt(), out.left(cut)};
+}
+
+QString uploadAs(const QString &path, const QString &storedName)
+{
+    return FileServer::post("hostUploadCheckWork.php",
+                            {{"attach", {}, path, QFileInfo(path).fileName(), "application/pdf"}, {"newNameFile", storedName, {}, {}, {}}});
 }
 
 QStringList uploads()
@@ -232,10 +250,152 @@ private slots:
         QCOMPARE(s.platform.texts("warning"),
                  QStringList({"Участник 4567 не найден среди работ выбранного мероприятия. Загрузить работу?",
                               "Участник 4568 не найден среди работ выбранного мероприятия. Загрузить работу?"}));
-        QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена."));
+        // the misnamed and the oversized file count as not uploaded; the declined one does not
+        QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена.\n\rНе удалось загрузить файлов: 2"));
         QCOMPARE(uploads(), QStringList({"1004|4|2|2|MA11_2_2_1004_1.pdf", "1003|1|2|2|MA11_2_2_1003_1.pdf",
                                          "4567|10|2|2|MA11_2_2_4567_1.pdf"}));
         QCOMPARE(QFileInfo(serverFile("testedwork", "MA11_2_2_1003_1.pdf")).size(), TFormUploadCheckWork::kMaxUpload);
+    }
+
+    // The reference server takes only the names the workstation makes, never replaces a stored
+    // file, refuses what is too large with 413, and runs nothing it stores.
+    void fileServerDoors()
+    {
+        QTemporaryDir dir;
+        const QString php = dir.filePath("evil.php");
+        {
+            QFile f(php);
+            f.open(QIODevice::WriteOnly);
+            f.write("<?php echo 6*7; ?>");
+        }
+        for (const QString &name : {"evil.php", "x.pdf.php", "../evil.pdf", ".htaccess", "a b.pdf", "MA9_1.PDF"})
+            QVERIFY2(uploadAs(php, name).startsWith("HTTP 400"), qPrintable(name));
+        QCOMPARE(QDir(serverFile("testedwork", "")).entryList(QDir::Files), QStringList());
+        // planted by other means, a script under a data folder is still not run
+        QFile::copy(php, serverFile("testedwork", "evil.php"));
+        const auto planted = httpGet("testedwork/evil.php");
+        QVERIFY(!planted.second.contains("42"));
+        QCOMPARE(planted.first, 404);
+        QCOMPARE(httpGet("lib/common.php").first, 404);
+
+        const QString scan = makeScan(dir, "scan.pdf");
+        QCOMPARE(uploadAs(scan, "MA9_1_2_1001_1.pdf"), QString());
+        QCOMPARE(uploadAs(makeScan(dir, "other.pdf"), "MA9_1_2_1001_1.pdf"), QString("HTTP 409: file exists"));
+        QCOMPARE(bytes(serverFile("testedwork", "MA9_1_2_1001_1.pdf")), bytes(scan));
+        QCOMPARE(httpGet("testedwork/MA9_1_2_1001_1.pdf").second, bytes(scan));
+
+        const QString big = makeScan(dir, "big.pdf", 70 * 1024 * 1024);
+        QVERIFY2(uploadAs(big, "MA9_1_2_1001_2.pdf").startsWith("HTTP 413"), "70 MB");
+        QVERIFY(!QFile::exists(serverFile("testedwork", "MA9_1_2_1001_2.pdf")));
+    }
+
+    // A name taken on the server meanwhile (a file without its row): the next number is used.
+    void uploadTakesNextFreeName()
+    {
+        QTemporaryDir dir;
+        const QString orphan = makeScan(dir, "orphan.pdf");
+        QFile::copy(orphan, serverFile("testedwork", "MA11_2_2_1003_1.pdf"));
+        Session s;
+        TFormUploadCheckWork form;
+        s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
+        form.Edit1->setText("1003");
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
+        QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_1.pdf")), bytes(orphan));
+        QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_2.pdf")), bytes(s.platform.filesToOpen[0]));
+    }
+
+    void participantNumbers_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("zero") << "0";
+        QTest::newRow("negative") << "-1003";
+        QTest::newRow("out of range") << "99999999999";
+        QTest::newRow("not a number") << "12a";
+    }
+    void participantNumbers()
+    {
+        QFETCH(QString, typed);
+        Session s;
+        TFormUploadCheckWork form;
+        form.Edit1->setText(typed);
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error"), QStringList("Введенный номер участника не является целым числом."));
+        QVERIFY(uploads().isEmpty());
+    }
+
+    // A file that went missing after it was chosen: reported, and the others still go.
+    void batchGoesOnPastAMissingFile()
+    {
+        QTemporaryDir dir;
+        const QStringList files = {dir.filePath("1004.pdf"), makeScan(dir, "1003.pdf"), makeScan(dir, "0.pdf")};
+        Session s;
+        TFormUploadCheckWork form;
+        form.CheckBox1->click();
+        s.platform.filesToOpen = files;
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error"), QStringList({"Не удалось прочитать размер файла " + files[0],
+                                                         "Имя файла 0 не является целым числом."}));
+        QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена.\n\rНе удалось загрузить файлов: 2"));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+        QCOMPARE(form.Label3->text(), QString("Итого загружено работ - 1"));
+    }
+
+    // Only a whole PDF becomes a work's file: an error page or a cut file is a failure.
+    void downloadKeepsOnlyWholePdfs()
+    {
+        const QString page = serverFile("untestedwork", "MA9_1_2_1001.pdf");
+        const QString cut = serverFile("untestedwork", "MA9_1_2_1002.pdf");
+        const QByteArray pageBefore = bytes(page), cutBefore = bytes(cut);
+        const auto restore = qScopeGuard([&] {
+            for (auto [path, content] : {std::pair{page, pageBefore}, std::pair{cut, cutBefore}}) {
+                QFile f(path);
+                f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                f.write(content);
+            }
+        });
+        {
+            QFile f(page);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write("<html><body>Сервер перегружен</body></html>");
+        }
+        {
+            QByteArray whole = bytes(cut);
+            QFile f(cut);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(whole.left(whole.size() / 2));
+        }
+        Session s;
+        TFormWorkLoadOriginal form;
+        choose(form.DBLookupComboBox1, "Математика 9 класс");
+        form.BitBtn3->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 20000);
+        const QString folder = downloadDir("Математика 9 класс");
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList("Морозов Кирилл Денисович.pdf"));
+        QVERIFY(s.platform.texts("information")[0].contains("\n\rНе удалось скачать файлов: 2"));
+        QVERIFY(QDir(folder).entryList({"*.part"}, QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // Two downloads of the same files at once: each writes its own temporary file.
+    void parallelDownloadsOfOneFile()
+    {
+        const QString folder = downloadDir("Математика 9 класс");
+        QDir().mkpath(folder);
+        QList<TDownLoader> jobs;
+        for (int i = 0; i < 8; ++i)
+            jobs.append({Config::get().filesUrl + "untestedwork/MA9_1_2_1002.pdf", folder + "/one.pdf"});
+        int done = 0;
+        QList<int> failed;
+        for (int k = 0; k < 2; ++k) {
+            auto *engine = new DownloadEngine(jobs);
+            connect(engine, &DownloadEngine::finished, this, [&](const QList<int> &f) { ++done; failed += f; });
+            engine->start();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(done, 2, 20000);
+        QCOMPARE(failed, QList<int>());
+        QCOMPARE(bytes(folder + "/one.pdf"), bytes(serverFile("untestedwork", "MA9_1_2_1002.pdf")));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList("one.pdf"));
     }
 
     void refusedUploads()

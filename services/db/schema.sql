@@ -221,6 +221,7 @@ CREATE TABLE `zet_testedwork` (
   `educationList_id` INT NOT NULL,
   `extFile` VARCHAR(8) NOT NULL DEFAULT 'pdf',
   `bodyFile` VARCHAR(255) NOT NULL,
+  UNIQUE KEY `bodyFile` (`bodyFile`),   -- one stored file, one row: a delete never takes another's file
   KEY `user_id` (`user_id`),
   KEY `educationList_id` (`educationList_id`),
   KEY `period_id` (`period_id`),

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QThread>
 #include <QUrl>
+#include <QRandomGenerator>
+#include <cerrno>
 #include <cstdio>
 #include <curl/curl.h>
 
@@ -42,6 +44,32 @@ struct Transfer {
     QByteArray partPath, targetPath, url;
     std::atomic<qint64> *received = nullptr;
 };
+
+// A scan is taken only whole: a PDF header at the start and its end marker in the last 1 KiB.
+// An error page answered with 200, or a body cut short without a length, fails here.
+bool looksLikeWholePdf(const QByteArray &path)
+{
+    QFile f(QFile::decodeName(path));
+    if (!f.open(QIODevice::ReadOnly) || f.read(5) != "%PDF-")
+        return false;
+    const qint64 size = f.size();
+    f.seek(qMax<qint64>(0, size - 1024));
+    return f.read(1024).contains("%%EOF");
+}
+
+// Each transfer gets a temporary name of its own beside the target, so that two downloads
+// of one file (two windows, or a repeated command) never write into each other's file.
+FILE *openPartFile(const QByteArray &target, QByteArray &partPath)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        partPath = target + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
+        if (FILE *f = std::fopen(partPath.constData(), "wbx"))   // "x": never an existing file
+            return f;
+        if (errno != EEXIST)
+            break;
+    }
+    return nullptr;
+}
 
 size_t writeToFile(char *data, size_t size, size_t count, void *user)
 {
@@ -110,7 +138,7 @@ void DownloadEngine::run()
             ok = (fclose(t.file) == 0) && ok;
         t.file = nullptr;
         if (ok)
-            ok = std::rename(t.partPath.constData(), t.targetPath.constData()) == 0;
+            ok = looksLikeWholePdf(t.partPath) && std::rename(t.partPath.constData(), t.targetPath.constData()) == 0;
         if (!ok) {
             std::remove(t.partPath.constData());
             failed << t.index;
@@ -125,10 +153,9 @@ void DownloadEngine::run()
             t.index = next;
             t.received = &received;
             t.targetPath = QFile::encodeName(m_jobs[next].ToFolder);
-            t.partPath = t.targetPath + ".part";
             t.url = m_jobs[next].URL.toUtf8();
             ++next;
-            t.file = std::fopen(t.partPath.constData(), "wb");
+            t.file = openPartFile(t.targetPath, t.partPath);
             if (!t.file) {
                 finish(t, false);
                 continue;
@@ -143,8 +170,9 @@ void DownloadEngine::run()
             curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, 256L * 1024);
             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, 30L);
-            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);   // a server that stops sending
-            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, 120L);
+            // a server that stops sending, or trickles: under 1 KiB/s for a minute is given up
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1024L);
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, long(lowSpeedSeconds));
             curl_multi_add_handle(multi, easy);
             ++running;
         }
@@ -226,7 +254,14 @@ int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_
     return 0;
 }
 
-size_t discard(char *, size_t size, size_t count, void *) { return size * count; }
+// The first bytes of the server's answer: its reason for a refusal.
+size_t keepAnswer(char *data, size_t size, size_t count, void *user)
+{
+    auto *answer = static_cast<QByteArray *>(user);
+    if (answer->size() < 1024)
+        answer->append(data, qMin<qsizetype>(qsizetype(size * count), 1024 - answer->size()));
+    return size * count;
+}
 } // namespace
 
 QString post(const QString &script, const QList<Part> &parts, const std::function<void(qint64, qint64)> &progress)
@@ -235,6 +270,7 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
     QObject receiver;
     PostState state{progress, &receiver};
     QString error;
+    QByteArray answer;
     QEventLoop loop;
     QThread *worker = QThread::create([&] {
         CURL *curl = curl_easy_init();
@@ -263,7 +299,8 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 120L);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keepAnswer);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
         curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
@@ -274,7 +311,7 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
         if (rc != CURLE_OK)
             error = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc));
         else if (status < 200 || status >= 300)
-            error = QStringLiteral("HTTP %1").arg(status);
+            error = QStringLiteral("HTTP %1: ").arg(status) + QString::fromUtf8(answer).trimmed();
         curl_slist_free_all(headers);
         curl_mime_free(mime);
         curl_easy_cleanup(curl);

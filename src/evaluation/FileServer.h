@@ -21,14 +21,15 @@ struct TDownLoader {
     QString ToFolder;
 };
 
-// Fetches files on a thread of its own, at most kParallel at a time. Each body streams into
-// "<target>.part", which becomes the target only when the whole answer arrived with a 2xx
-// status; a failed file leaves nothing behind. Signals arrive on the thread that created the
+// Fetches files on a thread of its own, at most kParallel at a time. Each body streams into a
+// temporary file of its own beside the target, which becomes the target only when the whole
+// answer arrived with a 2xx status and is a whole PDF; a failed file leaves nothing behind. Signals arrive on the thread that created the
 // engine. The engine outlives the window that started it; it deletes itself when done.
 class DownloadEngine : public QObject {
     Q_OBJECT
 public:
     static constexpr int kParallel = 6;
+    static inline int lowSpeedSeconds = 60;   // below 1 KiB/s this long, a transfer is given up
     explicit DownloadEngine(QList<TDownLoader> jobs);
     ~DownloadEngine() override;
     void start();
@@ -58,7 +59,8 @@ struct Part {
     QString fileName;
     QString type;
 };
-// Returns an empty text on a 2xx answer, else what went wrong.
+// Returns an empty text on a 2xx answer, else what went wrong ("HTTP 409: file exists": the
+// status and the start of the server's answer).
 QString post(const QString &script, const QList<Part> &parts,
              const std::function<void(qint64 done, qint64 total)> &progress = {});
 }

@@ -120,11 +120,12 @@ QString TFormUploadCheckWork::calcSumm() const
     return QString::number(listQuery()->recordCount());
 }
 
+// A participant number is a positive whole number that fits the column.
 bool TFormUploadCheckWork::checkNumber(const QString &text)
 {
     bool ok = false;
-    text.toInt(&ok);
-    return ok;
+    const int number = text.toInt(&ok);
+    return ok && number > 0;
 }
 
 bool TFormUploadCheckWork::checkSizeFile(const QString &path)
@@ -189,27 +190,51 @@ bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &ar
     return true;
 }
 
+// The same name with the sequence number (the digits before ".pdf") one higher.
+QString TFormUploadCheckWork::nextStoredName(const QString &storedName)
+{
+    const qsizetype underscore = storedName.lastIndexOf(QLatin1Char('_'));
+    const qsizetype dot = storedName.lastIndexOf(QLatin1Char('.'));
+    bool ok = false;
+    const int number = storedName.mid(underscore + 1, dot - underscore - 1).toInt(&ok);
+    if (underscore < 0 || dot < underscore || !ok)
+        return QString();
+    return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
+}
+
 bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &storedName, const QString &path)
 {
     try {
-        const QString error = FileServer::post(
-            QStringLiteral("hostUploadCheckWork.php"),
-            {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
-             {QStringLiteral("newNameFile"), storedName, {}, {}, {}}},
-            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
+        // The server refuses a name already stored (another workstation may have taken it since
+        // the name was made): then the next number is tried, a few times at most.
+        QString name = storedName;
+        QString error;
+        for (int attempt = 0; attempt < kNameAttempts && !name.isEmpty(); ++attempt) {
+            error = FileServer::post(
+                QStringLiteral("hostUploadCheckWork.php"),
+                {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
+                 {QStringLiteral("newNameFile"), name, {}, {}, {}}},
+                [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
+            if (!error.startsWith(QLatin1String("HTTP 409")))
+                break;
+            name = nextStoredName(name);
+        }
         ProgressBar1->setValue(0);
-        if (!error.isEmpty())
+        if (!error.isEmpty()) {
+            qWarning("upload of %s refused: %s", qPrintable(name), qPrintable(error));
             return false;
+        }
         NamedQuery *q = DataER->query(QStringLiteral("INScheckWork"));
         q->close();
         q->setParam(QStringLiteral("areaID"), area);
         q->setParam(QStringLiteral("userID"), participant);
         q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
-        q->setParam(QStringLiteral("newNameFile"), storedName);
+        q->setParam(QStringLiteral("newNameFile"), name);
         q->execSQL();
         q->close();
         return true;
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
+        qWarning("upload of %s not recorded: %s", qPrintable(storedName), e.what());
         return false;
     }
 }
@@ -248,26 +273,40 @@ void TFormUploadCheckWork::BitBtn2Click()
     if (files.isEmpty())
         return;
     ProgressBar2->setRange(0, int(files.size()));
+    int failures = 0;
     for (int i = 0; i < files.size(); ++i) {
         const QString &path = files.at(i);
         ProgressBar2->setValue(i);
-        if (!checkSizeFile(path))
-            continue;
-        const QString name = QFileInfo(path).completeBaseName();
-        if (!checkNumber(name)) {
-            Platform::get().error(QStringLiteral("Имя файла ") + name + QStringLiteral(" не является целым числом."));
-            continue;
+        // one file's trouble is reported and the others still go
+        try {
+            if (!checkSizeFile(path)) {
+                ++failures;
+                continue;
+            }
+            const QString name = QFileInfo(path).completeBaseName();
+            if (!checkNumber(name)) {
+                Platform::get().error(QStringLiteral("Имя файла ") + name + QStringLiteral(" не является целым числом."));
+                ++failures;
+                continue;
+            }
+            QString storedName;
+            int area = 10;
+            if (!prepare(name.toInt(), storedName, area))
+                continue;
+            if (!uploadFile(area, name.toInt(), storedName, path)) {
+                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path);
+                ++failures;
+            }
+        } catch (const std::exception &e) {
+            Platform::get().error(QString::fromUtf8(e.what()));
+            ++failures;
         }
-        QString storedName;
-        int area = 10;
-        if (!prepare(name.toInt(), storedName, area))
-            continue;
-        if (!uploadFile(area, name.toInt(), storedName, path))
-            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path);
     }
     ProgressBar2->setValue(0);
     readData();
-    Platform::get().information(QStringLiteral("Загрузка файлов завершена."));
+    Platform::get().information(QStringLiteral("Загрузка файлов завершена.")
+                                + (failures ? QStringLiteral("\n\rНе удалось загрузить файлов: ") + QString::number(failures)
+                                            : QString()));
 }
 
 void TFormUploadCheckWork::deleteFileFromServer(const QString &storedName)

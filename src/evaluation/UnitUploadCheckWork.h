@@ -13,6 +13,7 @@ class TFormUploadCheckWork : public TChildForm {
     Q_OBJECT
 public:
     static constexpr qint64 kMaxUpload = 52428800;   // 50 MiB
+    static constexpr int kNameAttempts = 5;           // stored names tried for one upload
 
     explicit TFormUploadCheckWork(QWidget *parent = nullptr);
 
@@ -33,6 +34,7 @@ public:
     int getMO(int participant);
     QString CreateNewNameFile(int participant);
     bool uploadFile(int area, int participant, const QString &storedName, const QString &path);
+    static QString nextStoredName(const QString &storedName);
     void deleteFileFromServer(const QString &storedName);
     void BitBtn2Click();
     void BitBtn3Click();

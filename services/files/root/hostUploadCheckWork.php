@@ -1,16 +1,29 @@
 <?php
 // Stores a checked work under testedwork/ with the name the workstation formed for it.
-// Only a plain file name is accepted, and nothing above 50 MiB.
+// Only a stored-name form is accepted, nothing above 50 MiB, and an existing file is never
+// replaced: the answer 409 tells the workstation to take the next name.
 require __DIR__ . '/lib/common.php';
 
 require_post();
 $name = $_POST['newNameFile'] ?? '';
-if (!is_plain_name($name)) fail(400, 'bad file name');
+if (!is_stored_name($name)) fail(400, 'bad file name');
 $file = $_FILES['attach'] ?? null;
 if (!$file) fail(400, 'no file');
 if ($file['error'] === UPLOAD_ERR_INI_SIZE || $file['error'] === UPLOAD_ERR_FORM_SIZE
     || $file['size'] > MAX_UPLOAD_BYTES) fail(413, 'file too large');
-if ($file['error'] !== UPLOAD_ERR_OK) fail(400, 'upload failed');
+if ($file['error'] !== UPLOAD_ERR_OK || !is_uploaded_file($file['tmp_name'])) fail(400, 'upload failed');
 $dir = storage_dir();
-if (!move_uploaded_file($file['tmp_name'], "$dir/$name")) fail(500, 'cannot store the file');
+$target = "$dir/$name";
+if (file_exists($target)) fail(409, 'file exists');
+// Written beside the target under a private name, then linked to it: link() refuses an existing
+// name, so two uploads racing for one name cannot overwrite each other.
+$temp = tempnam($dir, '.upload-');
+if ($temp === false || !move_uploaded_file($file['tmp_name'], $temp)) fail(500, 'cannot store the file');
+chmod($temp, 0644);
+$linked = @link($temp, $target);
+unlink($temp);
+if (!$linked) {
+    if (file_exists($target)) fail(409, 'file exists');
+    fail(500, 'cannot store the file');
+}
 echo "OK\n";

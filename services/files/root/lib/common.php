@@ -15,11 +15,11 @@ function require_post(): void {
         fail(413, 'request too large');
 }
 
-// A plain file name: no folder part, no "..", no leading dot, no control characters.
-function is_plain_name($name): bool {
-    return is_string($name) && $name !== '' && strlen($name) <= 255
-        && strpbrk($name, "/\\") === false && $name[0] !== '.'
-        && !preg_match('/[\x00-\x1f\x7f]/', $name);
+// Only the names the workstation makes for checked works: PREFIX_n_n_n_n.pdf, that is letters,
+// digits and "_" before ".pdf". Nothing else can be stored, so nothing stored can run.
+function is_stored_name($name): bool {
+    return is_string($name) && strlen($name) <= 255
+        && preg_match('/^[A-Za-z0-9_]+\.pdf$/D', $name) === 1;
 }
 
 function storage_dir(): string {

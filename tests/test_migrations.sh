@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The migrations bring a database made before the unique keys up to date, and running them
+# again changes nothing. Uses a scratch database beside the test one.
+set -euo pipefail
+root=$1
+db() { mariadb --no-defaults -uroot --socket="$VARDEX_TEST_DB_SOCKET" --batch --skip-column-names "$@"; }
+db -e "DROP DATABASE IF EXISTS vardex_migration; CREATE DATABASE vardex_migration CHARACTER SET utf8mb4"
+trap 'db -e "DROP DATABASE IF EXISTS vardex_migration"' EXIT
+# the two tables as an old site has them: plain keys only
+db vardex_migration -e "
+  CREATE TABLE zet_users5add (id INT AUTO_INCREMENT PRIMARY KEY, users_id INT NOT NULL, KEY users_id (users_id));
+  CREATE TABLE zet_testedwork (id INT AUTO_INCREMENT PRIMARY KEY, bodyFile VARCHAR(255) NOT NULL, KEY bodyFile (bodyFile));
+  INSERT INTO zet_users5add (users_id) VALUES (1), (2);
+  INSERT INTO zet_testedwork (bodyFile) VALUES ('MA9_1_2_1001_1.pdf');"
+for run in 1 2; do
+  for f in "$root"/services/db/migrations/*.sql; do db vardex_migration <"$f"; done
+done
+unique() {  # table column: the number of single-column unique keys on it
+  db -e "SELECT COUNT(*) FROM information_schema.STATISTICS s WHERE TABLE_SCHEMA='vardex_migration'
+         AND TABLE_NAME='$1' AND COLUMN_NAME='$2' AND NON_UNIQUE=0 AND INDEX_NAME<>'PRIMARY'"
+}
+[ "$(unique zet_users5add users_id)" = 1 ] || { echo "FAIL: no unique key on zet_users5add.users_id"; exit 1; }
+[ "$(unique zet_testedwork bodyFile)" = 1 ] || { echo "FAIL: no unique key on zet_testedwork.bodyFile"; exit 1; }
+if db vardex_migration -e "INSERT INTO zet_testedwork (bodyFile) VALUES ('MA9_1_2_1001_1.pdf')" 2>/dev/null; then
+  echo "FAIL: a second row for one stored file was accepted"; exit 1
+fi
+# the schema of a new database already has them: the migrations leave it as it is
+for f in "$root"/services/db/migrations/*.sql; do db sorev <"$f"; done
+echo "migrations: 1 passed, 0 failed"
