@@ -31,12 +31,27 @@ start_db() {  # run_dir port
   mariadb-install-db --no-defaults --datadir="$data" --user="$(id -un)" \
     --auth-root-authentication-method=normal --skip-test-db >"$run/db-install.log" 2>&1 || {
     cat "$run/db-install.log" >&2; return 1; }
-  mariadbd --no-defaults --datadir="$data" --user="$(id -un)" \
-    --port="$port" --bind-address=127.0.0.1,127.0.0.2 --socket="$run/db.sock" --pid-file="$run/db.pid" \
-    --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \
-    --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \
-    --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" >"$run/db.out" 2>&1 &
-  echo $! >"$run/db.proc"
+  # The server's start as a script of its own: the tests run it again after stopping the
+  # server, to see the workstation through a lost connection.
+  cat >"$run/db-start" <<START
+#!/usr/bin/env bash
+mariadbd --no-defaults --datadir="$data" --user="$(id -un)" \\
+  --port="$port" --bind-address=127.0.0.1,127.0.0.2 --socket="$run/db.sock" --pid-file="$run/db.pid" \\
+  --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \\
+  --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \\
+  --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" >>"$run/db.out" 2>&1 </dev/null &
+echo \$! >"$run/db.proc"
+START
+  cat >"$run/db-restart" <<RESTART
+#!/usr/bin/env bash
+pid=\$(cat "$run/db.proc")
+kill "\$pid"
+for ((i = 0; i < 300; i++)); do kill -0 "\$pid" 2>/dev/null || break; sleep 0.1; done
+source "$VARDEX_ROOT/scripts/services.sh"
+bash "$run/db-start"
+wait_for_port "$port" 60
+RESTART
+  bash "$run/db-start"
   wait_for_port "$port" 60 || { cat "$run/db.err" >&2; return 1; }
   mariadb --no-defaults -uroot --socket="$run/db.sock" <<SQL
 DELETE FROM mysql.global_priv WHERE User='';
@@ -111,6 +126,7 @@ export VARDEX_SMTP_PASSWORD='$SMTP_PASSWORD_LOCAL'
 export VARDEX_SMTP_CA=$run/mail/ca.pem
 export VARDEX_SITE_URL=https://vetlan.test/
 export VARDEX_TEST_DB_SOCKET=$run/db.sock
+export VARDEX_TEST_DB_RESTART=$run/db-restart
 export VARDEX_TEST_FILES_ROOT=$run/files
 export VARDEX_TEST_LETTERS=$run/mail/letters
 ENV

@@ -91,6 +91,18 @@ void loadDemo()
         qFatal("fixture: loading the demo data failed: %s", client.readAllStandardError().constData());
 }
 
+void restartDatabase()
+{
+    QProcess restart;
+    restart.start(QStringLiteral("bash"), {qEnvironmentVariable("VARDEX_TEST_DB_RESTART")});
+    if (!restart.waitForFinished(90000) || restart.exitCode() != 0)
+        qFatal("fixture: restarting the database failed: %s", restart.readAllStandardError().constData());
+    QSqlDatabase d = db();   // the fixture's own connection went with the server
+    d.close();
+    if (!d.open())
+        qFatal("fixture: cannot connect to the test database: %s", qPrintable(d.lastError().text()));
+}
+
 QString sourceDir() { return QStringLiteral(VARDEX_SOURCE_DIR); }
 QString filesRoot() { return qEnvironmentVariable("VARDEX_TEST_FILES_ROOT"); }
 QString lettersDir() { return qEnvironmentVariable("VARDEX_TEST_LETTERS"); }

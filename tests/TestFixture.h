@@ -13,6 +13,7 @@ QVariant scalar(const QString &sql);
 QStringList rows(const QString &sql);          // each row's values joined by "|"
 void resetAll();                               // empties every table
 void loadDemo();                               // empties every table, then loads the demo data
+void restartDatabase();                        // stops and starts the database server; data kept
 QString sourceDir();
 QString filesRoot();
 QString lettersDir();

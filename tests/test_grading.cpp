@@ -14,6 +14,7 @@
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "appeals/UnitAppealAsnswer.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "evaluation/UnitEstimateWork.h"
@@ -146,6 +147,38 @@ private slots:
         QCOMPARE(storedChoice(), QStringList({"1|2", "2|2"}));
         QCOMPARE(form.checkBoxes().size(), 4);   // the ticks stay for another try
         QCOMPARE(tickedNames(form).size(), 4);
+    }
+
+    // The server restarted between two commands: a read, or a transaction that starts, goes
+    // through on a new connection; a lone write is not done, says so, and goes through when
+    // repeated.
+    void lostConnectionBetweenCommands()
+    {
+        Session s;
+        TFormAppealAsnswer appeals;   // opened before the subject areas change its lists
+        appeals.show();
+        Fixture::restartDatabase();
+        TFormSubjectExp form;
+        QCOMPARE(form.checkBoxes().size(), 4);
+        QVERIFY(s.platform.boxes.isEmpty());
+        Fixture::restartDatabase();
+        form.SpeedButton7->click();
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(storedChoice(), QStringList({"1|2", "2|2", "3|2", "4|2"}));
+
+        auto *answer = appeals.ScrollBox1->widget()->findChild<TMemo *>();
+        QVERIFY(answer);
+        answer->setPlainText("Ответ");
+        Fixture::restartDatabase();
+        appeals.BitBtn2->click();
+        QCOMPARE(s.platform.texts("toplevel"),
+                 QStringList("Связь с сервером базы данных была прервана и восстановлена. Изменения не сохранены, "
+                             "повторите команду."));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_appeal` WHERE `answerСlaim`='Ответ'").toInt(), 0);
+        appeals.BitBtn2->click();
+        QCOMPARE(s.platform.texts("information").last(), QString("Сохранение завершено"));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_appeal` WHERE `answerСlaim`='Ответ'").toInt(), 1);
     }
 
     // ---- scoring ----

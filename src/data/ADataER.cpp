@@ -251,21 +251,50 @@ bool TDataER::DirectoryCreate(const QString &DirectoryName)
 void TDataER::startTransaction()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
-    if (!db.transaction())
+    if (!db.transaction()) {
+        if (isConnectionLoss(db.lastError())) {
+            reconnect();
+            if (db.transaction()) {
+                m_inTransaction = true;
+                return;
+            }
+        }
         throw VardexError(db.lastError().text());
+    }
+    m_inTransaction = true;
 }
 
 void TDataER::commit()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
-    if (!db.commit())
+    m_inTransaction = false;
+    if (!db.commit()) {
+        if (isConnectionLoss(db.lastError())) {
+            reconnect();
+            throw ConnectionRestored();
+        }
         throw VardexError(db.lastError().text());
+    }
 }
 
 void TDataER::rollback()
 {
     QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+    m_inTransaction = false;
     db.rollback();
+}
+
+void TDataER::reconnect()
+{
+    m_inTransaction = false;   // whatever was open went with the old connection
+    closeConnection(true);
+    connectDB();
+}
+
+bool isConnectionLoss(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == QLatin1String("2006") || code == QLatin1String("2013") || code == QLatin1String("2055");
 }
 
 QString TDataER::generatePassword(int lengthPSWD)

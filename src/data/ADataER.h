@@ -63,6 +63,10 @@ public:
     void startTransaction();
     void commit();
     void rollback();
+    bool inTransaction() const { return m_inTransaction; }
+    // After a lost connection (server restarted, network dropped): opens it again to the same
+    // server. Raises the connection error when that fails.
+    void reconnect();
 
     static QString connectionName() { return QStringLiteral("vardex"); }
 
@@ -82,9 +86,13 @@ private:
     QHash<QString, NamedQuery *> m_queries;
     std::exception_ptr m_creationError;
     bool m_open = false;
+    bool m_inTransaction = false;
 };
 
 extern TDataER *DataER;
+
+// "Server has gone away", "Lost connection": the connection itself failed, not the statement.
+bool isConnectionLoss(const QSqlError &error);
 
 // Statements that stand or fall together: rolled back unless commit() was reached.
 class Transaction {

@@ -6,6 +6,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 
+#include "data/ADataER.h"
 #include "data/VardexError.h"
 
 QueryModel::QueryModel(NamedQuery *query) : m_query(query) {}
@@ -153,12 +154,27 @@ void NamedQuery::run(bool expectRows)
     const Prepared prepared = prepareText(m_lines.join(QLatin1Char('\n')));
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.prepare(prepared.text))
-        throw VardexError(q.lastError().text());
-    for (const QString &name : prepared.names)
-        q.addBindValue(bindValue(name));
-    if (!q.exec())
-        throw VardexError(q.lastError().text());
+    const auto execute = [&] {
+        if (!q.prepare(prepared.text))
+            return false;
+        for (const QString &name : prepared.names)
+            q.addBindValue(bindValue(name));
+        return q.exec();
+    };
+    if (!execute()) {
+        if (!isConnectionLoss(q.lastError()) || !DataER)
+            throw VardexError(q.lastError().text());
+        // The server went away between two commands. Open the connection again; a read outside
+        // a transaction is simply repeated, anything else is reported as not done.
+        const bool repeatable = expectRows && !DataER->inTransaction();
+        DataER->reconnect();
+        if (!repeatable)
+            throw ConnectionRestored();
+        q = QSqlQuery(QSqlDatabase::database(m_connectionName, false));
+        q.setForwardOnly(true);
+        if (!execute())
+            throw VardexError(q.lastError().text());
+    }
 
     m_rowsAffected = q.numRowsAffected();
     if (expectRows && q.isSelect()) {

@@ -15,3 +15,23 @@ private:
     QString m_message;
     QByteArray m_utf8;
 };
+
+// The connection dropped while a command was changing data; it has been opened again, nothing of
+// the command was kept, and the command can be repeated.
+class ConnectionRestored : public VardexError {
+public:
+    ConnectionRestored()
+        : VardexError(QStringLiteral("Связь с сервером базы данных была прервана и восстановлена. Изменения не сохранены, "
+                                     "повторите команду."))
+    {
+    }
+};
+
+// A command's own failure message, with the reason added when the reason is worth telling the
+// user (the connection was lost and restored).
+inline QString withReason(const QString &message, const std::exception &e)
+{
+    if (const auto *restored = dynamic_cast<const ConnectionRestored *>(&e))
+        return message + QStringLiteral("\n\r") + restored->message();
+    return message;
+}

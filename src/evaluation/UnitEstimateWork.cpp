@@ -12,6 +12,7 @@
 
 #include "app/Platform.h"
 #include "data/ADataER.h"
+#include "data/VardexError.h"
 
 TFormEstimateWork *FormEstimateWork = nullptr;
 
@@ -271,10 +272,10 @@ void TFormEstimateWork::BitBtn1Click()
             mark->close();
             transaction.commit();
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         // Nothing was stored; the sheet stays as typed for another try.
         ProgressBar1->hide();
-        Platform::get().information(QStringLiteral("При сохранении возникла ошибка"));
+        Platform::get().information(withReason(QStringLiteral("При сохранении возникла ошибка"), e));
         return;
     }
     ProgressBar1->hide();

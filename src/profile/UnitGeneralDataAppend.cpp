@@ -11,6 +11,7 @@
 
 #include "app/Platform.h"
 #include "data/ADataER.h"
+#include "data/VardexError.h"
 #include "data/SqlCatalogue.h"
 
 TFormGeneralDataAppend *FormGeneralDataAppend = nullptr;
@@ -256,8 +257,8 @@ void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QS
             q->setParam(name, value);
         q->execSQL();
         q->close();
-    } catch (const std::exception &) {
-        Platform::get().error(failure);
+    } catch (const std::exception &e) {
+        Platform::get().error(withReason(failure, e));
         return;
     }
     Platform::get().information(QStringLiteral("Изменения сохранены"));

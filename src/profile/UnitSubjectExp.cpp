@@ -10,6 +10,7 @@
 
 #include "app/Platform.h"
 #include "data/ADataER.h"
+#include "data/VardexError.h"
 #include "data/SqlCatalogue.h"
 
 TFormSubjectExp *FormSubjectExp = nullptr;
@@ -149,8 +150,8 @@ void TFormSubjectExp::BitBtn2Click()
         q->execSQL();
         q->close();
         transaction.commit();
-    } catch (const std::exception &) {
-        Platform::get().error(QStringLiteral("При сохранении возникла ошибка"));
+    } catch (const std::exception &e) {
+        Platform::get().error(withReason(QStringLiteral("При сохранении возникла ошибка"), e));
         return;
     }
     Platform::get().information(QStringLiteral("Данные сохранены"));
