@@ -1,4 +1,8 @@
 #pragma once
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include "RecordingPlatform.h"
@@ -21,14 +25,48 @@ struct Session {
     }
 };
 
-// Chooses the entry with that text as the user would: pick it, the list closes up.
-inline void choose(TLookupCombo *combo, const QString &text, int occurrence = 0)
+// Chooses the entry with that text as the user would: open the list's popup and click the entry
+// with the mouse. Qt's own order of events (the popup closing, then the entry becoming current)
+// is what the window sees.
+inline void choose(QComboBox *combo, const QString &text, int occurrence = 0)
 {
     int index = -1;
     for (int i = 0; i < combo->count() && index < 0; ++i)
         if (combo->itemText(i) == text && occurrence-- == 0)
             index = i;
     QVERIFY2(index >= 0, qPrintable(text));
-    combo->setCurrentIndex(index);
-    emit combo->closeUp();
+    combo->showPopup();
+    QAbstractItemView *view = combo->view();
+    QTRY_VERIFY(view->isVisible());
+    const QModelIndex entry = view->model()->index(index, combo->modelColumn());
+    view->scrollTo(entry);
+    const QPoint at = view->visualRect(entry).center();
+    // a release right after the popup opened is taken for the end of the opening click
+    QTest::qWait(QApplication::doubleClickInterval() + 20);
+    QTest::mouseMove(view->viewport(), at);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTRY_VERIFY(!view->isVisible());
+    QCOMPARE(combo->currentIndex(), index);
+}
+
+// Chooses by keyboard inside the open popup: Down (or Up) `steps` times, then Enter.
+inline void chooseByKeys(QComboBox *combo, int steps)
+{
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_F4);   // opens the popup
+    QAbstractItemView *view = combo->view();
+    QTRY_VERIFY(view->isVisible());
+    for (int i = 0; i < qAbs(steps); ++i)
+        QTest::keyClick(view, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_VERIFY(!view->isVisible());
+}
+
+// One notch of the mouse wheel over a widget (down: towards the end of a list or page).
+inline void wheel(QWidget *widget, bool down = true)
+{
+    const QPoint at = widget->rect().center();
+    QWheelEvent event(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(), QPoint(0, down ? -120 : 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -154,6 +155,38 @@ private slots:
         QVERIFY(QDir(downloadDir("")).entryList({"*.part"}, QDir::Files).isEmpty());
     }
 
+    // However the discipline is chosen (popup, keys, wheel), the list is re-read once, for it;
+    // the wheel changes the list only while it has the focus.
+    void disciplineFollowsEveryWayOfChoosing()
+    {
+        Session s;
+        TFormWorkLoadOriginal form;
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QSignalSpy reads(DataER->query("GETloadWork"), &NamedQuery::opened);
+        TLookupCombo *list = form.DBLookupComboBox1;
+        QCOMPARE(list->currentText(), QString("Математика 11 класс"));
+        chooseByKeys(list, 1);
+        QCOMPARE(list->currentText(), QString("Математика 9 класс"));
+        QCOMPARE(reads.count(), 1);
+        QCOMPARE(form.DBGrid1->query()->recordCount(), 3);
+        form.DBGrid1->setFocus();
+        wheel(list, false);
+        QCOMPARE(list->currentText(), QString("Математика 9 класс"));
+        QCOMPARE(reads.count(), 1);
+        list->setFocus();
+        wheel(list, false);
+        QCOMPARE(list->currentText(), QString("Математика 11 класс"));
+        QCOMPARE(reads.count(), 2);
+        QCOMPARE(form.DBGrid1->query()->recordCount(), 4);
+        choose(list, "Математика 11 класс");   // the same entry again: nothing to re-read
+        QCOMPARE(reads.count(), 2);
+        choose(list, "Математика 9 класс");
+        QCOMPARE(reads.count(), 3);
+        QCOMPARE(form.DBGrid1->query()->recordCount(), 3);
+    }
+
     void closingMidDownload()
     {
         Session s;
@@ -268,7 +301,7 @@ private slots:
             f.open(QIODevice::WriteOnly);
             f.write("<?php echo 6*7; ?>");
         }
-        for (const QString &name : {"evil.php", "x.pdf.php", "../evil.pdf", ".htaccess", "a b.pdf", "MA9_1.PDF"})
+        for (const char *name : {"evil.php", "x.pdf.php", "../evil.pdf", ".htaccess", "a b.pdf", "MA9_1.PDF"})
             QVERIFY2(uploadAs(php, name).startsWith("HTTP 400"), qPrintable(name));
         QCOMPARE(QDir(serverFile("testedwork", "")).entryList(QDir::Files), QStringList());
         // planted by other means, a script under a data folder is still not run

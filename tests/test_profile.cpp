@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -118,6 +120,78 @@ private slots:
         };
         s.window.item("N102")->trigger();
         QCOMPARE(user1("`phone`"), QString("(+7)9123456789"));
+    }
+
+    // "123", Tab, OK, Tab: the incomplete number stays refused; Esc brings the stored one back
+    // and the dialog stays open.
+    void incompletePhoneStaysRefused()
+    {
+        Session s;
+        bool stillOpen = false;
+        QString afterEsc;
+        s.platform.onDialog = [&](QDialog &d) -> int {
+            auto &dlg = static_cast<TFormGeneralData &>(d);
+            dlg.show();
+            QApplication::setActiveWindow(&dlg);
+            [&] { QVERIFY(QTest::qWaitForWindowActive(&dlg)); }();
+            dlg.EditPhone->setFocus();
+            dlg.EditPhone->selectAll();
+            QTest::keyClick(dlg.EditPhone, Qt::Key_Backspace);
+            QTest::keyClicks(dlg.EditPhone, "123");
+            QTest::keyClick(dlg.EditPhone, Qt::Key_Tab);
+            QTest::qWait(20);
+            dlg.BitBtn1->click();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::qWait(20);
+            dlg.BitBtn1->click();
+            const bool refused = dlg.result() != QDialog::Accepted && dlg.isVisible();
+            dlg.EditPhone->setFocus();
+            QTest::keyClick(dlg.EditPhone, Qt::Key_Escape);
+            stillOpen = refused && dlg.isVisible();
+            afterEsc = dlg.EditPhone->text();
+            dlg.BitBtn1->click();
+            return dlg.result();
+        };
+        s.window.item("N102")->trigger();
+        QVERIFY(stillOpen);
+        QCOMPARE(afterEsc, QString("(+7)9001234567"));
+        QVERIFY(s.platform.texts("error").size() >= 3);
+        for (const QString &text : s.platform.texts("error"))
+            QCOMPARE(text, QString("Invalid input value.  Use escape key to abandon changes"));
+        QCOMPARE(user1("`phone`"), QString("(+7)9001234567"));
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные обновлены."));
+    }
+
+    // Stored texts longer than an edit's limit are shown, copied and saved whole; the area is
+    // copied as chosen in the popup; the wheel over an unfocused list scrolls the page instead.
+    void storedTextsAndListsOnThePages()
+    {
+        const QString longStreet = "улица " + QString("Академика Длинного ").repeated(5).trimmed();
+        QVERIFY(longStreet.size() > 64 && longStreet.size() <= 128);
+        Fixture::exec("UPDATE `zet_users5add` SET `street`='" + longStreet + "' WHERE `users_id`=1");
+        Session s;
+        TFormGeneralDataAppend form;
+        form.resize(700, 300);   // the page scrolls
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(form.Editstreet->text(), longStreet);
+        form.CheckBox1->click();
+        QCOMPARE(form.EditStreetReg->text(), longStreet);
+        choose(form.DBComboArea, "Приморский район");
+        QCOMPARE(form.EditareasReg->text(), QString("Приморский район"));
+
+        form.Editcyti->setFocus();
+        auto *scroll = qobject_cast<QScrollArea *>(form.PageControl1->currentWidget());
+        QVERIFY(scroll);
+        QVERIFY(scroll->verticalScrollBar()->maximum() > 0);
+        const int before = scroll->verticalScrollBar()->value();
+        wheel(form.DBComboArea);
+        QCOMPARE(form.DBComboArea->currentText(), QString("Приморский район"));
+        QVERIFY(scroll->verticalScrollBar()->value() > before);
+
+        form.BitBtn2->click();
+        QCOMPARE(add("`street`, `streetReg`, `areasReg`"), longStreet + "|" + longStreet + "|Приморский район");
     }
 
     void additionalDataCreatedOnce()

@@ -1,6 +1,7 @@
 #include "app/ChildForms.h"
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QThread>
@@ -9,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QGuiApplication>
@@ -106,6 +108,13 @@ QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *o
     return button;
 }
 
+void setStoredText(QLineEdit *edit, const QString &text)
+{
+    if (text.size() > edit->maxLength())
+        edit->setMaxLength(int(text.size()));
+    edit->setText(text);
+}
+
 void runOffThread(const std::function<void()> &work)
 {
     std::exception_ptr failure;
@@ -163,6 +172,19 @@ TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &capt
     return combo;
 }
 
+TLookupCombo::TLookupCombo(QWidget *parent) : QComboBox(parent)
+{
+    wheelOnlyWithFocus(this);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { m_changed = true; });
+    // activated comes after the entry is current, for the popup, the keys and the wheel alike
+    connect(this, &QComboBox::activated, this, [this] {
+        if (!m_changed)
+            return;
+        m_changed = false;
+        emit chosen();
+    });
+}
+
 void TLookupCombo::bind(NamedQuery *query, const QString &shownField, const QString &keyField)
 {
     m_query = query;
@@ -181,6 +203,7 @@ void TLookupCombo::refill()
         for (int r = 0; r < m_query->recordCount(); ++r)
             addItem(m_query->value(r, m_shown).toString());
     setCurrentIndex(count() > 0 ? 0 : -1);
+    m_changed = false;
 }
 
 int TLookupCombo::keyValue() const
@@ -204,22 +227,42 @@ void TLookupCombo::selectKey(int key)
     for (int r = 0; m_query && r < m_query->recordCount() && found < 0; ++r)
         if (m_query->value(r, m_key).toInt() == key)
             found = r;
-    setCurrentIndex(found);
+    selectIndex(found);
 }
 
-void TLookupCombo::hidePopup()
+void TLookupCombo::selectIndex(int index)
 {
-    // Qt also calls this while tearing the widget down: only a list that was open closes up
-    const bool wasOpen = view() && view()->isVisible();
-    QComboBox::hidePopup();
-    if (wasOpen)
-        emit closeUp();
+    setCurrentIndex(index);
+    m_changed = false;
 }
 
-void TLookupCombo::keyReleaseEvent(QKeyEvent *event)
+namespace {
+// Hands a wheel turned over an unfocused value box to the scroll bar of the area around it.
+class WheelGuard : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::Wheel)
+            return false;
+        auto *widget = static_cast<QWidget *>(watched);
+        if (widget->hasFocus())
+            return false;
+        for (QWidget *w = widget->parentWidget(); w; w = w->parentWidget())
+            if (auto *area = qobject_cast<QAbstractScrollArea *>(w)) {
+                QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+                break;
+            }
+        return true;
+    }
+};
+} // namespace
+
+void wheelOnlyWithFocus(QWidget *widget)
 {
-    QComboBox::keyReleaseEvent(event);
-    emit keyUp();
+    static WheelGuard guard;
+    widget->setFocusPolicy(Qt::StrongFocus);
+    widget->installEventFilter(&guard);
 }
 
 void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &sortedQuery)

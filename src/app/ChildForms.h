@@ -15,6 +15,7 @@
 class NamedQuery;
 class QProgressBar;
 class QLabel;
+class QLineEdit;
 
 // Base of every child window inside the main window. Closing it closes the data module's
 // queries it opened, clears the class's instance pointer and destroys the window.
@@ -92,29 +93,36 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
 
 // A lookup list over a query of the data module: one entry per row (so a key that appears in
 // two rows is listed twice), refilled when the query opens and emptied when it closes. It tells
-// when it closes after a choice and when a key is released in it.
+// once per change when the user chose another entry (popup, keyboard or wheel), after the entry
+// is current, so that whatever re-reads sees exactly the entry shown. The wheel changes it only
+// while it has the focus; otherwise the wheel scrolls what is around it.
 class TLookupCombo : public QComboBox {
     Q_OBJECT
 public:
-    using QComboBox::QComboBox;
+    explicit TLookupCombo(QWidget *parent = nullptr);
     void bind(NamedQuery *query, const QString &shownField, const QString &keyField);
     int keyValue() const;                            // the chosen row's key; 0 with no row chosen
     QVariant rowValue(const QString &field) const;   // a field of the chosen row
     void selectKey(int key);                         // no row when the key is not listed
-    void hidePopup() override;
+    void selectIndex(int index);                     // chosen by the program: no chosen()
 
 signals:
-    void closeUp();
-    void keyUp();
-
-protected:
-    void keyReleaseEvent(QKeyEvent *event) override;
+    void chosen();
 
 private:
     void refill();
     NamedQuery *m_query = nullptr;
     QString m_shown, m_key;
+    bool m_changed = false;   // the current entry changed since chosen() was last told
 };
+
+// Combo boxes and spin boxes inside a scrolling area: the wheel changes their value only while
+// they have the focus; otherwise it scrolls the area (a score must not change by scrolling).
+void wheelOnlyWithFocus(QWidget *widget);
+
+// Shows a stored value whole: an edit's length limit is for what is typed, and setText would
+// otherwise cut a longer stored value (which a save would then store cut).
+void setStoredText(QLineEdit *edit, const QString &text);
 
 // Runs long work (a password check, a transfer) on a worker thread while the window keeps
 // painting under a wait cursor and takes no input; what the work throws is thrown here.

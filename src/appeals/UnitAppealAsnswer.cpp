@@ -58,10 +58,8 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
 
     const auto disciplineChosen = [this] { runCommand([this] { readUser(); infoAppeal(); createAnswer(); }); };
     const auto applicantChosen = [this] { runCommand([this] { infoAppeal(); createAnswer(); }); };
-    connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, disciplineChosen);
-    connect(DBLookupComboBox1, &TLookupCombo::keyUp, this, disciplineChosen);
-    connect(DBLookupComboBox2, &TLookupCombo::closeUp, this, applicantChosen);
-    connect(DBLookupComboBox2, &TLookupCombo::keyUp, this, applicantChosen);
+    connect(DBLookupComboBox1, &TLookupCombo::chosen, this, disciplineChosen);
+    connect(DBLookupComboBox2, &TLookupCombo::chosen, this, applicantChosen);
 
     ownQueries({applicants, disciplines});
     // FormCreate

@@ -26,8 +26,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     DBLookupComboBoxArea = addLookup(this, layout, QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
                                      QStringLiteral("Выбор муниципального образования"));
     for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea}) {
-        connect(combo, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
-        connect(combo, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
+        connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
     }
     NamedQuery *disciplines = DataER->query(QStringLiteral("EDUUploadWork"));
     DBLookupComboBoxEDU->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
@@ -87,7 +86,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
     for (areas->first(); !areas->eof(); areas->next())
         DBLookupComboBoxArea->addItem(areas->field(QStringLiteral("name")).toString(), areas->field(QStringLiteral("id")));
-    DBLookupComboBoxArea->setCurrentIndex(0);
+    DBLookupComboBoxArea->selectIndex(0);
     areas->close();
     readData();
 }

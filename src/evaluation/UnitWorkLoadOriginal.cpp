@@ -25,8 +25,7 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
                                   "DBLookupComboBox1", QStringLiteral("Выбор общеобразовательного мероприятия"));
     NamedQuery *disciplines = DataER->query(QStringLiteral("EDUworkLoadOriginal"));
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
-    connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
-    connect(DBLookupComboBox1, &TLookupCombo::keyUp, this, [this] { runCommand([this] { readData(); }); });
+    connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
 
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));

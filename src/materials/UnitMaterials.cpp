@@ -72,7 +72,7 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
         QStringLiteral("Выбор общеобразовательного мероприятия для которого загружаются и отображаются метод. материалы"));
     NamedQuery *disciplines = DataER->query(QStringLiteral("GETeduExp"));
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
-    connect(DBLookupComboBox1, &TLookupCombo::closeUp, this, [this] { runCommand([this] { readData(); }); });
+    connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));

@@ -25,27 +25,32 @@ int TPhoneEdit::digits() const
     return n;
 }
 
-void TPhoneEdit::focusInEvent(QFocusEvent *event)
+void TPhoneEdit::setStored(const QString &number)
 {
-    m_before = text();
-    setModified(false);
-    QLineEdit::focusInEvent(event);
+    setText(number);
+    m_stored = text();   // as the mask shows it
+}
+
+void TPhoneEdit::refuse()
+{
+    Platform::get().error(QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+    QTimer::singleShot(0, this, [this] { setFocus(); });
 }
 
 void TPhoneEdit::focusOutEvent(QFocusEvent *event)
 {
     QLineEdit::focusOutEvent(event);
-    if (isModified() && digits() < 10) {
-        Platform::get().error(QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
-        QTimer::singleShot(0, this, [this] { setFocus(); });
-    }
+    // a popup or another window taking the focus is not leaving the field
+    if (!acceptable() && event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        refuse();
 }
 
 void TPhoneEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && isModified()) {
-        setText(m_before);
-        setModified(false);
+    // Esc abandons the change and keeps the dialog open
+    if (event->key() == Qt::Key_Escape && text() != m_stored) {
+        setText(m_stored);
+        event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
@@ -163,6 +168,10 @@ bool TFormGeneralData::checkParams()
 
 void TFormGeneralData::accept()
 {
+    if (!EditPhone->acceptable()) {
+        EditPhone->refuse();
+        return;
+    }
     if (checkParams())
         TDialogForm::accept();
 }
@@ -177,7 +186,7 @@ void N102Click(TFormMainER &main)
         dialog.Editsurname->setText(q->field(QStringLiteral("surname")).toString());
         dialog.Editname->setText(q->field(QStringLiteral("name")).toString());
         dialog.Editpatronymic->setText(q->field(QStringLiteral("patronymic")).toString());
-        dialog.EditPhone->setText(q->field(QStringLiteral("phone")).toString());
+        dialog.EditPhone->setStored(q->field(QStringLiteral("phone")).toString());
     }
     q->close();
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)

@@ -6,21 +6,24 @@
 class QLabel;
 class TFormMainER;
 
-// The phone field: "(+7)" and ten digits. An edited number with fewer than ten digits is refused
-// when the field loses the focus; Esc brings back the text it had before.
+// The phone field: "(+7)" and ten digits. A number other than the stored one with fewer than
+// ten digits stays refused (on leaving the field and on saving) until it is complete or the
+// stored number is back; Esc brings the stored number back.
 class TPhoneEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit TPhoneEdit(QWidget *parent = nullptr);
     int digits() const;
+    void setStored(const QString &number);
+    bool acceptable() const { return digits() == 10 || text() == m_stored; }
+    void refuse();   // the message, and the focus back in the field
 
 protected:
-    void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QString m_before;
+    QString m_stored;
 };
 
 // Surname, name, patronymic and phone of the logged-in expert.

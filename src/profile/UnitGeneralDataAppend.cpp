@@ -135,6 +135,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setCalendarPopup(true);
     DateTimePicker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    wheelOnlyWithFocus(DateTimePicker1);
     passport.add(QStringLiteral("Дата выдачи документа:"), DateTimePicker1);
     BitBtn4 = passport.saveButton("BitBtn4", QStringLiteral("Сохранить паспортные данные"));
 
@@ -160,11 +161,11 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     for (const auto &[from, to] : follow)
         connect(from, &QLineEdit::textChanged, this, [this, to = to](const QString &text) {
             if (CheckBox1->isChecked())
-                to->setText(text);
+                setStoredText(to, text);
         });
-    connect(DBComboArea, &TLookupCombo::closeUp, this, [this] {   // DBComboAreaCloseUp
+    connect(DBComboArea, &TLookupCombo::chosen, this, [this] {   // the area chosen
         if (CheckBox1->isChecked())
-            EditareasReg->setText(DBComboArea->currentText());
+            setStoredText(EditareasReg, DBComboArea->currentText());
     });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
@@ -220,7 +221,7 @@ void TFormGeneralDataAppend::FormCreate()
         {EditseriesDoc, "seriesDoc"}, {EditnumberDoc, "numberDoc"}, {EditIssuedByWhomDoc, "IssuedByWhomDoc"},
         {EditplaceOfWork, "placeOfWork"}, {EditpostOfWork, "postOfWork"}};
     for (const auto &[edit, column] : fields)
-        edit->setText(value(column).toString());
+        setStoredText(edit, value(column).toString());
     const QDate issued = value("dateOfIssueDoc").toDate();
     DateTimePicker1->setDate(issued.isValid() ? issued : QDate::currentDate());
     NamedQuery *degrees = DataER->query(QStringLiteral("academicdegree"));
@@ -239,11 +240,11 @@ void TFormGeneralDataAppend::showEvent(QShowEvent *event)
 void TFormGeneralDataAppend::CheckBox1Click()
 {
     const bool on = CheckBox1->isChecked();
-    EditareasReg->setText(on && DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : QString());
-    EditcityReg->setText(on ? Editcyti->text() : QString());
-    EditStreetReg->setText(on ? Editstreet->text() : QString());
-    EdithomeReg->setText(on ? Edithome->text() : QString());
-    EditofficeReg->setText(on ? Editoffice->text() : QString());
+    setStoredText(EditareasReg, on && DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : QString());
+    setStoredText(EditcityReg, on ? Editcyti->text() : QString());
+    setStoredText(EditStreetReg, on ? Editstreet->text() : QString());
+    setStoredText(EdithomeReg, on ? Edithome->text() : QString());
+    setStoredText(EditofficeReg, on ? Editoffice->text() : QString());
 }
 
 void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QString, QVariant>> &values,
