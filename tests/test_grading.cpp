@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -223,7 +225,9 @@ private slots:
         QVERIFY(sheetControl<QComboBox>(*form, "Estimate_5"));
 
         // sorting by a title click keeps the rows and orders them by that field
-        form->DBGrid1->horizontalHeader()->sectionClicked(2);
+        QHeaderView *header = form->DBGrid1->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(2) + header->sectionSize(2) / 2, header->height() / 2));
         QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY user_id"));
         QCOMPARE(form->DBGrid1->query()->value(0, "user_id").toInt(), 1001);
         QVERIFY(form->DBGrid1->isColumnHidden(3));   // the work's id stays hidden after a re-read
@@ -278,7 +282,144 @@ private slots:
         if (!saved) {
             QCOMPARE(form.focusWidget()->objectName(), focus);
             QCOMPARE(form.sheetWork(), 1);   // the sheet stays as typed
+            // the refused task is framed in red until its box changes
+            QWidget *box = form.focusWidget();
+            QVERIFY(box->styleSheet().contains("red"));
+            if (auto *memo = qobject_cast<TMemo *>(box))
+                memo->setPlainText("Обоснование");
+            else
+                static_cast<QComboBox *>(box)->setEditText("0");
+            QVERIFY(box->styleSheet().isEmpty());
         }
+    }
+
+    // The sheet is the current row's: mouse, arrow keys and Enter move it, and a line above it
+    // names the work. Clicking the row of the sheet on screen keeps what was typed.
+    void sheetFollowsTheCurrentRow()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        NamedQuery *list = form.DBGrid1->query();
+        clickWork(form, list->value(0, "id").toInt());
+        QCOMPARE(form.sheetWork(), list->value(0, "id").toInt());
+        QCOMPARE(form.LabelWork->text(), QString("Работа: %1, класс %2, код работы %3")
+                                             .arg(list->value(0, "PrefixEncrypt").toString(),
+                                                  list->value(0, "classStudy").toString(),
+                                                  list->value(0, "user_id").toString()));
+        auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>();
+        memo->setPlainText("набрано");
+        clickWork(form, form.sheetWork());   // the same row again: the sheet stays as typed
+        QCOMPARE(form.ScrollBox1->widget()->findChild<TMemo *>(), memo);
+        QCOMPARE(memo->toPlainText(), QString("набрано"));
+        QTest::keyClick(form.DBGrid1, Qt::Key_Down);
+        QCOMPARE(form.sheetWork(), list->value(1, "id").toInt());
+        QVERIFY(form.LabelWork->text().endsWith("код работы " + list->value(1, "user_id").toString()));
+        QTest::keyClick(form.DBGrid1, Qt::Key_Up);
+        QTest::keyClick(form.DBGrid1, Qt::Key_Return);
+        QCOMPARE(form.sheetWork(), list->value(0, "id").toInt());
+        QCOMPARE(form.DBGrid1->currentIndex().row(), 0);
+    }
+
+    // Tab goes task by task as shown, score then comment, out of the list and on to "Сохранить";
+    // a Tab in a comment moves on instead of typing a tab.
+    void tabGoesTaskByTask()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        clickWork(form, 1);
+        form.DBGrid1->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 9; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *w = QApplication::focusWidget();
+            while (w && w->objectName().isEmpty() && w->parentWidget())
+                w = w->parentWidget();   // the line edit inside a score box
+            visited << (w ? w->objectName() : QString());
+        }
+        QCOMPARE(visited, QStringList({"Estimate_1", "commentMemo_1", "Estimate_2", "commentMemo_2", "Estimate_3",
+                                       "commentMemo_3", "Estimate_4", "commentMemo_4", "BitBtn1"}));
+        QVERIFY(!sheetControl<TMemo>(form, "commentMemo_1")->toPlainText().contains('\t'));
+    }
+
+    // Scrolling the sheet over a score box scrolls; the score changes only in the focused box.
+    void wheelScrollsTheSheet()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.resize(918, 400);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        clickWork(form, 1);
+        auto *score = sheetControl<QComboBox>(form, "Estimate_1");
+        setScore(form, 1, "3");
+        form.DBGrid1->setFocus();
+        QScrollBar *bar = form.ScrollBox1->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        const int before = bar->value();
+        wheel(score);
+        QCOMPARE(score->currentText(), QString("3"));
+        QVERIFY(bar->value() > before);
+    }
+
+    // A sheet is saved only for the expert who opened it: not after a failed login (nobody),
+    // not under another expert; nothing is written.
+    void sheetOfAnotherSessionIsRefused()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        for (int task = 1; task <= 4; ++task)
+            setScore(form, task, QStringList({"5", "7", "10", "0"})[task - 1]);
+        // a failed second login logs the expert out
+        s.platform.onDialog = [](QDialog &d) {
+            d.findChild<QLineEdit *>("Edit1")->setText("expert@vetlan.test");
+            d.findChild<QLineEdit *>("Edit2")->setText("wrong");
+            return int(QDialog::Accepted);
+        };
+        s.window.item("N2")->trigger();
+        QCOMPARE(s.data.userID, -1);
+        form.BitBtn1->click();
+        const QString refused = "Оценочный лист открыт другим пользователем. Откройте работу заново.";
+        QCOMPARE(s.platform.texts("information"), QStringList(refused));
+        s.data.userID = 2;
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList({refused, refused}));
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 0);
+        QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), 0);
+
+        // the subject areas of nobody are not saved either
+        s.data.userID = 1;
+        TFormSubjectExp areas;
+        s.data.userID = -1;
+        areas.SpeedButton7->click();
+        areas.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error").last(), QString("Пользователь не авторизован. Выполните вход и откройте окно заново."));
+        QCOMPARE(storedChoice(-1), QStringList());
+        QCOMPARE(storedChoice(), QStringList({"1|2", "2|2"}));
+    }
+
+    // A refused task out of view is brought into view.
+    void refusedTaskIsShown()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.resize(918, 400);
+        form.show();
+        clickWork(form, 1);
+        setScore(form, 1, "9");   // task 1 is at the top; scroll to the bottom first
+        form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
+        form.BitBtn1->click();
+        auto *box = sheetControl<QComboBox>(form, "Estimate_1");
+        const QRect inViewport(box->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), box->size());
+        QVERIFY(form.ScrollBox1->viewport()->rect().contains(inViewport));
     }
 
     void saveWritesEveryTaskAndMarksTheWork()

@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -34,7 +36,12 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     DBGrid1->bind(list, {{QStringLiteral("PrefixEncrypt"), QStringLiteral("Префикс")},
                          {QStringLiteral("classStudy"), QStringLiteral("Класс"), Qt::AlignCenter},
                          {QStringLiteral("user_id"), QStringLiteral("Код работы")}});
+    DBGrid1->setTabKeyNavigation(false);   // Tab leaves the list for the sheet
+    // The sheet follows the list's current row, however it moved: mouse, arrow keys, Enter.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { runCommand([this] { DBGrid1CellClick(); }); });
     connect(DBGrid1, &QTableView::clicked, this, [this] { runCommand([this] { DBGrid1CellClick(); }); });
+    connect(DBGrid1, &QTableView::activated, this, [this] { runCommand([this] { DBGrid1CellClick(); }); });
     bindTitleClickSort(DBGrid1, [list] { return list; });
     leftLayout->addWidget(DBGrid1, 1);
     splitter->addWidget(left);
@@ -43,6 +50,12 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(new QLabel(QStringLiteral("Оценочный лист:"), right));
+    LabelWork = plainLabel(QString(), right);
+    LabelWork->setObjectName(QStringLiteral("LabelWork"));
+    QFont bold = LabelWork->font();
+    bold.setBold(true);
+    LabelWork->setFont(bold);
+    rightLayout->addWidget(LabelWork);
     ScrollBox1 = new QScrollArea(right);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setWidgetResizable(true);
@@ -91,7 +104,10 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
 void TFormEstimateWork::setSheet(int workId)
 {
     m_workId = workId;
+    m_sheetExpert = workId > 0 ? DataER->userID : -1;
     BitBtn1->setEnabled(workId > 0);
+    if (workId <= 0)
+        LabelWork->clear();
 }
 
 void TFormEstimateWork::readData()
@@ -101,10 +117,18 @@ void TFormEstimateWork::readData()
 
 void TFormEstimateWork::DBGrid1CellClick()
 {
-    const int row = DBGrid1->currentRow();
-    if (row < 0)
-        return;
-    readEstimate(DBGrid1->query()->value(row, QStringLiteral("id")).toInt());
+    const QModelIndex current = DBGrid1->currentIndex();
+    NamedQuery *list = DBGrid1->query();
+    if (!current.isValid() || current.row() >= list->recordCount())
+        return;   // a re-read list has no current row yet: the sheet stays as it is
+    const int row = current.row();
+    const int work = list->value(row, QStringLiteral("id")).toInt();
+    if (work == m_workId)
+        return;   // the sheet of this work is on screen already, as typed
+    readEstimate(work);
+    LabelWork->setText(QStringLiteral("Работа: ") + list->value(row, QStringLiteral("PrefixEncrypt")).toString()
+                       + QStringLiteral(", класс ") + list->value(row, QStringLiteral("classStudy")).toString()
+                       + QStringLiteral(", код работы ") + list->value(row, QStringLiteral("user_id")).toString());
 }
 
 void TFormEstimateWork::removeComponent()
@@ -144,6 +168,8 @@ void TFormEstimateWork::readEstimate(int workId)
 
         auto *memo = new TMemo(500, sheet);
         memo->setFixedHeight(90);
+        memo->setTabChangesFocus(true);   // Tab goes on to the next task
+        connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->setStyleSheet(QString()); });
         setHint(memo, QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
                                         "Комментарий будет виден участнику"));
         onTop(memo, QStringLiteral("commentMemo_") + id);
@@ -158,6 +184,8 @@ void TFormEstimateWork::readEstimate(int workId)
         for (int i = 0; i <= max; ++i)
             score->addItem(QString::number(i));
         score->setEditText(QStringLiteral("0"));
+        wheelOnlyWithFocus(score);   // scrolling the sheet never changes a score
+        connect(score, &QComboBox::currentTextChanged, score, [score] { score->setStyleSheet(QString()); });
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
         onTop(score, QStringLiteral("Estimate_") + id);
 
@@ -174,6 +202,25 @@ void TFormEstimateWork::readEstimate(int workId)
         onTop(caption, QStringLiteral("title_") + id);
     }
     setSheet(workId);
+    // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
+    QWidget *previous = DBGrid1;
+    for (qsizetype i = m_tasks.size() - 1; i >= 0; --i) {
+        const QString id = QString::number(m_tasks.at(i).id);
+        for (const QString &name : {QStringLiteral("Estimate_") + id, QStringLiteral("commentMemo_") + id}) {
+            QWidget *w = sheet->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly);
+            QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+    QWidget::setTabOrder(previous, BitBtn1);
+}
+
+// A refused task: brought into view, framed in red until its box changes, the focus in it.
+void TFormEstimateWork::markRefused(QWidget *box)
+{
+    ScrollBox1->ensureWidgetVisible(box);
+    box->setStyleSheet(QStringLiteral("border: 2px solid red;"));
+    box->setFocus();
 }
 
 std::optional<int> TFormEstimateWork::getValueEstim(const QString &name, int max) const
@@ -211,12 +258,14 @@ bool TFormEstimateWork::checkSheet()
         const std::optional<int> score = getValueEstim(QStringLiteral("Estimate_") + id, t.max);
         if (!score) {
             if (auto *box = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id))
-                box->setFocus();
+                markRefused(box);
             Platform::get().information(QStringLiteral("Оценка за задание должна быть целым числом от 0 до ")
                                         + QString::number(qMax(t.max, 0)));
             return false;
         }
         if (*score < t.max && getValueMemo(QStringLiteral("commentMemo_") + id) == 0) {
+            if (auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + id))
+                markRefused(memo);
             Platform::get().information(QStringLiteral("У задания, оцененного не на максимальный балл, отсутствует "
                                                        "комментарий. Необходимо обосновать свое решение"));
             return false;
@@ -227,9 +276,18 @@ bool TFormEstimateWork::checkSheet()
 
 void TFormEstimateWork::BitBtn1Click()
 {
-    if (m_workId <= 0 || !checkSheet())
+    if (m_workId <= 0)
+        return;
+    // The results are the expert's who opened the sheet: after a logout or another login the
+    // sheet is not theirs to save.
+    if (DataER->userID <= 0 || DataER->userID != m_sheetExpert) {
+        Platform::get().information(QStringLiteral("Оценочный лист открыт другим пользователем. Откройте работу заново."));
+        return;
+    }
+    if (!checkSheet())
         return;
     const int work = m_workId;
+    const int expert = m_sheetExpert;
     ProgressBar1->setRange(0, int(m_tasks.size()));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -245,7 +303,7 @@ void TFormEstimateWork::BitBtn1Click()
         NamedQuery *existing = DataER->query(QStringLiteral("GETworkResults"));
         existing->close();
         existing->setParam(QStringLiteral("untestID"), work);
-        existing->setParam(QStringLiteral("userID"), DataER->userID);
+        existing->setParam(QStringLiteral("userID"), expert);
         existing->open();
         alreadyScored = existing->field(QStringLiteral("countResult")).toInt() > 0;
         existing->close();
@@ -256,7 +314,7 @@ void TFormEstimateWork::BitBtn1Click()
                 const QString id = QString::number(t.id);
                 ins->close();
                 ins->setParam(QStringLiteral("untestID1"), work);
-                ins->setParam(QStringLiteral("userID"), DataER->userID);
+                ins->setParam(QStringLiteral("userID"), expert);
                 ins->setParam(QStringLiteral("evalutionID"), t.id);
                 ins->setParam(QStringLiteral("estimate"), *getValueEstim(QStringLiteral("Estimate_") + id, t.max));
                 ins->setParam(QStringLiteral("commentestimate"), getValueMemoText(QStringLiteral("commentMemo_") + id));

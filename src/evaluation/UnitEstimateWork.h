@@ -4,6 +4,7 @@
 #include "app/ChildForms.h"
 
 class QComboBox;
+class QLabel;
 class QProgressBar;
 class QScrollArea;
 class QVBoxLayout;
@@ -18,6 +19,7 @@ public:
     TDBGrid *DBGrid1 = nullptr;
     QScrollArea *ScrollBox1 = nullptr;
     QPushButton *BitBtn1 = nullptr;        // "Сохранить"
+    QLabel *LabelWork = nullptr;           // names the work whose sheet is shown
     QProgressBar *ProgressBar1 = nullptr;
 
     void readData();
@@ -41,6 +43,8 @@ private:
     };
     void setSheet(int workId);
     bool checkSheet();
+    void markRefused(QWidget *box);
+    int m_sheetExpert = -1;   // who was logged in when the sheet was built
     QVBoxLayout *m_sheet = nullptr;
     int m_workId = 0;
     QList<Task> m_tasks;   // in the query's order: descending id

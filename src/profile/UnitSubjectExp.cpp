@@ -134,6 +134,15 @@ QStringList TFormSubjectExp::createSQL() const
 
 void TFormSubjectExp::BitBtn2Click()
 {
+    // The ticks are the choice of the expert who opened the window: nobody else's to save.
+    if (DataER->userID <= 0) {
+        Platform::get().error(QStringLiteral("Пользователь не авторизован. Выполните вход и откройте окно заново."));
+        return;
+    }
+    if (DataER->userID != m_expert) {
+        Platform::get().error(QStringLiteral("Окно открыто другим пользователем. Откройте его заново."));
+        return;
+    }
     if (!choiceCheck()) {
         Platform::get().information(QStringLiteral("Не выбрана предметная область"));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 #include "app/ChildForms.h"
+#include "data/ADataER.h"
 
 class QCheckBox;
 class QScrollArea;
@@ -30,6 +31,7 @@ protected:
 
 private:
     QWidget *m_list = nullptr;
+    int m_expert = DataER ? DataER->userID : -1;   // whose choice the ticks show
 };
 
 extern TFormSubjectExp *FormSubjectExp;
