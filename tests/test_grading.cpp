@@ -406,6 +406,21 @@ private slots:
         QCOMPARE(storedChoice(), QStringList({"1|2", "2|2"}));
     }
 
+    // A result row without its work (a site's column may allow NULL) hides no work from the list.
+    void resultWithoutWorkHidesNothing()
+    {
+        Fixture::exec("ALTER TABLE `zet_result` MODIFY `untestedworkID` INT NULL");
+        const auto restore = qScopeGuard([] {
+            Fixture::exec("DELETE FROM `zet_result` WHERE `untestedworkID` IS NULL");
+            Fixture::exec("ALTER TABLE `zet_result` MODIFY `untestedworkID` INT NOT NULL");
+        });
+        Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                      "`untestedworkID`) VALUES (1, 2, 1, 1, 3, NULL)");
+        Session s;
+        TFormEstimateWork form;
+        QCOMPARE(listedWorks(form), QList<int>({1, 2, 3, 4, 5, 10}));
+    }
+
     // A refused task out of view is brought into view.
     void refusedTaskIsShown()
     {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
@@ -56,6 +57,7 @@ public:
 
     // One HTML letter from the centre's mailbox; true when the server took it, an error otherwise.
     bool MailSend(const QString &subject, const QString &subjectName, const QString &AdressTo, const QString &body);
+    static QString mailDate(const QDateTime &when);   // a letter's Date: header value
     // lengthPSWD + 1 capital Latin letters from the system's cryptographic random source.
     static QString generatePassword(int lengthPSWD);
 

@@ -76,13 +76,26 @@ struct WaitCursor {
     }
 };
 
+} // namespace
+
+// RFC 5322: English day and month names whatever the locale, and a numeric zone ("+0300").
+QString TDataER::mailDate(const QDateTime &when)
+{
+    const int offset = when.offsetFromUtc() / 60;
+    const int magnitude = qAbs(offset);
+    return QLocale::c().toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) + (offset < 0 ? u'-' : u'+')
+        + QStringLiteral("%1%2").arg(magnitude / 60, 2, 10, QLatin1Char('0')).arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+}
+
+namespace {
+
 // The whole letter: headers, then the HTML body in UTF-8 (Base64).
 QByteArray mailMessage(const QByteArray &from, const QString &subject, const QString &subjectName,
                        const QString &AdressTo, const QString &body)
 {
     const QString host = QHostInfo::localHostName().isEmpty() ? QStringLiteral("localhost") : QHostInfo::localHostName();
     QByteArray m;
-    m += "Date: " + QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss t")).toUtf8() + "\r\n";
+    m += "Date: " + TDataER::mailDate(QDateTime::currentDateTime()).toUtf8() + "\r\n";
     m += "From: " + encodedWords(subjectName) + " <" + from + ">\r\n";
     m += "To: <" + AdressTo.toUtf8() + ">\r\n";
     m += "Subject: " + encodedWords(subject) + "\r\n";

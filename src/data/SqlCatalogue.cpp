@@ -120,7 +120,7 @@ QList<QueryDef> build()
               lines({"SELECT C.`PrefixEncrypt`, D.`classStudy`,A.`user_id`, A.`id` FROM `zet_untestedwork` A,`zet_setexpert` B,"
                      "`zet_educationallist` C, `zet_users4add` D WHERE D.`usersID`=A.`user_id` and B.`expertID`=:userID and "
                      "C.id = A.`educationallistID` and B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and "
-                     "A.`id` not in (SELECT I.`untestedworkID` FROM `zet_result` I WHERE "
+                     "NOT EXISTS (SELECT 1 FROM `zet_result` I WHERE I.`untestedworkID`=A.`id` and "
                      "I.`periodID`=" ACTIVE_PERIOD " and I.`expertID`=B.`expertID`)",
                      "order by  D.`classStudy`"}),
               {integer("userID")}});
