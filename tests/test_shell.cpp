@@ -7,7 +7,11 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -87,6 +91,47 @@ private slots:
         QCOMPARE(s.window.hintPanel(), QString("Экспертное оценивание конкурсных работ"));
     }
 
+    // Hovering a dialog's control, a tab of the additional data or the status bar puts its hint
+    // into the hint panel.
+    void hintsFromDialogsAndTabs()
+    {
+        Shell s;
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&s.window));
+        // the mouse coming over a widget (the offscreen platform has no pointer to move)
+        auto hover = [](QWidget *w) {
+            const QPointF at = w->rect().center();
+            QEnterEvent enter(at, at, w->mapToGlobal(at));
+            QApplication::sendEvent(w, &enter);
+        };
+        QStringList seen;
+        s.platform.onDialog = [&](QDialog &d) {
+            d.show();
+            [&] { QVERIFY(QTest::qWaitForWindowExposed(&d)); }();
+            const auto buttons = d.findChildren<QPushButton *>("BitBtn1");
+            hover(buttons.value(0));
+            seen << s.window.hintPanel();
+            return int(QDialog::Rejected);
+        };
+        s.window.item("N2")->trigger();     // login
+        s.window.item("N157")->trigger();   // network
+        s.window.item("N104")->trigger();   // password change
+        QCOMPARE(seen, QStringList({"Вход в кабинет", "Назначить сеть для работы",
+                                    "Изменить пароль в АИС и выслать на Ваш электронный адрес пароль.  Если Ваш логин не "
+                                    "является E-Mail, то отправка письма не состоится"}));
+
+        hover(s.window.findChild<QStatusBar *>("StatusBar1"));
+        QCOMPARE(s.window.hintPanel(), QString("Строка статуса"));
+
+        s.window.item("N11")->trigger();
+        auto *tabs = s.window.findChild<QTabWidget *>("PageControl1");
+        QVERIFY(tabs);
+        QTabBar *bar = tabs->tabBar();
+        QTest::mouseMove(bar, bar->tabRect(2).center());
+        QCOMPARE(s.window.hintPanel(), QString("Паспортные данные, ИНН, СНИЛС"));
+    }
+
     void startWithDatabaseDown()
     {
         Config cfg = Config::get();
@@ -113,7 +158,11 @@ private slots:
         QTest::newRow("empty table, before login") << "" << false << notAlwaysOn;
         QTest::newRow("empty table, after login") << "" << true << QStringList();
         QTest::newRow("N33 off") << "5:N33:0" << true << QStringList{"N33"};
-        QTest::newRow("N5 off") << "5:N5:0" << true << QStringList{"N5"};
+        QTest::newRow("N5 off, with what is beneath") << "5:N5:0" << true
+                                                      << QStringList{"N5", "N4", "N6", "N33", "N9", "N8", "N12", "N7"};
+        QTest::newRow("N1 off, with what is beneath")
+            << "5:N1:0" << true
+            << QStringList{"N1", "N2", "N146", "N101", "N102", "N11", "N104", "N10", "N27", "N112", "N143", "N156", "N157", "N140", "N3"};
         QTest::newRow("N2 off before login") << "5:N2:0" << false << notAlwaysOn + QStringList{"N2"};
         QTest::newRow("permission 1 and 2") << "5:N33:1;5:N7:2" << true << QStringList();
         QTest::newRow("role 4") << "4:N33:0" << true << QStringList();
@@ -140,6 +189,26 @@ private slots:
         std::sort(actual.begin(), actual.end());
         std::sort(disabled.begin(), disabled.end());
         QCOMPARE(actual, disabled);
+    }
+
+    // The shortcut of an item under a disabled menu does nothing.
+    void disabledMenuTakesItsShortcuts()
+    {
+        Fixture::exec("DELETE FROM `zet_permissionuser`");
+        Fixture::exec("INSERT INTO `zet_permissionuser`(`roleID`,`MenuItem`,`permission`) VALUES (5,'N1',0)");
+        Shell s;
+        s.window.show();
+        QApplication::setActiveWindow(&s.window);
+        QVERIFY(QTest::qWaitForWindowActive(&s.window));
+        s.window.enableMenu(true);
+        int dialogs = 0;
+        s.platform.onDialog = [&](QDialog &) { ++dialogs; return int(QDialog::Rejected); };
+        QTest::keyClick(&s.window, Qt::Key_Z, Qt::AltModifier);
+        QCOMPARE(dialogs, 0);
+        Fixture::exec("DELETE FROM `zet_permissionuser`");
+        s.window.enableMenu(true);
+        QTest::keyClick(&s.window, Qt::Key_Z, Qt::AltModifier);
+        QCOMPARE(dialogs, 1);   // the same key opens the login once the menu is allowed
     }
 
     void networkChange()

@@ -11,6 +11,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QStatusTipEvent>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QGuiApplication>
@@ -90,6 +94,35 @@ void setHint(QWidget *widget, const QString &hint)
     widget->setToolTip(Qt::mightBeRichText(hint) ? QStringLiteral("<qt>") + hint.toHtmlEscaped() + QStringLiteral("</qt>")
                                                  : hint);
     widget->setStatusTip(hint);
+}
+
+namespace {
+class TabHints : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseMove && event->type() != QEvent::Leave)
+            return false;
+        auto *bar = static_cast<QTabBar *>(watched);
+        const int tab = event->type() == QEvent::MouseMove
+            ? bar->tabAt(static_cast<QMouseEvent *>(event)->position().toPoint()) : -1;
+        const QString tip = tab >= 0 ? bar->tabToolTip(tab) : QString();
+        if (tip != bar->property("shownHint").toString()) {
+            bar->setProperty("shownHint", tip);
+            QStatusTipEvent hint(tip);
+            QCoreApplication::sendEvent(bar, &hint);
+        }
+        return false;
+    }
+};
+} // namespace
+
+void hintTabs(QTabWidget *tabs)
+{
+    static TabHints filter;
+    tabs->tabBar()->setMouseTracking(true);
+    tabs->tabBar()->installEventFilter(&filter);
 }
 
 QLabel *plainLabel(const QString &text, QWidget *parent)

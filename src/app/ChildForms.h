@@ -16,6 +16,7 @@ class NamedQuery;
 class QProgressBar;
 class QLabel;
 class QLineEdit;
+class QTabWidget;
 
 // Base of every child window inside the main window. Closing it closes the data module's
 // queries it opened, clears the class's instance pointer and destroys the window.
@@ -53,6 +54,9 @@ public:
 
 // A hint shows as the tooltip and, through the main window, in its hint panel.
 void setHint(QWidget *widget, const QString &hint);
+// The tabs' hints (their tooltips) also go to the hint panel, as the hovered tab changes.
+void hintTabs(QTabWidget *tabs);
+
 // A label for text that comes from the database or a participant: shown as it is, never as markup.
 QLabel *plainLabel(const QString &text, QWidget *parent);
 QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -117,6 +118,7 @@ void setAllEnabled(const QList<QAction *> &actions, bool enabled)
 TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiArea)
 {
     FormMainER = this;
+    qApp->installEventFilter(this);   // the dialogs' hints, see eventFilter
     setWindowTitle(QStringLiteral("Образовательный центр \"Ветлан\".  Автоматизированное рабочее место эксперта регионального этапа"));
     resize(788, 530);
 
@@ -136,7 +138,7 @@ TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiA
     // Status bar: user panel 350, hint panel 1100, empty panel 50 pixels.
     auto *status = new QStatusBar(central);
     status->setObjectName(QStringLiteral("StatusBar1"));
-    status->setToolTip(QStringLiteral("Строка статуса"));
+    setHint(status, QStringLiteral("Строка статуса"));
     status->setSizeGripEnabled(false);
     m_userPanel = new QLabel(status);
     m_hintPanel = new QLabel(status);
@@ -287,9 +289,13 @@ void TFormMainER::Permission()
     for (q->first(); !q->eof(); q->next()) {
         if (q->field(QStringLiteral("permission")).toInt() != 0)
             continue;
-        // A row naming no item of this menu is skipped.
-        if (QAction *a = FindMnuItem(menuBar(), q->field(QStringLiteral("MenuItem")).toString()))
+        // A row naming no item of this menu is skipped. A menu goes with everything beneath it,
+        // or the items' shortcuts would still run them.
+        if (QAction *a = FindMnuItem(menuBar(), q->field(QStringLiteral("MenuItem")).toString())) {
             a->setEnabled(false);
+            if (a->menu())
+                setAllEnabled(a->menu()->actions(), false);
+        }
     }
     q->close();
 }
@@ -304,6 +310,18 @@ QString TFormMainER::userPanel() const { return m_userPanel->text(); }
 QString TFormMainER::hintPanel() const { return m_hintPanel->text(); }
 QString TFormMainER::bottomStripText() const { return m_bottomText->text(); }
 QPoint TFormMainER::logoPosition() const { return m_logo->pos(); }
+
+// The hints of the dialogs' controls: a status tip stops at its own window, so the dialogs'
+// ones are caught on their way and shown here too.
+bool TFormMainER::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip && watched->isWidgetType()) {
+        QWidget *window = static_cast<QWidget *>(watched)->window();
+        if (window != this && qobject_cast<QDialog *>(window))
+            m_hintPanel->setText(static_cast<QStatusTipEvent *>(event)->tip());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 bool TFormMainER::event(QEvent *event)
 {

@@ -81,6 +81,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    hintTabs(PageControl1);
     layout->addWidget(PageControl1, 1);
 
     PageBuilder address(PageControl1, QStringLiteral("Адрес"),
