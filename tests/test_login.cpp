@@ -14,6 +14,7 @@
 #include "data/ADataER.h"
 #include "security/Bcrypt.h"
 #include "security/UnitCheckauthorization.h"
+#include "security/UnitPasswords.h"
 
 class TestLogin : public QObject {
     Q_OBJECT
@@ -157,6 +158,20 @@ private slots:
         QCOMPARE(d.userID, -1);
         QCOMPARE(d.FIO, QString("Соколова Мария Ивановна"));
         QCOMPARE(d.LoginUser, QString("expert@vetlan.test"));
+    }
+
+    // Typed passwords show as stars in both password fields.
+    void passwordsShowAsStars()
+    {
+        TFormCheckauthorization login;
+        TFormChangePassword change;
+        login.show();
+        change.show();
+        QTest::keyClicks(login.Edit2, "Demo");
+        QTest::keyClicks(change.EditPassword, "new");
+        QCOMPARE(login.Edit2->displayText(), QString("****"));
+        QCOMPARE(change.EditPassword->displayText(), QString("***"));
+        QCOMPARE(login.Edit2->text(), QString("Demo"));
     }
 
     // A stored hash of cost 31 would hold the check for hours: refused at once as malformed.

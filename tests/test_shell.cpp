@@ -323,6 +323,32 @@ private slots:
         }
     }
 
+    // On a 1366×768 screen every window opens whole inside the area; one opened while another is
+    // maximised opens maximised.
+    void childWindowsOpenWhole()
+    {
+        Shell s;
+        s.window.showNormal();
+        s.window.setGeometry(0, 0, 1366, 768);
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        QMdiArea *area = s.window.mdiArea();
+        const QRect room = area->viewport()->rect();
+        for (const char *item : {"N11", "N27", "N143", "N4", "N6", "N33", "N8", "N7"}) {
+            s.window.item(item)->trigger();
+            const QRect placed = area->activeSubWindow()->geometry();
+            QVERIFY2(room.contains(placed), qPrintable(QString("%1 at %2,%3 %4×%5").arg(item).arg(placed.x()).arg(placed.y())
+                                                            .arg(placed.width()).arg(placed.height())));
+        }
+        s.window.item("N136")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        s.window.item("N6")->trigger();
+        area->activeSubWindow()->showMaximized();
+        s.window.item("N33")->trigger();
+        QCOMPARE(area->activeSubWindow()->windowTitle(), QString("Оценивание работ участников общеобразовательных мероприятий"));
+        QVERIFY(area->activeSubWindow()->isMaximized());
+    }
+
     // Every window command opens its window once, with its title; "Закрыть все" closes them all.
     void childWindowCommands()
     {

@@ -88,6 +88,16 @@ QPushButton *TDialogForm::addOkCancel(QBoxLayout *row, const QString &okHint, co
     return ok;
 }
 
+void placeInside(QMdiArea *area, QMdiSubWindow *sub)
+{
+    const QRect room = area->viewport()->rect();
+    const QSize size = sub->size().boundedTo(room.size());
+    sub->resize(size);
+    const int x = qBound(0, sub->x(), room.width() - size.width());
+    const int y = qBound(0, sub->y(), room.height() - size.height());
+    sub->move(x, y);
+}
+
 void setHint(QWidget *widget, const QString &hint)
 {
     // A tooltip that looks like markup is rendered as such: hints may quote stored texts.
@@ -123,6 +133,12 @@ void hintTabs(QTabWidget *tabs)
     static TabHints filter;
     tabs->tabBar()->setMouseTracking(true);
     tabs->tabBar()->installEventFilter(&filter);
+}
+
+void showAsStars(QLineEdit *edit)
+{
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 }
 
 QLabel *plainLabel(const QString &text, QWidget *parent)

@@ -57,9 +57,16 @@ void setHint(QWidget *widget, const QString &hint);
 // The tabs' hints (their tooltips) also go to the hint panel, as the hovered tab changes.
 void hintTabs(QTabWidget *tabs);
 
+// A password field: each typed character shows as "*", whatever the style's own mask is.
+void showAsStars(QLineEdit *edit);
+
 // A label for text that comes from the database or a participant: shown as it is, never as markup.
 QLabel *plainLabel(const QString &text, QWidget *parent);
 QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint);
+
+// Moves (and if need be shrinks) a child window so that it lies whole inside the area: its frame
+// and buttons always reachable.
+void placeInside(QMdiArea *area, QMdiSubWindow *sub);
 
 // Opens a child window, or brings the open one to the front: one instance per class, so two
 // windows never share the same query objects.
@@ -86,12 +93,19 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
             instance = nullptr;
     });
     const QSize designSize = form->size();
+    // a window opened while another is maximised is maximised too, as in any MDI program
+    const QMdiSubWindow *active = area->activeSubWindow();
+    const bool maximised = active && active->isMaximized();
     QMdiSubWindow *sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
     // the window's client area at its design size, the frame around it
     sub->resize(sub->size() - form->size() + designSize);
+    if (maximised)
+        sub->showMaximized();
+    else
+        placeInside(area, sub);
     return form;
 }
 

@@ -34,7 +34,7 @@ TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
     Edit2 = new QLineEdit(this);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setMaxLength(25);
-    Edit2->setEchoMode(QLineEdit::Password);
+    showAsStars(Edit2);
     setHint(Edit2, QStringLiteral("Поле для ввода пароля"));
     Edit2->setPlaceholderText(QStringLiteral("Поле для ввода пароля эксперта"));
     grid->addWidget(Edit2, 1, 1);

@@ -39,7 +39,7 @@ TFormChangePassword::TFormChangePassword(QWidget *parent)
                                               "логин не является E-Mail, то отправка письма не состоится"));
     EditPassword->setObjectName(QStringLiteral("EditPassword"));
     EditPassword->setMaxLength(25);
-    EditPassword->setEchoMode(QLineEdit::Password);
+    showAsStars(EditPassword);
     setHint(EditPassword, QStringLiteral("Введите Ваш новый пароль"));
     EditPassword->setPlaceholderText(QStringLiteral("Введите Ваш новый  пароль"));
     EditPassword->setCursor(Qt::PointingHandCursor);
