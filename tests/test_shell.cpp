@@ -2,7 +2,10 @@
 // database up and down, the permission table, the network change, child windows, help and the
 // update check.
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -18,6 +21,7 @@
 #include "RecordingPlatform.h"
 #include "TestFixture.h"
 #include "app/ChildForms.h"
+#include "app/Platform.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "data/UnitNetSelect.h"
@@ -347,6 +351,20 @@ private slots:
         s.window.item("N33")->trigger();
         QCOMPARE(area->activeSubWindow()->windowTitle(), QString("Оценивание работ участников общеобразовательных мероприятий"));
         QVERIFY(area->activeSubWindow()->isMaximized());
+    }
+
+    // Qt's own texts come in Russian: standard buttons, the file dialog, the calendar.
+    void qtTextsInRussian()
+    {
+        installRussianTranslations();
+        QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QString("Отмена"));
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto *lookIn = dialog.findChild<QLabel *>("lookInLabel");
+        QVERIFY(lookIn);
+        QVERIFY2(!lookIn->text().contains("Look in"), qPrintable(lookIn->text()));
+        QCOMPARE(QLocale().standaloneMonthName(6), QString("июнь"));
     }
 
     // Every window command opens its window once, with its title; "Закрыть все" closes them all.

@@ -4,8 +4,11 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTranslator>
 #include <QUrl>
 
 #include "data/VardexError.h"
@@ -68,6 +71,17 @@ void DesktopPlatform::openUrl(const QString &address)
 bool DesktopPlatform::startDetached(const QString &program, const QStringList &arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+void installRussianTranslations()
+{
+    static QTranslator qtbase;
+    if (qtbase.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtbase);
+    else
+        qWarning("Qt's Russian translations (qtbase_ru.qm) not found: Qt's own texts stay in English");
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));   // month and day names of the calendar
 }
 
 void runCommand(const std::function<void()> &command)

@@ -39,4 +39,8 @@ public:
 
 // Runs one command; whatever error escapes it is shown in the top-level error box, and the
 // program goes on.
+// Qt's own texts (file dialog, calendar, standard buttons) in Russian, from the distribution's
+// Qt translations; without them the English texts stay.
+void installRussianTranslations();
+
 void runCommand(const std::function<void()> &command);
