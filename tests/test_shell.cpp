@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -343,6 +344,18 @@ private slots:
             const QRect placed = area->activeSubWindow()->geometry();
             QVERIFY2(room.contains(placed), qPrintable(QString("%1 at %2,%3 %4×%5").arg(item).arg(placed.x()).arg(placed.y())
                                                             .arg(placed.width()).arg(placed.height())));
+            // no caption cut: grid titles and one-line labels get the room their text needs
+            QWidget *form = area->activeSubWindow()->widget();
+            for (TDBGrid *grid : form->findChildren<TDBGrid *>()) {
+                QHeaderView *header = grid->horizontalHeader();
+                for (int c = 0; c < header->count(); ++c)
+                    if (!grid->isColumnHidden(c))
+                        QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c),
+                                 qPrintable(QString("%1: %2").arg(item, grid->model()->headerData(c, Qt::Horizontal).toString())));
+            }
+            for (QLabel *label : form->findChildren<QLabel *>())
+                if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty() && label->pixmap().isNull())
+                    QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(QString("%1: %2").arg(item, label->text())));
         }
         s.window.item("N136")->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -365,6 +378,23 @@ private slots:
         QVERIFY(lookIn);
         QVERIFY2(!lookIn->text().contains("Look in"), qPrintable(lookIn->text()));
         QCOMPARE(QLocale().standaloneMonthName(6), QString("июнь"));
+    }
+
+    // A designed column width narrower than its title (another font, a larger screen font)
+    // gives way to the title.
+    void gridTitlesNeverCut()
+    {
+        Shell s;
+        NamedQuery *q = s.data.query("GETmethod");
+        q->open();
+        TDBGrid grid;
+        grid.bind(q, {{"name", "Уч. год", Qt::AlignCenter, 10}, {"nameEdu", "Образовательное мероприятие", Qt::AlignLeft, 20}});
+        grid.show();
+        QHeaderView *header = grid.horizontalHeader();
+        for (int c = 0; c < header->count(); ++c)
+            if (!grid.isColumnHidden(c))
+                QVERIFY(header->sectionSize(c) >= header->sectionSizeHint(c));
+        q->close();
     }
 
     // Every window command opens its window once, with its title; "Закрыть все" closes them all.

@@ -199,7 +199,7 @@ QProgressBar *byteProgressBar(QWidget *parent)
     bar->setObjectName(QStringLiteral("ProgressBar1"));
     bar->setTextVisible(false);
     bar->setFixedHeight(8);
-    bar->setValue(0);
+    bar->reset();   // empty until bytes move
     return bar;
 }
 
@@ -394,12 +394,13 @@ void TDBGrid::bind(NamedQuery *query, const QList<GridColumn> &columns)
 
 void TDBGrid::applyColumns()
 {
-    resizeColumnsToContents();
+    resizeColumnsToContents();   // titles included: a short column keeps its whole title
     for (int c = 0; c < m_proxy->columnCount(); ++c) {
         const GridColumn *column = m_proxy->column(c);
         setColumnHidden(c, column == nullptr);
+        // a designed width, but never narrower than the column's title
         if (column && column->width > 0)
-            setColumnWidth(c, column->width);
+            setColumnWidth(c, qMax(column->width, horizontalHeader()->sectionSizeHint(c)));
     }
 }
 

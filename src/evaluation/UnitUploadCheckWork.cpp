@@ -37,7 +37,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     layout->addWidget(Label3);
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
-    ProgressBar2->setValue(0);
+    ProgressBar2->reset();   // blank until a batch starts
     ProgressBar1 = byteProgressBar(this);
     layout->addWidget(ProgressBar2);
     layout->addWidget(ProgressBar1);
@@ -218,7 +218,7 @@ bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &
                 break;
             name = nextStoredName(name);
         }
-        ProgressBar1->setValue(0);
+        ProgressBar1->reset();
         if (!error.isEmpty()) {
             qWarning("upload of %s refused: %s", qPrintable(name), qPrintable(error));
             return false;
@@ -301,7 +301,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             ++failures;
         }
     }
-    ProgressBar2->setValue(0);
+    ProgressBar2->reset();
     readData();
     Platform::get().information(QStringLiteral("Загрузка файлов завершена.")
                                 + (failures ? QStringLiteral("\n\rНе удалось загрузить файлов: ") + QString::number(failures)

@@ -54,7 +54,7 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
     ProgressBar2->setFormat(QStringLiteral("%v / %m"));
-    ProgressBar2->setValue(0);
+    ProgressBar2->reset();   // blank until a download starts
     ProgressBar1 = byteProgressBar(this);
     bars->addWidget(ProgressBar2);
     bars->addWidget(ProgressBar1);
@@ -138,8 +138,8 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
         showBytes(ProgressBar1, done, expected);
     });
     connect(engine, &DownloadEngine::finished, this, [this, folder, names](const QList<int> &failed) {
-        ProgressBar2->setValue(0);
-        ProgressBar1->setValue(0);
+        ProgressBar2->reset();
+        ProgressBar1->reset();
         QString text = QStringLiteral("Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r") + folder;
         if (!failed.isEmpty()) {
             text += QStringLiteral("\n\rНе удалось скачать файлов: ") + QString::number(failed.size());
