@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/RtfReader.h"
+#include "widgets/RtfReader.h"
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {

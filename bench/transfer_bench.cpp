@@ -15,7 +15,7 @@
 #include <cstdio>
 
 #include "data/Config.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 namespace {
 

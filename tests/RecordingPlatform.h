@@ -4,7 +4,7 @@
 #include <QPair>
 #include <functional>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 
 // The tests' platform: records every message box, address and started program, and answers
 // questions and dialogs as the test says. Installed for its lifetime.

@@ -6,7 +6,7 @@
 #include <QtTest>
 
 #include "RecordingPlatform.h"
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 

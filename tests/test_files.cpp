@@ -16,7 +16,7 @@
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
 

@@ -9,7 +9,7 @@
 #include "RecordingPlatform.h"
 #include "TestFixture.h"
 #include "app/AnnPrewiew.h"
-#include "app/RtfReader.h"
+#include "widgets/RtfReader.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "security/Bcrypt.h"

@@ -21,11 +21,11 @@
 
 #include "RecordingPlatform.h"
 #include "TestFixture.h"
-#include "app/ChildForms.h"
-#include "app/Platform.h"
+#include "widgets/ChildForms.h"
+#include "widgets/Platform.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
-#include "data/UnitNetSelect.h"
+#include "widgets/UnitNetSelect.h"
 
 namespace {
 

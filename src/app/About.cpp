@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Pictures.h"
-#include "app/Platform.h"
+#include "widgets/Pictures.h"
+#include "widgets/Platform.h"
 #include "data/Config.h"
 
 TAboutBox *AboutBox = nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 // "О программе": created for the command, shown modally, destroyed on close.
 class TAboutBox : public TDialogForm {

@@ -5,8 +5,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
-#include "app/RtfReader.h"
+#include "widgets/Platform.h"
+#include "widgets/RtfReader.h"
 #include "data/ADataER.h"
 
 TFormAnnPrewiew *FormAnnPrewiew = nullptr;

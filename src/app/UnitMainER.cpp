@@ -19,14 +19,15 @@
 #include <QVBoxLayout>
 
 #include "app/About.h"
-#include "app/Pictures.h"
-#include "app/Platform.h"
+#include "app/AnnPrewiew.h"
+#include "widgets/Pictures.h"
+#include "widgets/Platform.h"
 #include "app/Version.h"
 #include "appeals/UnitAppealAsnswer.h"
 #include "data/ADataER.h"
 #include "data/Config.h"
 #include "data/SqlCatalogue.h"
-#include "data/UnitNetSelect.h"
+#include "widgets/UnitNetSelect.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
@@ -217,9 +218,9 @@ void TFormMainER::buildMenu()
         connect(item(QString::fromLatin1(name)), &QAction::triggered, this, [handler] { runCommand(handler); });
     };
     on("N3", [this] { close(); });
-    on("N2", [this] { N2Click(*this); });
-    on("N104", [this] { N104Click(*this); });
-    on("N10", [this] { N10Click(*this); });
+    on("N2", [this] { afterLogin(N2Click(this)); });
+    on("N104", [this] { N104Click(this); });
+    on("N10", [this] { N10Click(this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
     on("N132", [this] { m_mdi->cascadeSubWindows(); });
     on("N133", [this] { tile(Qt::Vertical); });
@@ -238,7 +239,7 @@ void TFormMainER::buildMenu()
         Platform::get().execDialog(box);
     });
     on("M1", [this] { M1Click(); });
-    on("N102", [this] { N102Click(*this); });
+    on("N102", [this] { N102Click(this); });
     // The commands that open a child window: one window per class, brought to the front again.
     auto child = [&](const char *name, auto *&instance) {
         using Form = std::remove_pointer_t<std::remove_reference_t<decltype(instance)>>;
@@ -381,6 +382,25 @@ void TFormMainER::tile(Qt::Orientation orientation)
             w->setGeometry(0, area.height() * i / n, area.width(), area.height() * (i + 1) / n - area.height() * i / n);
         else
             w->setGeometry(area.width() * i / n, 0, area.width() * (i + 1) / n - area.width() * i / n, area.height());
+    }
+}
+
+// The shell follows the login: its panels and menu, then the centre's announcement.
+void TFormMainER::afterLogin(LoginOutcome outcome)
+{
+    if (outcome == LoginOutcome::Cancelled)
+        return;
+    if (outcome == LoginOutcome::Refused) {
+        setUserPanel(QStringLiteral("Не авторизованный пользователь"));
+        enableMenu(false);
+        return;
+    }
+    setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
+    enableMenu(true);
+    // The session stands from here on: a failure while reading the announcement loses only it.
+    if (isViewAnn()) {
+        TFormAnnPrewiew viewer(this);
+        Platform::get().execDialog(viewer);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <QMainWindow>
 
+#include "security/UnitCheckauthorization.h"
+
 class TDataER;
 class QAction;
 class QLabel;
@@ -34,6 +36,7 @@ public:
 
     void closeAllChildren();        // N136Click
     bool isViewAnn();
+    void afterLogin(LoginOutcome outcome);
 
 protected:
     bool event(QEvent *event) override;

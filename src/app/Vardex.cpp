@@ -3,11 +3,11 @@
 #include <QScreen>
 #include <QTextStream>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "app/UnitMainER.h"
 #include "app/Version.h"
 #include "data/ADataER.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 int main(int argc, char *argv[])
 {

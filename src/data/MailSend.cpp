@@ -1,6 +1,5 @@
 // The data module's mail operation: one HTML letter through the centre's mailbox, over SMTP with
 // STARTTLS required, the server's certificate verified, and a time limit on the whole session.
-#include <QApplication>
 #include <QDateTime>
 #include <QHostInfo>
 #include <QLocale>
@@ -61,20 +60,6 @@ size_t readMessage(char *buffer, size_t size, size_t count, void *user)
     u->pos += qsizetype(n);
     return n;
 }
-
-// The wait cursor for as long as the letter is on its way.
-struct WaitCursor {
-    WaitCursor()
-    {
-        if (qApp)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~WaitCursor()
-    {
-        if (qApp)
-            QApplication::restoreOverrideCursor();
-    }
-};
 
 } // namespace
 
@@ -147,11 +132,7 @@ bool TDataER::MailSend(const QString &subject, const QString &subjectName, const
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kMailTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    CURLcode rc;
-    {
-        WaitCursor wait;
-        rc = curl_easy_perform(curl);
-    }
+    const CURLcode rc = curl_easy_perform(curl);
     long reply = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply);
     curl_slist_free_all(recipients);

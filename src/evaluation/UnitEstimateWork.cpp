@@ -12,7 +12,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/VardexError.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 class QComboBox;
 class QLabel;

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/VardexError.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 TFormUploadCheckWork *FormUploadCheckWork = nullptr;
 

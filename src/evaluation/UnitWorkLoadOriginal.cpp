@@ -10,9 +10,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 TFormWorkLoadOriginal *FormWorkLoadOriginal = nullptr;
 

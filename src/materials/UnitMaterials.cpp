@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 TFormMethod *FormMethod = nullptr;
 TFormMeasuring *FormMeasuring = nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 // Methodology materials of every period and discipline; a document opens from the file server.
 class TFormMethod : public TChildForm {

@@ -8,8 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
-#include "app/UnitMainER.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 
 TPhoneEdit::TPhoneEdit(QWidget *parent) : QLineEdit(parent)
@@ -176,9 +175,9 @@ void TFormGeneralData::accept()
         TDialogForm::accept();
 }
 
-void N102Click(TFormMainER &main)
+void N102Click(QWidget *parent)
 {
-    TFormGeneralData dialog(&main);
+    TFormGeneralData dialog(parent);
     NamedQuery *q = DataER->query(QStringLiteral("GeneralData"));
     openForSession(q);
     if (q->recordCount() > 0) {

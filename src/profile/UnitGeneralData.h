@@ -1,10 +1,9 @@
 #pragma once
 #include <QLineEdit>
 
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 class QLabel;
-class TFormMainER;
 
 // The phone field: "(+7)" and ten digits. A number other than the stored one with fewer than
 // ten digits stays refused (on leaving the field and on saving) until it is complete or the
@@ -46,4 +45,5 @@ protected:
     void showEvent(QShowEvent *event) override;
 };
 
-void N102Click(TFormMainER &main);
+// "Личные данные": the dialog over parent and the update.
+void N102Click(QWidget *parent);

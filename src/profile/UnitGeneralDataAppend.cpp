@@ -9,7 +9,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/VardexError.h"
 #include "data/SqlCatalogue.h"

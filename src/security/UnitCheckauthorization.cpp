@@ -7,11 +7,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-#include "app/AnnPrewiew.h"
-#include "app/Platform.h"
-#include "app/UnitMainER.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
-#include "data/UnitNetSelect.h"
+#include "widgets/UnitNetSelect.h"
 #include "security/Bcrypt.h"
 
 TFormCheckauthorization *FormCheckauthorization = nullptr;
@@ -65,27 +63,23 @@ void TFormCheckauthorization::showEvent(QShowEvent *event)
     Edit1->setFocus();
 }
 
-void N2Click(TFormMainER &main)
+LoginOutcome N2Click(QWidget *parent)
 {
-    TFormCheckauthorization dialog(&main);
+    TFormCheckauthorization dialog(parent);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
-        return;
+        return LoginOutcome::Cancelled;
     const QString login = dialog.Edit1->text();
     NamedQuery *q = DataER->query(QStringLiteral("Qauthorization"));
     q->close();
     q->setParam(QStringLiteral("login"), login);
     q->open();
-    const auto loggedOut = [&main] {
-        DataER->userID = -1;
-        main.setUserPanel(QStringLiteral("Не авторизованный пользователь"));
-    };
+    const auto loggedOut = [] { DataER->userID = -1; };
     const int count = q->recordCount() > 0 ? q->field(QStringLiteral("countUser")).toInt() : 0;
     if (count <= 0 || !TDataER::isPlainLogin(login)) {
         Platform::get().error(QStringLiteral("Не верный логин"));
         loggedOut();
-        main.enableMenu(false);
         q->close();
-        return;
+        return LoginOutcome::Refused;
     }
     const QByteArray hash = q->field(QStringLiteral("password")).toString().toUtf8();
     const QString password = dialog.Edit2->text();
@@ -95,24 +89,17 @@ void N2Click(TFormMainER &main)
     if (!matches) {
         loggedOut();
         Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));
-        main.enableMenu(false);
         q->close();
-        return;
+        return LoginOutcome::Refused;
     }
     DataER->userID = q->field(QStringLiteral("id")).toInt();
     DataER->FIO = q->field(QStringLiteral("fio")).toString();
     DataER->LoginUser = q->field(QStringLiteral("email")).toString();   // letters go to the stored address
-    main.setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
+    q->close();
     NamedQuery *last = DataER->query(QStringLiteral("LastEnter"));
     last->close();
     last->setParam(QStringLiteral("UserID"), DataER->userID);
     last->setParam(QStringLiteral("LastEnter"), QDate::currentDate());
     last->execSQL();
-    main.enableMenu(true);
-    q->close();
-    // The session stands from here on: a failure while reading the announcement loses only it.
-    if (main.isViewAnn()) {
-        TFormAnnPrewiew viewer(&main);
-        Platform::get().execDialog(viewer);
-    }
+    return LoginOutcome::LoggedIn;
 }

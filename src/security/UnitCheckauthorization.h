@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 class QLineEdit;
 
@@ -18,6 +18,12 @@ protected:
 
 extern TFormCheckauthorization *FormCheckauthorization;
 
-class TFormMainER;
+// What came of "Авторизация": the shell updates its panels, menu and announcement from it.
+enum class LoginOutcome {
+    Cancelled,   // the dialog was closed: the session stays as it was
+    Refused,     // unknown login or wrong password: nobody is logged in any more
+    LoggedIn,    // the session is the new expert's (DataER: userID, FIO, LoginUser)
+};
+
 // "Авторизация": the dialog, the account check and the session.
-void N2Click(TFormMainER &main);
+LoginOutcome N2Click(QWidget *parent);

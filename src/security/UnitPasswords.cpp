@@ -6,8 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Platform.h"
-#include "app/UnitMainER.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "security/Bcrypt.h"
 
@@ -27,6 +26,14 @@ QLineEdit *buildDialog(TDialogForm *dialog, const QString &label, const QString 
     grid->addLayout(row, 1, 0, 1, 2);
     dialog->setWindowFlags(dialog->windowFlags() & ~Qt::WindowMinMaxButtonsHint);
     return edit;
+}
+
+// The letter goes out off the window's thread, under a wait cursor, the window still painting.
+bool sendLetter(const QString &subject, const QString &address, const QString &body)
+{
+    bool sent = false;
+    runOffThread([&] { sent = DataER->MailSend(subject, kSenderName, address, body); });
+    return sent;
 }
 
 } // namespace
@@ -79,9 +86,9 @@ QString passwordLetterBody(PasswordLetter kind, const QString &password)
         + QStringLiteral("<p align=\"center\"><Font color=\"blue\">Если это письмо адресовано не Вам, удалите его.</font></p>");
 }
 
-void N104Click(TFormMainER &main)
+void N104Click(QWidget *parent)
 {
-    TFormChangePassword dialog(&main);
+    TFormChangePassword dialog(parent);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return;
     const QString password = TDataER::Trim(dialog.EditPassword->text());
@@ -96,16 +103,15 @@ void N104Click(TFormMainER &main)
     q->execSQL();
     q->close();
     const QString login = DataER->LoginUser;
-    if (DataER->MailSend(QStringLiteral("Изменение пароля"), kSenderName, login,
-                         passwordLetterBody(PasswordLetter::NewPassword, password)))
+    if (sendLetter(QStringLiteral("Изменение пароля"), login, passwordLetterBody(PasswordLetter::NewPassword, password)))
         Platform::get().information(QStringLiteral("На электронную почту ") + login + QStringLiteral(" Вам отправлен новый пароль."));
     else
         Platform::get().error(QStringLiteral("Не удалось отправить сообщение с новым паролем."));
 }
 
-void N10Click(TFormMainER &main)
+void N10Click(QWidget *parent)
 {
-    TFormForgotPassword dialog(&main);
+    TFormForgotPassword dialog(parent);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return;
     const QString login = TDataER::Trim(dialog.Edit1->text());
@@ -140,8 +146,7 @@ void N10Click(TFormMainER &main)
     update->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
     update->execSQL();
     update->close();
-    if (DataER->MailSend(QStringLiteral("Восстановление пароля"), kSenderName, address,
-                         passwordLetterBody(PasswordLetter::Recovery, password))) {
+    if (sendLetter(QStringLiteral("Восстановление пароля"), address, passwordLetterBody(PasswordLetter::Recovery, password))) {
         transaction.commit();
         Platform::get().information(QStringLiteral("На электронную почту ") + address + QStringLiteral(" Вам отправлен пароль."));
     } else {

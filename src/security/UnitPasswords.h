@@ -1,8 +1,7 @@
 #pragma once
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 class QLineEdit;
-class TFormMainER;
 
 // "Изменить пароль": the new password, typed once.
 class TFormChangePassword : public TDialogForm {
@@ -30,5 +29,6 @@ enum class PasswordLetter { NewPassword, Recovery };
 // The letter's HTML; the password is escaped so that it arrives exactly as set.
 QString passwordLetterBody(PasswordLetter kind, const QString &password);
 
-void N104Click(TFormMainER &main);
-void N10Click(TFormMainER &main);
+// "Изменить пароль" and "Забыли пароль?", each with its dialog over parent.
+void N104Click(QWidget *parent);
+void N10Click(QWidget *parent);

@@ -1,4 +1,4 @@
-#include "data/UnitNetSelect.h"
+#include "widgets/UnitNetSelect.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 
 TFormNetSelect *FormNetSelect = nullptr;

@@ -1,4 +1,4 @@
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -23,7 +23,7 @@
 #include <QTableView>
 #include <QTextCursor>
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/NamedQuery.h"
 

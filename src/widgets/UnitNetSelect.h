@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ChildForms.h"
+#include "widgets/ChildForms.h"
 
 class QRadioButton;
 

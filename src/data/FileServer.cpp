@@ -1,4 +1,4 @@
-#include "evaluation/FileServer.h"
+#include "data/FileServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "app/RtfReader.h"
+#include "widgets/RtfReader.h"
 
 #include <QColor>
 #include <QHash>
