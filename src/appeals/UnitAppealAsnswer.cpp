@@ -8,6 +8,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/FileServer.h"
 
 TFormAppealAsnswer *FormAppealAsnswer = nullptr;
@@ -155,26 +156,17 @@ void TFormAppealAsnswer::createAnswer()
 
 void TFormAppealAsnswer::BitBtn2Click()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("appealAnsweUpd"));
-    const QList<TMemo *> answers = ScrollBox1->widget()->findChildren<TMemo *>(QString(), Qt::FindDirectChildrenOnly);
-    for (TMemo *answer : answers) {
-        q->close();
-        // stored whole (UTF-8); an empty box is an empty text, never NULL
-        q->setParam(QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer->toPlainText());
-        q->setParam(QStringLiteral("id"), answer->objectName().section(QLatin1Char('_'), 1).toInt());
-        q->execSQL();
-    }
-    q->close();
+    QList<QPair<int, QString>> answers;
+    for (TMemo *box : ScrollBox1->widget()->findChildren<TMemo *>(QString(), Qt::FindDirectChildrenOnly))
+        answers.append({box->objectName().section(QLatin1Char('_'), 1).toInt(), box->toPlainText()});
+    saveAppealAnswers(answers);
     Platform::get().information(QStringLiteral("Сохранение завершено"));
 }
 
 void TFormAppealAsnswer::BitBtn3Click()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETactivePeriod"));
-    q->close();
-    q->open();
-    const QString period = q->recordCount() > 0 ? q->field(QStringLiteral("id")).toString() : QString();
-    q->close();
+    const int active = activePeriod();
+    const QString period = active > 0 ? QString::number(active) : QString();
     const QString file = QString::number(DBLookupComboBox2->keyValue()) + QLatin1Char('_') + period + QLatin1Char('_')
         + QString::number(DBLookupComboBox1->keyValue()) + QStringLiteral(".docx");
     Platform::get().openUrl(documentAddress(QStringLiteral("appeal"), file));

@@ -14,6 +14,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/VardexError.h"
 
 TFormEstimateWork *FormEstimateWork = nullptr;
@@ -287,49 +288,18 @@ void TFormEstimateWork::BitBtn1Click()
     if (!checkSheet())
         return;
     const int work = m_workId;
-    const int expert = m_sheetExpert;
+    QList<TaskScore> scores;
+    for (const Task &t : std::as_const(m_tasks)) {
+        const QString id = QString::number(t.id);
+        scores.append({t.id, *getValueEstim(QStringLiteral("Estimate_") + id, t.max),
+                       getValueMemoText(QStringLiteral("commentMemo_") + id)});
+    }
     ProgressBar1->setRange(0, int(m_tasks.size()));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
-    bool alreadyScored = false;
+    ScoreSave outcome;
     try {
-        // Every result and the mark stand or fall together.
-        Transaction transaction(*DataER);
-        NamedQuery *lock = DataER->query(QStringLiteral("lockUntestedWork"));
-        lock->close();
-        lock->setParam(QStringLiteral("untestID"), work);
-        lock->open();
-        lock->close();
-        NamedQuery *existing = DataER->query(QStringLiteral("GETworkResults"));
-        existing->close();
-        existing->setParam(QStringLiteral("untestID"), work);
-        existing->setParam(QStringLiteral("userID"), expert);
-        existing->open();
-        alreadyScored = existing->field(QStringLiteral("countResult")).toInt() > 0;
-        existing->close();
-        if (!alreadyScored) {
-            NamedQuery *ins = DataER->query(QStringLiteral("INSestimate"));
-            for (int i = 0; i < m_tasks.size(); ++i) {
-                const Task &t = m_tasks.at(i);
-                const QString id = QString::number(t.id);
-                ins->close();
-                ins->setParam(QStringLiteral("untestID1"), work);
-                ins->setParam(QStringLiteral("userID"), expert);
-                ins->setParam(QStringLiteral("evalutionID"), t.id);
-                ins->setParam(QStringLiteral("estimate"), *getValueEstim(QStringLiteral("Estimate_") + id, t.max));
-                ins->setParam(QStringLiteral("commentestimate"), getValueMemoText(QStringLiteral("commentMemo_") + id));
-                ins->setParam(QStringLiteral("untestID2"), work);
-                ins->execSQL();
-                ProgressBar1->setValue(i + 1);
-            }
-            ins->close();
-            NamedQuery *mark = DataER->query(QStringLiteral("checkWork"));
-            mark->close();
-            mark->setParam(QStringLiteral("untestID"), work);
-            mark->execSQL();
-            mark->close();
-            transaction.commit();
-        }
+        outcome = saveScores(work, m_sheetExpert, scores, [this](int done) { ProgressBar1->setValue(done); });
     } catch (const std::exception &e) {
         // Nothing was stored; the sheet stays as typed for another try.
         ProgressBar1->hide();
@@ -339,8 +309,9 @@ void TFormEstimateWork::BitBtn1Click()
     ProgressBar1->hide();
     removeComponent();
     readData();
-    Platform::get().information(alreadyScored ? QStringLiteral("Эта работа уже оценена. Повторное сохранение невозможно.")
-                                              : QStringLiteral("Данные сохранены"));
+    Platform::get().information(outcome == ScoreSave::AlreadyScored
+                                    ? QStringLiteral("Эта работа уже оценена. Повторное сохранение невозможно.")
+                                    : QStringLiteral("Данные сохранены"));
 }
 
 void TFormEstimateWork::FormClose()

@@ -11,6 +11,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "data/FileServer.h"
 
@@ -140,38 +141,14 @@ bool TFormUploadCheckWork::checkSizeFile(const QString &path)
     return true;
 }
 
-std::optional<int> TFormUploadCheckWork::workArea(int participant)
-{
-    NamedQuery *q = DataER->query(QStringLiteral("GETareaID1"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
-    q->setParam(QStringLiteral("userID"), participant);
-    q->open();
-    std::optional<int> area;
-    if (q->recordCount() > 0)
-        area = q->field(QStringLiteral("areas_id")).toInt();
-    q->close();
-    return area;
-}
-
 int TFormUploadCheckWork::getMO(int participant)
 {
-    return workArea(participant).value_or(10);
+    return workArea(DBLookupComboBoxEDU->keyValue(), participant).value_or(10);
 }
 
 QString TFormUploadCheckWork::CreateNewNameFile(int participant)
 {
-    const int discipline = DBLookupComboBoxEDU->keyValue();
-    NamedQuery *q = DataER->query(QStringLiteral("GETnameFileCheckWork"));
-    q->close();
-    for (const char *name : {"EduID", "EduID1", "EduID2"})
-        q->setParam(QString::fromLatin1(name), discipline);
-    q->setParam(QStringLiteral("UserID"), participant);
-    q->setParam(QStringLiteral("UserID1"), participant);
-    q->open();
-    const QString name = q->recordCount() > 0 ? q->field(QStringLiteral("namefile")).toString() : QString();
-    q->close();
-    return name;
+    return createStoredName(DBLookupComboBoxEDU->keyValue(), participant);
 }
 
 bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &area)
@@ -181,7 +158,7 @@ bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &ar
         Platform::get().error(QStringLiteral("Для мероприятия не задан префикс имени файла"));
         return false;
     }
-    const std::optional<int> found = workArea(participant);
+    const std::optional<int> found = workArea(DBLookupComboBoxEDU->keyValue(), participant);
     if (!found && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
                                                    + QStringLiteral(" не найден среди работ выбранного мероприятия. Загрузить работу?")))
         return false;
@@ -223,14 +200,7 @@ bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &
             qWarning("upload of %s refused: %s", qPrintable(name), qPrintable(error));
             return false;
         }
-        NamedQuery *q = DataER->query(QStringLiteral("INScheckWork"));
-        q->close();
-        q->setParam(QStringLiteral("areaID"), area);
-        q->setParam(QStringLiteral("userID"), participant);
-        q->setParam(QStringLiteral("eduID"), DBLookupComboBoxEDU->keyValue());
-        q->setParam(QStringLiteral("newNameFile"), name);
-        q->execSQL();
-        q->close();
+        recordUpload(area, participant, DBLookupComboBoxEDU->keyValue(), name);
         return true;
     } catch (const std::exception &e) {
         qWarning("upload of %s not recorded: %s", qPrintable(storedName), e.what());
@@ -326,11 +296,7 @@ void TFormUploadCheckWork::BitBtn3Click()
     NamedQuery *list = DBGrid1->query();
     const int id = list->value(row, QStringLiteral("id")).toInt();
     const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
-    NamedQuery *q = DataER->query(QStringLiteral("deleteCheckWorkRun"));
-    q->close();
-    q->setParam(QStringLiteral("id"), id);
-    q->execSQL();
-    q->close();
+    deleteUpload(id);
     deleteFileFromServer(storedName);
     readData();
     if (row < DBGrid1->query()->recordCount())

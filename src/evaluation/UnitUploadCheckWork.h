@@ -42,8 +42,6 @@ public:
 
 private:
     NamedQuery *listQuery() const;
-    // The area of the participant's unchecked work in the chosen discipline, if there is one.
-    std::optional<int> workArea(int participant);
     // Stored name and area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, QString &storedName, int &area);
 };

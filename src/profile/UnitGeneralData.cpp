@@ -10,6 +10,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 
 TPhoneEdit::TPhoneEdit(QWidget *parent) : QLineEdit(parent)
 {
@@ -178,26 +179,22 @@ void TFormGeneralData::accept()
 void N102Click(QWidget *parent)
 {
     TFormGeneralData dialog(parent);
-    NamedQuery *q = DataER->query(QStringLiteral("GeneralData"));
-    openForSession(q);
-    if (q->recordCount() > 0) {
-        dialog.LabelEmail->setText(q->field(QStringLiteral("email")).toString());
-        dialog.Editsurname->setText(q->field(QStringLiteral("surname")).toString());
-        dialog.Editname->setText(q->field(QStringLiteral("name")).toString());
-        dialog.Editpatronymic->setText(q->field(QStringLiteral("patronymic")).toString());
-        dialog.EditPhone->setStored(q->field(QStringLiteral("phone")).toString());
+    const QList<QVariantMap> rows = queryRows(QStringLiteral("GeneralData"), {{QStringLiteral("userID"), DataER->userID}});
+    if (!rows.isEmpty()) {
+        const QVariantMap &r = rows.first();
+        dialog.LabelEmail->setText(r.value(QStringLiteral("email")).toString());
+        setStoredText(dialog.Editsurname, r.value(QStringLiteral("surname")).toString());
+        setStoredText(dialog.Editname, r.value(QStringLiteral("name")).toString());
+        setStoredText(dialog.Editpatronymic, r.value(QStringLiteral("patronymic")).toString());
+        dialog.EditPhone->setStored(r.value(QStringLiteral("phone")).toString());
     }
-    q->close();
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return;
-    NamedQuery *upd = DataER->query(QStringLiteral("GeneralDataUPD"));
-    upd->close();
-    upd->setParam(QStringLiteral("id"), DataER->userID);
-    upd->setParam(QStringLiteral("surname"), TDataER::my_ucfirst(dialog.Editsurname->text()));
-    upd->setParam(QStringLiteral("name"), TDataER::my_ucfirst(dialog.Editname->text()));
-    upd->setParam(QStringLiteral("patronymic"), TDataER::my_ucfirst(dialog.Editpatronymic->text()));
-    upd->setParam(QStringLiteral("phone"), dialog.EditPhone->text().trimmed());
-    upd->execSQL();
-    upd->close();
+    queryExec(QStringLiteral("GeneralDataUPD"),
+              {{QStringLiteral("id"), DataER->userID},
+               {QStringLiteral("surname"), TDataER::my_ucfirst(dialog.Editsurname->text())},
+               {QStringLiteral("name"), TDataER::my_ucfirst(dialog.Editname->text())},
+               {QStringLiteral("patronymic"), TDataER::my_ucfirst(dialog.Editpatronymic->text())},
+               {QStringLiteral("phone"), dialog.EditPhone->text().trimmed()}});
     Platform::get().information(QStringLiteral("Данные обновлены."));
 }

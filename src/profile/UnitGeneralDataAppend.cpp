@@ -11,6 +11,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "data/SqlCatalogue.h"
 
@@ -252,13 +253,7 @@ void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QS
                                   const QString &failure)
 {
     try {
-        NamedQuery *q = DataER->query(queryName);
-        q->close();
-        q->setParam(QStringLiteral("userID"), DataER->userID);
-        for (const auto &[name, value] : values)
-            q->setParam(name, value);
-        q->execSQL();
-        q->close();
+        queryExec(queryName, QueryParams(values) << qMakePair(QStringLiteral("userID"), QVariant(DataER->userID)));
     } catch (const std::exception &e) {
         Platform::get().error(withReason(failure, e));
         return;

@@ -10,6 +10,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "data/SqlCatalogue.h"
 
@@ -97,16 +98,10 @@ void TFormSubjectExp::CreateCheckSubj()
 
 void TFormSubjectExp::CheckSubjExp()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETSubjectsEXP"));
-    openForSession(q);
-    const QList<QCheckBox *> boxes = checkBoxes();
-    for (q->first(); !q->eof(); q->next()) {
-        const QString name = kBoxPrefix + q->field(QStringLiteral("educationListID")).toString();
-        for (QCheckBox *box : boxes)
-            if (box->objectName() == name)
-                box->setChecked(true);
-    }
-    q->close();
+    const QList<int> chosen = subjectAreas(DataER->userID);
+    for (QCheckBox *box : checkBoxes())
+        if (chosen.contains(box->objectName().mid(kBoxPrefix.size()).toInt()))
+            box->setChecked(true);
 }
 
 void TFormSubjectExp::selectCheck(bool state)
@@ -123,13 +118,13 @@ bool TFormSubjectExp::choiceCheck() const
     return false;
 }
 
-QStringList TFormSubjectExp::createSQL() const
+QList<int> TFormSubjectExp::chosenIds() const
 {
     QList<int> ids;
     for (QCheckBox *box : checkBoxes())
         if (box->isChecked())
             ids << box->objectName().section(QLatin1Char('_'), 1).toInt();
-    return RuntimeSql::insertSubjectAreas(DataER->userID, ids);
+    return ids;
 }
 
 void TFormSubjectExp::BitBtn2Click()
@@ -147,18 +142,8 @@ void TFormSubjectExp::BitBtn2Click()
         Platform::get().information(QStringLiteral("Не выбрана предметная область"));
         return;
     }
-    // The old choice is replaced in one transaction: a failure keeps it whole.
     try {
-        Transaction transaction(*DataER);
-        NamedQuery *q = DataER->emptySQL;
-        q->close();
-        q->setSQL(RuntimeSql::deleteSubjectAreas(DataER->userID));
-        q->execSQL();
-        q->close();
-        q->setSQL(createSQL());
-        q->execSQL();
-        q->close();
-        transaction.commit();
+        saveSubjectAreas(DataER->userID, chosenIds());
     } catch (const std::exception &e) {
         Platform::get().error(withReason(QStringLiteral("При сохранении возникла ошибка"), e));
         return;

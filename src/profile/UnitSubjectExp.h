@@ -22,7 +22,7 @@ public:
     void CheckSubjExp();
     void selectCheck(bool state);
     bool choiceCheck() const;
-    QStringList createSQL() const;
+    QList<int> chosenIds() const;   // the ticked subject areas
     void removeCheck();
     void BitBtn2Click();
 

@@ -1,6 +1,5 @@
 #include "security/UnitCheckauthorization.h"
 
-#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +8,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "widgets/UnitNetSelect.h"
 #include "security/Bcrypt.h"
 
@@ -69,37 +69,24 @@ LoginOutcome N2Click(QWidget *parent)
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return LoginOutcome::Cancelled;
     const QString login = dialog.Edit1->text();
-    NamedQuery *q = DataER->query(QStringLiteral("Qauthorization"));
-    q->close();
-    q->setParam(QStringLiteral("login"), login);
-    q->open();
-    const auto loggedOut = [] { DataER->userID = -1; };
-    const int count = q->recordCount() > 0 ? q->field(QStringLiteral("countUser")).toInt() : 0;
-    if (count <= 0 || !TDataER::isPlainLogin(login)) {
+    const std::optional<Account> account = TDataER::isPlainLogin(login) ? findActiveExpert(login) : std::nullopt;
+    if (!account) {
         Platform::get().error(QStringLiteral("Не верный логин"));
-        loggedOut();
-        q->close();
+        DataER->userID = -1;
         return LoginOutcome::Refused;
     }
-    const QByteArray hash = q->field(QStringLiteral("password")).toString().toUtf8();
     const QString password = dialog.Edit2->text();
     bool matches = false;
     // A stored hash of high cost takes long: the window keeps painting meanwhile.
-    runOffThread([&] { matches = TBCrypt::CheckPassword(password, hash); });
+    runOffThread([&] { matches = TBCrypt::CheckPassword(password, account->hash); });
     if (!matches) {
-        loggedOut();
+        DataER->userID = -1;
         Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));
-        q->close();
         return LoginOutcome::Refused;
     }
-    DataER->userID = q->field(QStringLiteral("id")).toInt();
-    DataER->FIO = q->field(QStringLiteral("fio")).toString();
-    DataER->LoginUser = q->field(QStringLiteral("email")).toString();   // letters go to the stored address
-    q->close();
-    NamedQuery *last = DataER->query(QStringLiteral("LastEnter"));
-    last->close();
-    last->setParam(QStringLiteral("UserID"), DataER->userID);
-    last->setParam(QStringLiteral("LastEnter"), QDate::currentDate());
-    last->execSQL();
+    DataER->userID = account->id;
+    DataER->FIO = account->fio;
+    DataER->LoginUser = account->email;   // letters go to the stored address
+    markLastEnter(account->id);
     return LoginOutcome::LoggedIn;
 }

@@ -8,6 +8,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "security/Bcrypt.h"
 
 namespace {
@@ -96,12 +97,7 @@ void N104Click(QWidget *parent)
         Platform::get().error(QStringLiteral("Не введен новый пароль"));
         return;
     }
-    NamedQuery *q = DataER->query(QStringLiteral("newPassword"));
-    q->close();
-    q->setParam(QStringLiteral("id"), QString::number(DataER->userID));
-    q->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
-    q->execSQL();
-    q->close();
+    setPasswordHash(DataER->userID, TBCrypt::HashPassword(password));
     const QString login = DataER->LoginUser;
     if (sendLetter(QStringLiteral("Изменение пароля"), login, passwordLetterBody(PasswordLetter::NewPassword, password)))
         Platform::get().information(QStringLiteral("На электронную почту ") + login + QStringLiteral(" Вам отправлен новый пароль."));
@@ -123,29 +119,17 @@ void N10Click(QWidget *parent)
         Platform::get().error(QStringLiteral("Введенный логин не является адресом электронной почты"));
         return;
     }
-    NamedQuery *q = DataER->query(QStringLiteral("ForgotPassword"));
-    q->close();
-    q->setParam(QStringLiteral("LOGINS"), login);
-    q->open();
-    const int count = q->recordCount() > 0 ? q->field(QStringLiteral("em")).toInt() : 0;
-    if (count <= 0 || !TDataER::isPlainLogin(login)) {
+    const std::optional<Account> account = TDataER::isPlainLogin(login) ? findAnyAccount(login) : std::nullopt;
+    if (!account) {
         Platform::get().error(QStringLiteral("Пользователь с логином ") + login + QStringLiteral(" не найден в БД"));
-        q->close();
         return;
     }
-    const int id = q->field(QStringLiteral("id")).toInt();
     // the letter goes to the address on record, never to the typed text
-    const QString address = q->field(QStringLiteral("email")).toString();
-    q->close();
+    const QString address = account->email;
     const QString password = TDataER::generatePassword(7);
     // The new password counts only once the letter that tells it has been taken by the server.
     Transaction transaction(*DataER);
-    NamedQuery *update = DataER->query(QStringLiteral("newPassword"));
-    update->close();
-    update->setParam(QStringLiteral("id"), QString::number(id));
-    update->setParam(QStringLiteral("NEWPASSWORD"), QString::fromLatin1(TBCrypt::HashPassword(password)));
-    update->execSQL();
-    update->close();
+    setPasswordHash(account->id, TBCrypt::HashPassword(password));
     if (sendLetter(QStringLiteral("Восстановление пароля"), address, passwordLetterBody(PasswordLetter::Recovery, password))) {
         transaction.commit();
         Platform::get().information(QStringLiteral("На электронную почту ") + address + QStringLiteral(" Вам отправлен пароль."));
