@@ -13,6 +13,7 @@ public:
     struct Box {
         QString kind;   // information, error, warning, toplevel
         QString text;
+        QString detail;
     };
     QList<Box> boxes;
     QStringList urls;
@@ -24,14 +25,14 @@ public:
     RecordingPlatform() { Platform::install(this); }
     ~RecordingPlatform() override { Platform::install(nullptr); }
 
-    void information(const QString &text) override { boxes.append({"information", text}); }
-    void error(const QString &text) override { boxes.append({"error", text}); }
+    void showInformation(const QString &text, const QString &detail) override { boxes.append({"information", text, detail}); }
+    void showError(const QString &text, const QString &detail) override { boxes.append({"error", text, detail}); }
     bool warningQuestion(const QString &text) override
     {
-        boxes.append({"warning", text});
+        boxes.append({"warning", text, {}});
         return answers.isEmpty() ? true : answers.takeFirst();
     }
-    void topLevelError(const QString &text) override { boxes.append({"toplevel", text}); }
+    void showTopLevelError(const QString &text) override { boxes.append({"toplevel", text, {}}); }
     QStringList openFiles(const QString &, const QString &, bool) override { return filesToOpen; }
     int execDialog(QDialog &dialog) override { return onDialog(dialog); }
     void openUrl(const QString &address) override { urls << address; }

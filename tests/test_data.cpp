@@ -92,36 +92,6 @@ private slots:
         QVERIFY(d.query("GETarea")->recordCount() > 0);
     }
 
-    void decryptText()
-    {
-        QCOMPARE(TDataER::DEcryptText(QString(), 5), QString());
-        QCOMPARE(TDataER::DEcryptText("Dee", 3), QString("Abb"));
-        // wraps around 16 bits both ways
-        QCOMPARE(TDataER::DEcryptText(QString(QChar(0x0002)), 5), QString(QChar(0xFFFD)));
-        QCOMPARE(TDataER::DEcryptText(QString(QChar(0xFFFF)), -1), QString(QChar(0x0000)));
-        QCOMPARE(TDataER::DEcryptText("Vetlan#Sorev2023", 0).size(), 16);
-    }
-
-    void ucfirst_data()
-    {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        QTest::newRow("double name") << "иванов-петров" << "Иванов-Петров";
-        QTest::newRow("blanks around") << "  анна \t" << "Анна";
-        QTest::newRow("latin upper") << "PETROV" << "Petrov";
-        QTest::newRow("cyrillic upper stays") << "ИВАНОВ" << "ИВАНОВ";
-        QTest::newRow("trailing hyphen") << "анна-" << "Анна-";
-        QTest::newRow("only first hyphen") << "a-b-c" << "A-B-c";
-        QTest::newRow("control chars") << "\x01ivan\x02" << "Ivan";
-        QTest::newRow("yo") << "ёлкин" << "Ёлкин";
-    }
-    void ucfirst()
-    {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        QCOMPARE(TDataER::my_ucfirst(in), out);
-    }
-
     void sortReplacesOnlyTheLastLine()
     {
         TDataER d;
@@ -139,31 +109,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(VardexError, d.SortSQL(q, "noSuchField"));
         QVERIFY(!q->active());
         d.SortSQL(q, "fio");
-    }
-
-    void directoryCreate()
-    {
-        const QString dir = QCoreApplication::applicationDirPath();
-        const QString name = "vardex-test-folder";
-        QDir(dir).rmdir(name);
-        QVERIFY(TDataER::DirectoryCreate(name));        // new
-        QVERIFY(QFileInfo(dir + "/" + name).isDir());
-        QVERIFY(TDataER::DirectoryCreate(name));        // exists
-        QDir(dir).rmdir(name);
-        try {
-            TDataER::DirectoryCreate("no-such-parent/child");   // one folder only, not a chain
-            QFAIL("no error raised");
-        } catch (const VardexError &e) {
-            QCOMPARE(e.message(), "Невозможно создать папку " + dir + QDir::separator() + "no-such-parent/child");
-        }
-    }
-
-    void placeholders()
-    {
-        const auto p = NamedQuery::prepareText(
-            "UPDATE t SET `answerСlaim`=:answerСlaim, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=:id");
-        QCOMPARE(p.names, QStringList({"answerСlaim", "id"}));
-        QCOMPARE(p.text, QString("UPDATE t SET `answerСlaim`=?, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=?"));
     }
 
     // Every statement of the catalogue prepares and runs against the schema: a misspelt column

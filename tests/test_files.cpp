@@ -84,24 +84,6 @@ private slots:
         QDir().mkpath(Fixture::filesRoot() + "/testedwork");
     }
 
-    void safeNames_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "Иванов Иван" << "Иванов Иван";
-        QTest::newRow("folders and parent") << "../../etc/passwd" << "_.._etc_passwd";
-        QTest::newRow("reserved characters") << "a\\b:c*d?e\"f<g>h|i" << "a_b_c_d_e_f_g_h_i";
-        QTest::newRow("control characters, blanks") << "  x\ty\n " << "x_y";
-        QTest::newRow("leading dots") << "..hidden" << "hidden";
-        QTest::newRow("nothing left") << " .. " << "_";
-    }
-    void safeNames()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, name);
-        QCOMPARE(safeFileName(text), name);
-    }
-
     void downloadAllAndSelected()
     {
         Session s;

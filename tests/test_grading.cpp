@@ -145,6 +145,7 @@ private slots:
         form.SpeedButton7->click();
         form.BitBtn2->click();
         QCOMPARE(s.platform.texts("error"), QStringList("При сохранении возникла ошибка"));
+        QVERIFY(s.platform.boxes.last().detail.contains("disk full"));   // the reason, under the details
         QVERIFY(s.platform.texts("information").isEmpty());
         QCOMPARE(storedChoice(), QStringList({"1|2", "2|2"}));
         QCOMPARE(form.checkBoxes().size(), 4);   // the ticks stay for another try

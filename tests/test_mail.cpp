@@ -299,19 +299,6 @@ private slots:
         QVERIFY(letters().isEmpty());
     }
 
-    // The Date: header whatever the locale: English names, a numeric zone.
-    void dateHeader()
-    {
-        const QLocale before;
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        const QDateTime moscow(QDate(2026, 12, 10), QTime(19, 7, 5), QTimeZone(3 * 3600));
-        const QDateTime west(QDate(2026, 6, 1), QTime(8, 0), QTimeZone(-(9 * 3600 + 30 * 60)));
-        QCOMPARE(TDataER::mailDate(moscow), QString("Thu, 10 Dec 2026 19:07:05 +0300"));
-        QCOMPARE(TDataER::mailDate(west), QString("Mon, 01 Jun 2026 08:00:00 -0930"));
-        QCOMPARE(TDataER::mailDate(QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC)), QString("Fri, 02 Jan 2026 03:04:00 +0000"));
-        QLocale::setDefault(before);
-    }
-
     void generatedPasswords()
     {
         QCOMPARE(TDataER::generatePassword(-1), QString());

@@ -215,7 +215,8 @@ void TFormMainER::buildMenu()
             a->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
     }
     auto on = [this](const char *name, std::function<void()> handler) {
-        connect(item(QString::fromLatin1(name)), &QAction::triggered, this, [handler] { runCommand(handler); });
+        QAction *action = item(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, [action, handler] { runCommand(action->text(), handler); });
     };
     on("N3", [this] { close(); });
     on("N2", [this] { afterLogin(N2Click(this)); });

@@ -303,7 +303,7 @@ void TFormEstimateWork::BitBtn1Click()
     } catch (const std::exception &e) {
         // Nothing was stored; the sheet stays as typed for another try.
         ProgressBar1->hide();
-        Platform::get().information(withReason(QStringLiteral("При сохранении возникла ошибка"), e));
+        Platform::get().information(withReason(QStringLiteral("При сохранении возникла ошибка"), e), QString::fromUtf8(e.what()));
         return;
     }
     ProgressBar1->hide();

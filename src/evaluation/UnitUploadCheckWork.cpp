@@ -197,13 +197,13 @@ bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &
         }
         ProgressBar1->reset();
         if (!error.isEmpty()) {
-            qWarning("upload of %s refused: %s", qPrintable(name), qPrintable(error));
+            m_lastFailure = name + QStringLiteral(": ") + error;   // the server's answer
             return false;
         }
         recordUpload(area, participant, DBLookupComboBoxEDU->keyValue(), name);
         return true;
     } catch (const std::exception &e) {
-        qWarning("upload of %s not recorded: %s", qPrintable(storedName), e.what());
+        m_lastFailure = storedName + QStringLiteral(": ") + QString::fromUtf8(e.what());
         return false;
     }
 }
@@ -233,7 +233,7 @@ void TFormUploadCheckWork::BitBtn2Click()
                 DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
             Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
         } else {
-            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"));
+            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), m_lastFailure);
         }
         return;
     }
@@ -263,7 +263,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             if (!prepare(name.toInt(), storedName, area))
                 continue;
             if (!uploadFile(area, name.toInt(), storedName, path)) {
-                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path);
+                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, m_lastFailure);
                 ++failures;
             }
         } catch (const std::exception &e) {

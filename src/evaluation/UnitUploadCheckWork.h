@@ -44,6 +44,7 @@ private:
     NamedQuery *listQuery() const;
     // Stored name and area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, QString &storedName, int &area);
+    QString m_lastFailure;   // why the last upload failed: the server's answer or the database's
 };
 
 extern TFormUploadCheckWork *FormUploadCheckWork;

@@ -255,7 +255,7 @@ void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QS
     try {
         queryExec(queryName, QueryParams(values) << qMakePair(QStringLiteral("userID"), QVariant(DataER->userID)));
     } catch (const std::exception &e) {
-        Platform::get().error(withReason(failure, e));
+        Platform::get().error(withReason(failure, e), QString::fromUtf8(e.what()));
         return;
     }
     Platform::get().information(QStringLiteral("Изменения сохранены"));

@@ -145,7 +145,7 @@ void TFormSubjectExp::BitBtn2Click()
     try {
         saveSubjectAreas(DataER->userID, chosenIds());
     } catch (const std::exception &e) {
-        Platform::get().error(withReason(QStringLiteral("При сохранении возникла ошибка"), e));
+        Platform::get().error(withReason(QStringLiteral("При сохранении возникла ошибка"), e), QString::fromUtf8(e.what()));
         return;
     }
     Platform::get().information(QStringLiteral("Данные сохранены"));

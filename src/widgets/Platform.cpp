@@ -11,6 +11,7 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include "data/EventLog.h"
 #include "data/VardexError.h"
 
 namespace {
@@ -18,13 +19,47 @@ Platform *installed = nullptr;
 
 QWidget *dialogParent() { return QApplication::activeWindow(); }
 
-void box(QMessageBox::Icon icon, const QString &caption, const QString &text)
+void box(QMessageBox::Icon icon, const QString &caption, const QString &text, const QString &detail = {})
 {
     QMessageBox b(icon, caption, text, QMessageBox::Ok, dialogParent());
     b.setTextFormat(Qt::PlainText);   // messages carry names and texts from the database
+    if (!detail.isEmpty())
+        b.setDetailedText(detail);
     b.exec();
 }
+
+QString g_command;   // the command running now, for the log
+
+// The command a message belongs to: the one running, else the window the user is in.
+QString currentCommand()
+{
+    if (!g_command.isEmpty())
+        return g_command;
+    const QWidget *w = QApplication::focusWidget();
+    while (w && !w->inherits("TChildForm") && !w->isWindow())
+        w = w->parentWidget();
+    return w ? w->windowTitle() : QString();
+}
 } // namespace
+
+void Platform::information(const QString &text, const QString &detail)
+{
+    if (!detail.isEmpty())
+        EventLog::write(currentCommand(), text + QStringLiteral(": ") + detail);
+    showInformation(text, detail);
+}
+
+void Platform::error(const QString &text, const QString &detail)
+{
+    EventLog::write(currentCommand(), detail.isEmpty() ? text : text + QStringLiteral(": ") + detail);
+    showError(text, detail);
+}
+
+void Platform::topLevelError(const QString &text)
+{
+    EventLog::write(currentCommand(), text);
+    showTopLevelError(text);
+}
 
 Platform &Platform::get()
 {
@@ -34,9 +69,15 @@ Platform &Platform::get()
 
 void Platform::install(Platform *platform) { installed = platform; }
 
-void DesktopPlatform::information(const QString &text) { box(QMessageBox::Information, QStringLiteral("Information"), text); }
+void DesktopPlatform::showInformation(const QString &text, const QString &detail)
+{
+    box(QMessageBox::Information, QStringLiteral("Information"), text, detail);
+}
 
-void DesktopPlatform::error(const QString &text) { box(QMessageBox::Critical, QStringLiteral("Error"), text); }
+void DesktopPlatform::showError(const QString &text, const QString &detail)
+{
+    box(QMessageBox::Critical, QStringLiteral("Error"), text, detail);
+}
 
 bool DesktopPlatform::warningQuestion(const QString &text)
 {
@@ -46,7 +87,7 @@ bool DesktopPlatform::warningQuestion(const QString &text)
     return b.exec() == QMessageBox::Yes;
 }
 
-void DesktopPlatform::topLevelError(const QString &text)
+void DesktopPlatform::showTopLevelError(const QString &text)
 {
     box(QMessageBox::Critical, QCoreApplication::applicationName(), text);
 }
@@ -82,6 +123,14 @@ void installRussianTranslations()
     else
         qWarning("Qt's Russian translations (qtbase_ru.qm) not found: Qt's own texts stay in English");
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));   // month and day names of the calendar
+}
+
+void runCommand(const QString &name, const std::function<void()> &command)
+{
+    const QString outer = g_command;
+    g_command = name;
+    runCommand(command);
+    g_command = outer;
 }
 
 void runCommand(const std::function<void()> &command)

@@ -11,10 +11,12 @@ class QDialog;
 class Platform {
 public:
     virtual ~Platform() = default;
-    virtual void information(const QString &text) = 0;
-    virtual void error(const QString &text) = 0;
+    // The text is what the user reads; a detail (the caught reason) goes under the box's
+    // "Show Details…" and, with the text, into the event log.
+    void information(const QString &text, const QString &detail = {});
+    void error(const QString &text, const QString &detail = {});
+    void topLevelError(const QString &text);   // also logged
     virtual bool warningQuestion(const QString &text) = 0;       // true: "Yes"
-    virtual void topLevelError(const QString &text) = 0;
     virtual QStringList openFiles(const QString &title, const QString &filter, bool multiple) = 0;
     virtual int execDialog(QDialog &dialog) = 0;
     virtual void openUrl(const QString &address) = 0;            // the desktop's open action
@@ -22,25 +24,33 @@ public:
 
     static Platform &get();
     static void install(Platform *platform);   // nullptr: back to the real one
+
+protected:
+    virtual void showInformation(const QString &text, const QString &detail) = 0;
+    virtual void showError(const QString &text, const QString &detail) = 0;
+    virtual void showTopLevelError(const QString &text) = 0;
 };
 
 // The real platform: Qt message boxes and the desktop services.
 class DesktopPlatform : public Platform {
 public:
-    void information(const QString &text) override;
-    void error(const QString &text) override;
     bool warningQuestion(const QString &text) override;
-    void topLevelError(const QString &text) override;
     QStringList openFiles(const QString &title, const QString &filter, bool multiple) override;
     int execDialog(QDialog &dialog) override;
     void openUrl(const QString &address) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
+
+protected:
+    void showInformation(const QString &text, const QString &detail) override;
+    void showError(const QString &text, const QString &detail) override;
+    void showTopLevelError(const QString &text) override;
 };
 
-// Runs one command; whatever error escapes it is shown in the top-level error box, and the
-// program goes on.
 // Qt's own texts (file dialog, calendar, standard buttons) in Russian, from the distribution's
 // Qt translations; without them the English texts stay.
 void installRussianTranslations();
 
+// Runs one command; whatever error escapes it is shown in the top-level error box (and logged
+// under the command's name), and the program goes on.
 void runCommand(const std::function<void()> &command);
+void runCommand(const QString &name, const std::function<void()> &command);

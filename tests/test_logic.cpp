@@ -1,0 +1,247 @@
+// The pure logic, with no services and no database: the RTF reader, safe file names, the
+// placeholder conversion, text helpers, stored names, the mail date and the event log.
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <QtTest>
+
+#include "TextChecks.h"
+#include "data/ADataER.h"
+#include "data/EventLog.h"
+#include "data/FileServer.h"
+#include "data/NamedQuery.h"
+#include "data/VardexError.h"
+#include "evaluation/UnitUploadCheckWork.h"
+#include "widgets/RtfReader.h"
+
+#ifndef VARDEX_SOURCE_DIR
+#error VARDEX_SOURCE_DIR
+#endif
+
+class TestLogic : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void decryptText()
+    {
+        QCOMPARE(TDataER::DEcryptText(QString(), 5), QString());
+        QCOMPARE(TDataER::DEcryptText("Dee", 3), QString("Abb"));
+        // wraps around 16 bits both ways
+        QCOMPARE(TDataER::DEcryptText(QString(QChar(0x0002)), 5), QString(QChar(0xFFFD)));
+        QCOMPARE(TDataER::DEcryptText(QString(QChar(0xFFFF)), -1), QString(QChar(0x0000)));
+        QCOMPARE(TDataER::DEcryptText("Vetlan#Sorev2023", 0).size(), 16);
+    }
+
+    void ucfirst_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("double name") << "иванов-петров" << "Иванов-Петров";
+        QTest::newRow("blanks around") << "  анна \t" << "Анна";
+        QTest::newRow("latin upper") << "PETROV" << "Petrov";
+        QTest::newRow("cyrillic upper stays") << "ИВАНОВ" << "ИВАНОВ";
+        QTest::newRow("trailing hyphen") << "анна-" << "Анна-";
+        QTest::newRow("only first hyphen") << "a-b-c" << "A-B-c";
+        QTest::newRow("control chars") << "\x01ivan\x02" << "Ivan";
+        QTest::newRow("yo") << "ёлкин" << "Ёлкин";
+    }
+    void ucfirst()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QCOMPARE(TDataER::my_ucfirst(in), out);
+    }
+
+    void directoryCreate()
+    {
+        const QString dir = QCoreApplication::applicationDirPath();
+        const QString name = "vardex-test-folder";
+        QDir(dir).rmdir(name);
+        QVERIFY(TDataER::DirectoryCreate(name));        // new
+        QVERIFY(QFileInfo(dir + "/" + name).isDir());
+        QVERIFY(TDataER::DirectoryCreate(name));        // exists
+        QDir(dir).rmdir(name);
+        try {
+            TDataER::DirectoryCreate("no-such-parent/child");   // one folder only, not a chain
+            QFAIL("no error raised");
+        } catch (const VardexError &e) {
+            QCOMPARE(e.message(), "Невозможно создать папку " + dir + QDir::separator() + "no-such-parent/child");
+        }
+    }
+
+    void placeholders()
+    {
+        const auto p = NamedQuery::prepareText(
+            "UPDATE t SET `answerСlaim`=:answerСlaim, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=:id");
+        QCOMPARE(p.names, QStringList({"answerСlaim", "id"}));
+        QCOMPARE(p.text, QString("UPDATE t SET `answerСlaim`=?, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=?"));
+    }
+
+
+    void safeNames_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "Иванов Иван" << "Иванов Иван";
+        QTest::newRow("folders and parent") << "../../etc/passwd" << "_.._etc_passwd";
+        QTest::newRow("reserved characters") << "a\\b:c*d?e\"f<g>h|i" << "a_b_c_d_e_f_g_h_i";
+        QTest::newRow("control characters, blanks") << "  x\ty\n " << "x_y";
+        QTest::newRow("leading dots") << "..hidden" << "hidden";
+        QTest::newRow("nothing left") << " .. " << "_";
+    }
+    void safeNames()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QCOMPARE(safeFileName(text), name);
+    }
+
+
+    // RTF files saved by word processors: the text and its bold runs.
+    void wordProcessorFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("bold");
+        const QStringList announcement{"Уважаемые эксперты!",
+                                       "Проверка работ завершается 25 декабря. Комментарий обязателен для каждого "
+                                       "задания ниже максимального балла.",
+                                       "Вопросы — по адресу arm@vetlan.test."};
+        QTest::newRow("LibreOffice") << "lo_announcement.rtf" << announcement
+                                     << QStringList({"Уважаемые эксперты!", "25 декабря"});
+        QTest::newRow("AbiWord") << "abi_announcement.rtf" << announcement
+                                 << QStringList({"Уважаемые эксперты!", "25 декабря"});
+        QTest::newRow("LibreOffice, list, table, Greek")
+            << "lo_mixed.rtf"
+            << QStringList({"Критерии оценивания", "Задача 3: α + β = γ, ответ «42» € ✓", "первый пункт",
+                            "второй пункт", "Ελληνικά και Русский и English."})
+            << QStringList({"Критерии оценивания", "α + β = γ", "второй", "7"});
+    }
+    void wordProcessorFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, bold);
+        QFile f(QStringLiteral(VARDEX_SOURCE_DIR) + "/tests/data/rtf/" + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString rtf = QString::fromLatin1(f.readAll());
+        QVERIFY(Rtf::isRtf(rtf));
+        QTextDocument doc;
+        Rtf::load(doc, rtf);
+        QStringList shown;
+        for (const QString &line : doc.toPlainText().split('\n'))
+            if (!line.simplified().isEmpty())
+                shown << line.simplified();
+        for (const QString &line : lines)
+            QVERIFY2(shown.contains(line), qPrintable(line + " not in " + shown.join(" | ")));
+        for (const QString &run : bold)
+            QVERIFY2(boldRuns(doc).contains(run), qPrintable(run + " not in " + boldRuns(doc).join(" | ")));
+        QVERIFY(!doc.toPlainText().contains("Times New Roman"));   // tables of fonts, styles, info skipped
+        QVERIFY(!doc.toPlainText().contains("Normal"));
+    }
+
+    // Corner cases of the reader, one document each.
+    void readerCases_data()
+    {
+        QTest::addColumn<QString>("rtf");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Cyrillic font charset under ansicpg1252")
+            << "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial;}}\\f0 \\'e9 \\f1 \\'e9}" << "é й";
+        QTest::newRow("\\uc0 and \\uc2") << "{\\rtf1 \\uc0\\u1040 {\\uc2\\u1041 ab}c}" << "АБc";
+        QTest::newRow("skipped destinations") << "{\\rtf1{\\*\\unknown x}{\\info{\\title T}}a{\\pict 0a0b}b}" << "ab";
+        QTest::newRow("escaped braces and backslash") << "{\\rtf1 \\{a\\\\b\\}}" << "{a\\b}";
+        QTest::newRow("unbalanced") << "{\\rtf1 abc" << "abc";
+        QTest::newRow("not RTF") << "{rtf} \\b plain" << "{rtf} \\b plain";
+        QTest::newRow("line and tab") << "{\\rtf1 a\\line b\\tab c\\par d}" << "a\nb\tc\nd";
+        // hostile lengths: a skip never runs past the text's end, a size never overflows
+        QTest::newRow("\\bin of the largest length") << "{\\rtf1 a\\bin2147483647 bc}" << "a";
+        QTest::newRow("\\bin past the end") << "{\\rtf1 a\\bin5 bc}" << "a";
+        QTest::newRow("\\bin too long to read") << "{\\rtf1 a\\bin99999999999999 b}" << "ab";
+        QTest::newRow("huge font size and \\uc") << "{\\rtf1\\fs2147483647\\uc2147483647 a\\u1040 bc}" << "aА";
+    }
+    void readerCases()
+    {
+        QFETCH(QString, rtf);
+        QFETCH(QString, text);
+        QTextDocument doc;
+        Rtf::load(doc, rtf);
+        QCOMPARE(doc.toPlainText(), text);
+    }
+
+
+    // The Date: header whatever the locale: English names, a numeric zone.
+    void dateHeader()
+    {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        const QDateTime moscow(QDate(2026, 12, 10), QTime(19, 7, 5), QTimeZone(3 * 3600));
+        const QDateTime west(QDate(2026, 6, 1), QTime(8, 0), QTimeZone(-(9 * 3600 + 30 * 60)));
+        QCOMPARE(TDataER::mailDate(moscow), QString("Thu, 10 Dec 2026 19:07:05 +0300"));
+        QCOMPARE(TDataER::mailDate(west), QString("Mon, 01 Jun 2026 08:00:00 -0930"));
+        QCOMPARE(TDataER::mailDate(QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC)), QString("Fri, 02 Jan 2026 03:04:00 +0000"));
+        QLocale::setDefault(before);
+    }
+
+
+    void trim()
+    {
+        QCOMPARE(TDataER::Trim(QString("\t\x01 a b \n\x1f")), QString("a b"));
+        QCOMPARE(TDataER::Trim(QString(QChar(0x00A0)) + "x"), QString(QChar(0x00A0)) + "x");   // only codes 32 and below
+        QCOMPARE(TDataER::Trim("   "), QString());
+    }
+
+    void plainLogins_data()
+    {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("address") << "expert@vetlan.test" << true;
+        QTest::newRow("Cyrillic domain") << "эксперт@ветлан.рф" << true;
+        QTest::newRow("right-to-left mark") << QString("a@b.c") + QChar(0x200F) << false;
+        QTest::newRow("zero-width space") << QString("a@b") + QChar(0x200B) + ".c" << false;
+        QTest::newRow("line separator") << QString("a@b.c") + QChar(0x2028) << false;
+        QTest::newRow("tab") << "a@b.c\t" << false;
+    }
+    void plainLogins()
+    {
+        QFETCH(QString, login);
+        QFETCH(bool, plain);
+        QCOMPARE(TDataER::isPlainLogin(login), plain);
+    }
+
+    void storedNamesAndNumbers()
+    {
+        QCOMPARE(TFormUploadCheckWork::nextStoredName("MA11_2_2_1003_9.pdf"), QString("MA11_2_2_1003_10.pdf"));
+        QCOMPARE(TFormUploadCheckWork::nextStoredName("broken"), QString());
+        for (const char *bad : {"0", "-3", "12a", "99999999999", "", " "})
+            QVERIFY2(!TFormUploadCheckWork::checkNumber(bad), bad);
+        QVERIFY(TFormUploadCheckWork::checkNumber("1003"));
+    }
+
+    // One line per event, secrets blanked, rotated at 1 MiB into three files at most.
+    void eventLog()
+    {
+        QDir(QFileInfo(EventLog::path()).path()).removeRecursively();
+        EventLog::write("Авторизация", "Invalid hash string $2a$10$abcdefghijklmnopqrstuvABCDEFGHIJKLMNOPQRSTUVWXYZ01234\nsecond line");
+        QFile f(EventLog::path());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList fields = QString::fromUtf8(f.readAll()).trimmed().split('\t');
+        QCOMPARE(fields.size(), 3);
+        QCOMPARE(fields[1], QString("Авторизация"));
+        QCOMPARE(fields[2], QString("Invalid hash string [hash] second line"));
+        f.close();
+        const QString filler(1000, 'x');
+        for (int i = 0; i < 3500; ++i)
+            EventLog::write("fill", filler);
+        QVERIFY(QFileInfo(EventLog::path()).size() <= EventLog::kMaxBytes + 2000);
+        QVERIFY(QFile::exists(EventLog::path() + ".1"));
+        QVERIFY(QFile::exists(EventLog::path() + ".2"));
+        QVERIFY(!QFile::exists(EventLog::path() + ".3"));
+    }
+};
+
+QTEST_MAIN(TestLogic)
+#include "test_logic.moc"
