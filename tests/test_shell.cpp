@@ -1,7 +1,13 @@
 // The application shell with real widgets (offscreen) and the real database: start-up with the
 // database up and down, the permission table, the network change, child windows, help and the
 // update check.
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
@@ -23,7 +29,10 @@
 #include "TestFixture.h"
 #include "widgets/ChildForms.h"
 #include "widgets/Platform.h"
+#include "app/AnnPrewiew.h"
 #include "app/UnitMainER.h"
+#include "appeals/UnitAppealAsnswer.h"
+#include "evaluation/UnitEstimateWork.h"
 #include "data/ADataER.h"
 #include "widgets/UnitNetSelect.h"
 
@@ -67,6 +76,21 @@ struct Shell {
         window.show();
     }
 };
+
+// What a screen reader calls a control: its own name, else the label it is labelled by, else
+// the interface's name (not for combo boxes: on Unix Qt gives their value there).
+QString accessibleName(QWidget *w)
+{
+    if (!w->accessibleName().isEmpty())
+        return w->accessibleName();
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    if (!a)
+        return {};
+    const auto labels = a->relations(QAccessible::Labelled);
+    if (!labels.isEmpty() && labels.first().first)
+        return labels.first().first->text(QAccessible::Name).trimmed();
+    return qobject_cast<QComboBox *>(w) ? QString() : a->text(QAccessible::Name).trimmed();
+}
 
 } // namespace
 
@@ -395,6 +419,70 @@ private slots:
             if (!grid.isColumnHidden(c))
                 QVERIFY(header->sectionSize(c) >= header->sectionSizeHint(c));
         q->close();
+    }
+
+    // A screen reader's view: every focusable input of every window and dialog has a name of its
+    // own (its caption, or a name where there is none), and every window wears the centre's icon.
+    void everyControlNamed()
+    {
+        Fixture::exec("UPDATE `zet_advertisement1` SET `isActive`=0");
+        Shell s;
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        QVERIFY(!QApplication::windowIcon().isNull());
+        QStringList problems;
+        auto check = [&](QWidget *window, const QString &which) {
+            QHash<QString, QString> names;   // name -> object
+            for (QWidget *w : window->findChildren<QWidget *>()) {
+                if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(window))
+                    continue;
+                const bool input = qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
+                    || qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QAbstractScrollArea *>(w)
+                    || qobject_cast<QAbstractButton *>(w);
+                bool part = false;   // the line edit of a combo box, the views of its popup, a scroll bar
+                for (QWidget *p = w->parentWidget(); p && p != window && !part; p = p->parentWidget())
+                    part = qobject_cast<QComboBox *>(p) || qobject_cast<QAbstractSpinBox *>(p);
+                if (!input || part || qobject_cast<QScrollBar *>(w))
+                    continue;
+                const QString name = accessibleName(w);
+                const QString id = w->metaObject()->className() + QString(" ") + w->objectName();
+                if (name.isEmpty())
+                    problems << which + ": " + id + " has no name";
+                else if (names.contains(name))
+                    problems << which + ": " + id + " and " + names[name] + " share \"" + name + "\"";
+                names.insert(name, id);
+            }
+            if (window->windowIcon().cacheKey() != QApplication::windowIcon().cacheKey())
+                problems << which + ": not the program's icon";
+        };
+        for (const char *item : {"N11", "N27", "N143", "N4", "N6", "N33", "N8", "N7"}) {
+            s.window.item(item)->trigger();
+            QWidget *form = s.window.mdiArea()->activeSubWindow()->widget();
+            if (auto *scoring = qobject_cast<TFormEstimateWork *>(form))   // a sheet on screen
+                scoring->readEstimate(1);
+            if (auto *appeals = qobject_cast<TFormAppealAsnswer *>(form)) {   // typed-in claims on screen
+                appeals->DBLookupComboBox1->selectIndex(1);
+                appeals->readUser();
+                appeals->createAnswer();
+            }
+            for (auto *tabs : form->findChildren<QTabWidget *>())   // every page of the additional data
+                for (int i = 0; i < tabs->count(); ++i) {
+                    tabs->setCurrentIndex(i);
+                    check(form, QString(item) + "/" + tabs->tabText(i));
+                }
+            check(form, item);
+        }
+        s.platform.onDialog = [&](QDialog &d) {
+            d.show();
+            check(&d, d.windowTitle());
+            return int(QDialog::Rejected);
+        };
+        for (const char *item : {"N2", "N157", "N104", "N10", "N102", "N139"})
+            s.window.item(item)->trigger();
+        TFormAnnPrewiew announcement(&s.window);
+        announcement.show();
+        check(&announcement, announcement.windowTitle());
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join("\n")));
     }
 
     // Every window command opens its window once, with its title; "Закрыть все" closes them all.

@@ -25,6 +25,7 @@ TFormAnnPrewiew::TFormAnnPrewiew(QWidget *parent)
     layout->setSpacing(0);
     RichEdit1 = new QTextEdit(this);
     RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+    RichEdit1->setAccessibleName(QStringLiteral("Объявление"));
     RichEdit1->setReadOnly(true);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont f(QStringLiteral("Tahoma"));

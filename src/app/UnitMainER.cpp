@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -120,6 +121,8 @@ TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiA
 {
     FormMainER = this;
     qApp->installEventFilter(this);   // the dialogs' hints, see eventFilter
+    // the centre's emblem is the icon of this window, the child windows and the dialogs
+    QApplication::setWindowIcon(QIcon(Pictures::emblem()));
     setWindowTitle(QStringLiteral("Образовательный центр \"Ветлан\".  Автоматизированное рабочее место эксперта регионального этапа"));
     resize(788, 530);
 

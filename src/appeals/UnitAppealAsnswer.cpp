@@ -36,6 +36,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     layout->addWidget(Label3);
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setAccessibleName(QStringLiteral("Претензии и ответы"));
     ScrollBox1->setWidgetResizable(true);
     auto *area = new QWidget(ScrollBox1);
     m_claims = new QVBoxLayout(area);
@@ -132,6 +133,7 @@ void TFormAppealAsnswer::createAnswer()
         const QString id = q->field(QStringLiteral("id")).toString();
         const bool shaded = n % 2 == 0;
         auto *answer = new TMemo(500, area);
+        answer->setAccessibleName(QStringLiteral("Ответ на претензию: ") + q->field(QStringLiteral("titletask")).toString());
         answer->setFixedHeight(100);
         answer->setPlainText(q->field(QStringLiteral("answerСlaim")).toString());
         setHint(answer, QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));

@@ -30,8 +30,8 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     left->setFixedWidth(337);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->addWidget(new QLabel(QStringLiteral("Список непроверенных работ:"), left));
     DBGrid1 = new TDBGrid(left);
+    leftLayout->addWidget(captionFor(DBGrid1, QStringLiteral("Список непроверенных работ:"), left));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     NamedQuery *list = DataER->query(QStringLiteral("GETestimate"));
     DBGrid1->bind(list, {{QStringLiteral("PrefixEncrypt"), QStringLiteral("Префикс")},
@@ -50,14 +50,14 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     auto *right = new QWidget(splitter);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    rightLayout->addWidget(new QLabel(QStringLiteral("Оценочный лист:"), right));
+    ScrollBox1 = new QScrollArea(right);
+    rightLayout->addWidget(captionFor(ScrollBox1, QStringLiteral("Оценочный лист:"), right));
     LabelWork = plainLabel(QString(), right);
     LabelWork->setObjectName(QStringLiteral("LabelWork"));
     QFont bold = LabelWork->font();
     bold.setBold(true);
     LabelWork->setFont(bold);
     rightLayout->addWidget(LabelWork);
-    ScrollBox1 = new QScrollArea(right);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setWidgetResizable(true);
     auto *sheet = new QWidget(ScrollBox1);
@@ -170,12 +170,13 @@ void TFormEstimateWork::readEstimate(int workId)
         auto *memo = new TMemo(500, sheet);
         memo->setFixedHeight(90);
         memo->setTabChangesFocus(true);   // Tab goes on to the next task
+
         connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->setStyleSheet(QString()); });
         setHint(memo, QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
                                         "Комментарий будет виден участнику"));
         onTop(memo, QStringLiteral("commentMemo_") + id);
 
-        auto *comment2 = new QLabel(QStringLiteral("Краткий комментарий:"), sheet);
+        auto *comment2 = captionFor(memo, QStringLiteral("Краткий комментарий:"), sheet);
         comment2->setWordWrap(true);
         onTop(comment2, QStringLiteral("comment2_") + id);
 
@@ -186,11 +187,14 @@ void TFormEstimateWork::readEstimate(int workId)
             score->addItem(QString::number(i));
         score->setEditText(QStringLiteral("0"));
         wheelOnlyWithFocus(score);   // scrolling the sheet never changes a score
+        // named by task, so that a screen reader tells the boxes of the tasks apart
+        score->setAccessibleName(QStringLiteral("Экспертная оценка: ") + title);
+        memo->setAccessibleName(QStringLiteral("Краткий комментарий: ") + title);
         connect(score, &QComboBox::currentTextChanged, score, [score] { score->setStyleSheet(QString()); });
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
         onTop(score, QStringLiteral("Estimate_") + id);
 
-        auto *comment1 = new QLabel(QStringLiteral("Экспертная оценка:"), sheet);
+        auto *comment1 = captionFor(score, QStringLiteral("Экспертная оценка:"), sheet);
         comment1->setWordWrap(true);
         onTop(comment1, QStringLiteral("comment1_") + id);
 

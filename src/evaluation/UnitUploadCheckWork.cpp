@@ -44,14 +44,15 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     layout->addWidget(ProgressBar1);
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Загруженные проверенные работы"));
     layout->addWidget(DBGrid1, 1);
     bindTitleClickSort(DBGrid1, [this] { return listQuery(); });
 
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно загрузки работ"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    Label4 = new QLabel(QStringLiteral("Номер участника:"), this);
     Edit1 = new QLineEdit(this);
+    Label4 = captionFor(Edit1, QStringLiteral("Номер участника:"), this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     QFont bold = Edit1->font();
     bold.setBold(true);

@@ -28,6 +28,7 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
 
     DBGrid1 = new TDBGrid(this);
+    DBGrid1->setAccessibleName(QStringLiteral("Работы участников"));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     NamedQuery *works = DataER->query(QStringLiteral("GETloadWork"));

@@ -38,6 +38,7 @@ TFormMethod::TFormMethod(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Методические материалы"));
     NamedQuery *q = DataER->query(QStringLiteral("GETmethod"));
     DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("Уч. год"), Qt::AlignCenter, 80},
                       {QStringLiteral("nameEdu"), QStringLiteral("Олимпиада"), Qt::AlignLeft | Qt::AlignVCenter, 300},
@@ -75,6 +76,7 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
     connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Контрольно-измерительные материалы"));
     NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));
     DBGrid1->bind(materials, {{QStringLiteral("comment"), QStringLiteral("Коментарий"), Qt::AlignLeft | Qt::AlignVCenter, 600},
                               {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 200}});

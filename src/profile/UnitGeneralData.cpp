@@ -80,7 +80,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
         row->addWidget(edit);
         row->addWidget(star());
         row->addStretch();
-        form->addRow(caption, row);
+        form->addRow(captionFor(edit, caption, this), row);
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { CheckSymbol(edit); });
         return edit;
     };
@@ -105,7 +105,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
     EditPhone->setPlaceholderText(QStringLiteral("10 последних цифр номера телефона"));
     setHint(EditPhone, QStringLiteral("Введите номер телефона (10 последних цифр номера телефона)"));
     EditPhone->setFixedWidth(200);
-    auto *phoneCaption = new QLabel(QStringLiteral("№ сотового телефона (На выбор:\nличный, любой другой контактный):"), this);
+    auto *phoneCaption = captionFor(EditPhone, QStringLiteral("№ сотового телефона (На выбор:\nличный, любой другой контактный):"), this);
     phoneCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(phoneCaption, EditPhone);
     layout->addLayout(form);

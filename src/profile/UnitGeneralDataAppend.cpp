@@ -30,6 +30,7 @@ public:
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setWidget(m_page);
+        scroll->setAccessibleName(QStringLiteral("Страница: ") + title);
         const int index = tabs->addTab(scroll, title);
         tabs->setTabToolTip(index, hint);
         this->heading(heading);
@@ -56,7 +57,7 @@ public:
     void add(const QString &caption, QWidget *w)
     {
         if (!caption.isEmpty())
-            m_layout->addWidget(new QLabel(caption, m_page));
+            m_layout->addWidget(captionFor(w, caption, m_page));
         w->setParent(m_page);
         m_layout->addWidget(w);
     }
@@ -110,6 +111,12 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     EdithomeReg = address.field("EdithomeReg", QStringLiteral("Дом:"), 64, QStringLiteral("Дом"));
     EditofficeReg = address.field("EditofficeReg", QStringLiteral("Квартира:"), 64, QStringLiteral("Квартира"));
     BitBtn2 = address.saveButton("BitBtn2", QStringLiteral("Сохранить адреса"));
+    // the registration address repeats the captions of the residence address: say which one
+    const QList<QPair<QLineEdit *, const char *>> registration{
+        {EditareasReg, "Муниципальное образование регистрации"}, {EditcityReg, "Город (населенный пункт) регистрации"},
+        {EditStreetReg, "Улица регистрации"}, {EdithomeReg, "Дом регистрации"}, {EditofficeReg, "Квартира регистрации"}};
+    for (const auto &[edit, name] : registration)
+        edit->setAccessibleName(QString::fromUtf8(name));
 
     PageBuilder bank(PageControl1, QStringLiteral("Реквизиты счета"),
                      QStringLiteral("Просмотр и редактирование реквизитов банковского счета для переводов денежных средств"),
@@ -124,6 +131,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     EditKPP = bank.field("EditKPP", QStringLiteral("КПП:"), 64, QStringLiteral("КПП банка получателя, например, 775001001"));
     EditINNbank = bank.field("EditINNbank", QStringLiteral("ИНН:"), 64, QStringLiteral("ИНН банка получателя, например, 7702000406"));
     BitBtn3 = bank.saveButton("BitBtn3", QStringLiteral("Сохранить реквизиты"));
+    EditINNbank->setAccessibleName(QStringLiteral("ИНН банка получателя"));
 
     PageBuilder passport(PageControl1, QStringLiteral("Паспортные данные"), QStringLiteral("Паспортные данные, ИНН, СНИЛС"),
                          QStringLiteral("СНИЛС, ИНН, паспортные данные эксперта"));

@@ -45,6 +45,7 @@ TFormSubjectExp::TFormSubjectExp(QWidget *parent)
 
     ScrollBox3 = new QScrollArea(this);
     ScrollBox3->setObjectName(QStringLiteral("ScrollBox3"));
+    ScrollBox3->setAccessibleName(QStringLiteral("Предметные области"));
     ScrollBox3->setWidgetResizable(true);
     m_list = new QWidget(ScrollBox3);
     auto *boxes = new QVBoxLayout(m_list);

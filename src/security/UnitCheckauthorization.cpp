@@ -22,14 +22,14 @@ TFormCheckauthorization::TFormCheckauthorization(QWidget *parent)
     f.setPixelSize(16);
     setFont(f);
     auto *grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("Логин (E-Mail):"), this), 0, 0);
     Edit1 = new QLineEdit(this);
+    grid->addWidget(captionFor(Edit1, QStringLiteral("Логин (E-Mail):"), this), 0, 0);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(128);
     Edit1->setPlaceholderText(QStringLiteral("Поле для ввода логина эксперта"));
     grid->addWidget(Edit1, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Пароль:"), this), 1, 0);
     Edit2 = new QLineEdit(this);
+    grid->addWidget(captionFor(Edit2, QStringLiteral("Пароль:"), this), 1, 0);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setMaxLength(25);
     showAsStars(Edit2);

@@ -19,8 +19,8 @@ const QString kSenderName = QStringLiteral("Образовательный це�
 QLineEdit *buildDialog(TDialogForm *dialog, const QString &label, const QString &okCaption, const QString &okHint)
 {
     auto *grid = new QGridLayout(dialog);
-    grid->addWidget(new QLabel(label, dialog), 0, 0);
     auto *edit = new QLineEdit(dialog);
+    grid->addWidget(captionFor(edit, label, dialog), 0, 0);
     grid->addWidget(edit, 0, 1);
     auto *row = new QHBoxLayout;
     dialog->addOkCancel(row, okHint, QStringLiteral("Отмена"), okCaption);

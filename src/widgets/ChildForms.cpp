@@ -98,8 +98,25 @@ void placeInside(QMdiArea *area, QMdiSubWindow *sub)
     sub->move(x, y);
 }
 
+QLabel *captionFor(QWidget *field, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(field);
+    // Lists and grids do not take their name from a buddy: give it to them outright.
+    if (field->accessibleName().isEmpty()) {
+        QString name = text;
+        name.remove(QLatin1Char('&')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        name = name.simplified();
+        if (name.endsWith(QLatin1Char(':')))
+            name.chop(1);
+        field->setAccessibleName(name);
+    }
+    return label;
+}
+
 void setHint(QWidget *widget, const QString &hint)
 {
+    widget->setAccessibleDescription(hint);
     // A tooltip that looks like markup is rendered as such: hints may quote stored texts.
     widget->setToolTip(Qt::mightBeRichText(hint) ? QStringLiteral("<qt>") + hint.toHtmlEscaped() + QStringLiteral("</qt>")
                                                  : hint);
@@ -212,8 +229,8 @@ void showBytes(QProgressBar *bar, qint64 done, qint64 total)
 TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,
                         const QString &hint)
 {
-    layout->addWidget(new QLabel(caption, parent));
     auto *combo = new TLookupCombo(parent);
+    layout->addWidget(captionFor(combo, caption, parent));
     combo->setObjectName(QString::fromLatin1(objectName));
     combo->setCursor(Qt::PointingHandCursor);
     setHint(combo, hint);

@@ -52,7 +52,12 @@ public:
                              const QString &okCaption = QStringLiteral("OK"));
 };
 
-// A hint shows as the tooltip and, through the main window, in its hint panel.
+// A caption for a field: the label's buddy is the field, so that a screen reader names the field
+// by it and an "&" mnemonic in it moves the focus there.
+QLabel *captionFor(QWidget *field, const QString &text, QWidget *parent);
+
+// A hint shows as the tooltip and, through the main window, in its hint panel; it is also the
+// control's accessible description.
 void setHint(QWidget *widget, const QString &hint);
 // The tabs' hints (their tooltips) also go to the hint panel, as the hovered tab changes.
 void hintTabs(QTabWidget *tabs);
