@@ -9,6 +9,7 @@
 
 #include "TextChecks.h"
 #include "data/ADataER.h"
+#include "data/Config.h"
 #include "data/EventLog.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
@@ -186,6 +187,53 @@ private slots:
         QLocale::setDefault(before);
     }
 
+
+    // compiled in < settings file < environment; a bad value names its file and key or variable
+    void settings()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("vardex.conf");
+        auto write = [&](const QByteArray &text) {
+            QFile f(file);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text);
+        };
+        write("[database]\nhost=db.centre.lan\nport=3307\n[files]\nurl=https://files.centre.lan/\n[mail]\nhost=smtp.centre.lan\n");
+        QProcessEnvironment env;
+        Config c = Config::load(file, env);
+        QCOMPARE(c.dbHost, QString("db.centre.lan"));
+        QCOMPARE(c.dbPort, 3307);
+        QCOMPARE(c.filesUrl, QString("https://files.centre.lan/"));
+        QCOMPARE(c.smtpHost, QString("smtp.centre.lan"));
+        QCOMPARE(c.dbIntranetPort, Config::load(QString(), env).dbIntranetPort);   // not in the file: compiled in
+        QVERIFY(!c.dbPasswordOverridden);
+        env.insert("VARDEX_DB_PORT", "4000");
+        env.insert("VARDEX_DB_PASSWORD", "");
+        c = Config::load(file, env);
+        QCOMPARE(c.dbPort, 4000);
+        QVERIFY(c.dbPasswordOverridden);
+        QCOMPARE(Config::load(dir.filePath("missing.conf"), {}).dbHost, Config::load(QString(), {}).dbHost);
+
+        const auto failure = [](const QString &path, const QProcessEnvironment &e) {
+            try {
+                Config::load(path, e);
+            } catch (const VardexError &error) {
+                return error.message();
+            }
+            return QString();
+        };
+        write("[database]\nport=abc\n");
+        QCOMPARE(failure(file, {}), "Неверная настройка в файле настроек " + file
+                                        + ", ключ database/port: значение \"abc\", ожидается номер порта от 1 до 65535.");
+        write("[files]\nurl=files.centre.lan\n");
+        QVERIFY(failure(file, {}).contains("ключ files/url: значение \"files.centre.lan\""));
+        QProcessEnvironment bad;
+        bad.insert("VARDEX_SITE_URL", "ftp://vetlan.test/");
+        QVERIFY(failure(QString(), bad).startsWith("Неверная настройка в переменной окружения VARDEX_SITE_URL: значение \"ftp://vetlan.test/\""));
+        bad.insert("VARDEX_SITE_URL", "https://vetlan.test/");
+        bad.insert("VARDEX_SMTP_PORT", "70000");
+        QVERIFY(failure(QString(), bad).contains("VARDEX_SMTP_PORT"));
+    }
 
     void trim()
     {

@@ -7,7 +7,9 @@
 #include "app/UnitMainER.h"
 #include "app/Version.h"
 #include "data/ADataER.h"
+#include "data/Config.h"
 #include "data/FileServer.h"
+#include "data/VardexError.h"
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +21,14 @@ int main(int argc, char *argv[])
     if (app.arguments().contains(QStringLiteral("--version"))) {
         QTextStream(stdout) << fileVersionText() << Qt::endl;
         return 0;
+    }
+    // A bad value in the settings file or the environment stops here, saying which and where.
+    try {
+        Config::get();
+    } catch (const VardexError &e) {
+        QTextStream(stderr) << e.message() << Qt::endl;
+        Platform::get().topLevelError(e.message());
+        return 1;
     }
     TFormMainER mainWindow;
     TDataER dataModule;

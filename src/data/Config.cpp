@@ -1,52 +1,124 @@
 #include "data/Config.h"
 
-#include <QProcessEnvironment>
+#include <QFileInfo>
+#include <QSettings>
+#include <QUrl>
+#include <optional>
 
 #include "BuildConfig.h"
+#include "data/VardexError.h"
 
 namespace {
 
-QString envText(const QProcessEnvironment &env, const char *name, const QString &fallback)
-{
-    return env.contains(QString::fromLatin1(name)) ? env.value(QString::fromLatin1(name)) : fallback;
-}
+enum class Kind { Text, Port, Url };
 
-int envInt(const QProcessEnvironment &env, const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = env.value(QString::fromLatin1(name)).toInt(&ok);
-    return ok ? value : fallback;
-}
+// One setting: its key in the settings file and its environment variable.
+struct Setting {
+    const char *key;
+    const char *variable;
+    Kind kind;
+};
+
+// Where values come from, last word last: the file, then the environment.
+class Sources {
+public:
+    Sources(const QString &file, const QProcessEnvironment &env) : m_file(file), m_env(env)
+    {
+        if (!file.isEmpty() && QFileInfo::exists(file))
+            m_settings.emplace(file, QSettings::IniFormat);
+    }
+
+    QString text(const Setting &s, const QString &compiled) const
+    {
+        QString value = compiled;
+        if (m_settings && m_settings->contains(QString::fromLatin1(s.key))) {
+            value = m_settings->value(QString::fromLatin1(s.key)).toString();
+            check(s, value, QStringLiteral("в файле настроек %1, ключ %2").arg(m_file, QString::fromLatin1(s.key)));
+        }
+        if (m_env.contains(QString::fromLatin1(s.variable))) {
+            value = m_env.value(QString::fromLatin1(s.variable));
+            check(s, value, QStringLiteral("в переменной окружения %1").arg(QString::fromLatin1(s.variable)));
+        }
+        return value;
+    }
+    int port(const Setting &s, int compiled) const { return text(s, QString::number(compiled)).toInt(); }
+    bool has(const Setting &s) const
+    {
+        return (m_settings && m_settings->contains(QString::fromLatin1(s.key))) || m_env.contains(QString::fromLatin1(s.variable));
+    }
+
+private:
+    static void check(const Setting &s, const QString &value, const QString &where)
+    {
+        QString expected;
+        if (s.kind == Kind::Port) {
+            bool ok = false;
+            const int port = value.trimmed().toInt(&ok);
+            if (!ok || port < 1 || port > 65535)
+                expected = QStringLiteral("номер порта от 1 до 65535");
+        } else if (s.kind == Kind::Url) {
+            const QUrl url(value, QUrl::StrictMode);
+            if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+                || url.host().isEmpty())
+                expected = QStringLiteral("адрес вида http://сервер/ или https://сервер/");
+        }
+        if (!expected.isEmpty())
+            throw VardexError(QStringLiteral("Неверная настройка %1: значение \"%2\", ожидается %3.").arg(where, value, expected));
+    }
+
+    QString m_file;
+    QProcessEnvironment m_env;
+    std::optional<QSettings> m_settings;
+};
+
+const Setting kDbHost{"database/host", "VARDEX_DB_HOST", Kind::Text};
+const Setting kDbPort{"database/port", "VARDEX_DB_PORT", Kind::Port};
+const Setting kDbIntranetHost{"database/intranet_host", "VARDEX_DB_INTRANET_HOST", Kind::Text};
+const Setting kDbIntranetPort{"database/intranet_port", "VARDEX_DB_INTRANET_PORT", Kind::Port};
+const Setting kDbPassword{"database/password", "VARDEX_DB_PASSWORD", Kind::Text};
+const Setting kFilesUrl{"files/url", "VARDEX_FILES_URL", Kind::Url};
+const Setting kSmtpHost{"mail/host", "VARDEX_SMTP_HOST", Kind::Text};
+const Setting kSmtpPort{"mail/port", "VARDEX_SMTP_PORT", Kind::Port};
+const Setting kSmtpUser{"mail/user", "VARDEX_SMTP_USER", Kind::Text};
+const Setting kSmtpPassword{"mail/password", "VARDEX_SMTP_PASSWORD", Kind::Text};
+const Setting kSmtpCa{"mail/ca_file", "VARDEX_SMTP_CA", Kind::Text};
+const Setting kSiteUrl{"site/url", "VARDEX_SITE_URL", Kind::Url};
 
 } // namespace
 
-Config Config::fromEnvironment()
+Config Config::load(const QString &settingsFile, const QProcessEnvironment &env)
 {
-    const auto env = QProcessEnvironment::systemEnvironment();
+    const Sources from(settingsFile, env);
     static const char16_t stored[] = {VARDEX_CFG_DB_PASSWORD_STORED};
 
     Config c;
-    c.dbHost = envText(env, "VARDEX_DB_HOST", QStringLiteral(VARDEX_CFG_DB_HOST));
-    c.dbPort = envInt(env, "VARDEX_DB_PORT", VARDEX_CFG_DB_PORT);
-    c.dbIntranetHost = envText(env, "VARDEX_DB_INTRANET_HOST", QStringLiteral(VARDEX_CFG_DB_INTRANET_HOST));
-    c.dbIntranetPort = envInt(env, "VARDEX_DB_INTRANET_PORT", VARDEX_CFG_DB_INTRANET_PORT);
-    c.dbPasswordOverridden = env.contains(QStringLiteral("VARDEX_DB_PASSWORD"));
-    c.dbPasswordPlain = env.value(QStringLiteral("VARDEX_DB_PASSWORD"));
+    c.dbHost = from.text(kDbHost, QStringLiteral(VARDEX_CFG_DB_HOST));
+    c.dbPort = from.port(kDbPort, VARDEX_CFG_DB_PORT);
+    c.dbIntranetHost = from.text(kDbIntranetHost, QStringLiteral(VARDEX_CFG_DB_INTRANET_HOST));
+    c.dbIntranetPort = from.port(kDbIntranetPort, VARDEX_CFG_DB_INTRANET_PORT);
+    c.dbPasswordOverridden = from.has(kDbPassword);
+    c.dbPasswordPlain = from.text(kDbPassword, QString());
     c.dbPasswordStored = QString::fromUtf16(stored, std::size(stored));
     c.dbPasswordKey = VARDEX_CFG_DB_PASSWORD_KEY;
     QString files = QStringLiteral(VARDEX_CFG_FILES_URL);
     if (files.isEmpty())
         files = QStringLiteral("http://") + c.dbHost + QStringLiteral(":17002/");
-    c.filesUrl = envText(env, "VARDEX_FILES_URL", files);
+    c.filesUrl = from.has(kFilesUrl) ? from.text(kFilesUrl, files) : files;
     if (!c.filesUrl.endsWith(QLatin1Char('/')))
         c.filesUrl += QLatin1Char('/');
-    c.smtpHost = envText(env, "VARDEX_SMTP_HOST", QStringLiteral(VARDEX_CFG_SMTP_HOST));
-    c.smtpPort = envInt(env, "VARDEX_SMTP_PORT", VARDEX_CFG_SMTP_PORT);
-    c.smtpUser = envText(env, "VARDEX_SMTP_USER", QStringLiteral(VARDEX_CFG_SMTP_USER));
-    c.smtpPassword = envText(env, "VARDEX_SMTP_PASSWORD", QStringLiteral(VARDEX_CFG_SMTP_PASSWORD));
-    c.smtpCaFile = envText(env, "VARDEX_SMTP_CA", QStringLiteral(VARDEX_CFG_SMTP_CA));
-    c.siteUrl = envText(env, "VARDEX_SITE_URL", QStringLiteral(VARDEX_CFG_SITE_URL));
+    c.smtpHost = from.text(kSmtpHost, QStringLiteral(VARDEX_CFG_SMTP_HOST));
+    c.smtpPort = from.port(kSmtpPort, VARDEX_CFG_SMTP_PORT);
+    c.smtpUser = from.text(kSmtpUser, QStringLiteral(VARDEX_CFG_SMTP_USER));
+    c.smtpPassword = from.text(kSmtpPassword, QStringLiteral(VARDEX_CFG_SMTP_PASSWORD));
+    c.smtpCaFile = from.text(kSmtpCa, QStringLiteral(VARDEX_CFG_SMTP_CA));
+    c.siteUrl = from.text(kSiteUrl, QStringLiteral(VARDEX_CFG_SITE_URL));
     return c;
+}
+
+Config Config::fromEnvironment()
+{
+    const auto env = QProcessEnvironment::systemEnvironment();
+    return load(env.value(QStringLiteral("VARDEX_CONFIG"), defaultSettingsFile()), env);
 }
 
 const Config &Config::get()

@@ -1,8 +1,10 @@
 #pragma once
+#include <QProcessEnvironment>
 #include <QString>
 
-// Deployment values: compiled in, overridable by VARDEX_* environment variables for the local
-// demo and the tests. Read once, on first use.
+// Deployment values, each taken from the last of: compiled in < the settings file
+// (/etc/vardex/vardex.conf, or the file VARDEX_CONFIG names) < VARDEX_* environment variables.
+// Read once, on first use; a bad value raises VardexError naming where it came from.
 struct Config {
     QString dbHost;
     int dbPort = 17001;
@@ -22,4 +24,6 @@ struct Config {
 
     static const Config &get();
     static Config fromEnvironment();
+    static Config load(const QString &settingsFile, const QProcessEnvironment &env);
+    static QString defaultSettingsFile() { return QStringLiteral("/etc/vardex/vardex.conf"); }
 };
