@@ -1,6 +1,9 @@
 // Appeal answers and reference materials with real widgets (offscreen) and the real database.
 #include <QHeaderView>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -98,6 +101,36 @@ private slots:
         QVERIFY(!form->BitBtn3->isEnabled());
         QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);
         QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
+    // A participant's text is shown as it is: no image is loaded (not /dev/zero, not a pipe that
+    // never ends), no heading is drawn; the same for a task title and its hint.
+    void hostileTextsStayPlain()
+    {
+        const QString fifo = QDir::temp().filePath("vardex-hostile-pipe");
+        QFile::remove(fifo);
+        QVERIFY(QProcess::execute("mkfifo", {fifo}) == 0);
+        const QStringList texts = {"<img src=\"/dev/zero\">", "<img src=\"" + fifo + "\">",
+                                   "<h1 style=\"color:red\">РЕШЕНИЕ ЖЮРИ: 100 баллов</h1>"};
+        Fixture::exec("UPDATE `zet_appeal` SET `claim`='" + texts[0] + "' WHERE `id`=1");
+        Fixture::exec("UPDATE `zet_appeal` SET `claim`='" + texts[1] + "' WHERE `id`=2");
+        Fixture::exec("UPDATE `zet_evaluationsystem` SET `titletask`='" + texts[2] + "' WHERE `id`=1");
+        Session s;
+        TFormAppealAsnswer form;
+        form.show();
+        choose(form.DBLookupComboBox1, "Математика 9 класс");
+        auto *claim1 = form.findChild<QLabel *>("appeal_1");
+        auto *claim2 = form.findChild<QLabel *>("appeal_2");
+        auto *task1 = form.findChild<QLabel *>("zad_1");
+        QVERIFY(claim1 && claim2 && task1);
+        for (QLabel *label : {claim1, claim2, task1}) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            label->repaint();   // painting must neither load nor hang
+        }
+        QCOMPARE(claim1->text(), "Претензия: " + texts[0]);
+        QCOMPARE(claim2->text(), "Претензия: " + texts[1]);
+        QCOMPARE(task1->text(), "ЗАДАНИЕ: " + texts[2]);
+        QFile::remove(fifo);
     }
 
     void applicantListedTwice()

@@ -422,6 +422,22 @@ private slots:
         QCOMPARE(listedWorks(form), QList<int>({1, 2, 3, 4, 5, 10}));
     }
 
+    // A task title that looks like markup is shown as text, in its caption and in its hint.
+    void taskTitleStaysPlain()
+    {
+        const QString title = "<h1 style=\"color:red\">Апелляция удовлетворена</h1><img src=\"/dev/zero\">";
+        Fixture::exec("UPDATE `zet_evaluationsystem` SET `titletask`='" + title + "' WHERE `id`=1");
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        auto *caption = sheetControl<QLabel>(form, "title_1");
+        QCOMPARE(caption->textFormat(), Qt::PlainText);
+        QCOMPARE(caption->text(), title);
+        QVERIFY(caption->toolTip().contains("&lt;h1"));   // escaped: the hint shows the text, not a heading
+        QVERIFY(!caption->toolTip().contains("<img"));
+    }
+
     // A refused task out of view is brought into view.
     void refusedTaskIsShown()
     {
