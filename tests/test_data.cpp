@@ -92,6 +92,59 @@ private slots:
         QVERIFY(d.query("GETarea")->recordCount() > 0);
     }
 
+    // Sorting the rows held gives what the ascending ORDER BY of the same field gives, except that
+    // digits in a text go by value ("9" before "11", where SQL puts "11" first).
+    void sortingInMemoryMatchesSql_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("param");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("works by name") << "GETloadWork" << "eduID" << 1 << "fio";
+        QTest::newRow("works by area") << "GETloadWork" << "eduID" << 2 << "name";
+
+        QTest::newRow("scoring list by code") << "GETestimate" << "userID" << 1 << "user_id";
+    }
+    void sortingInMemoryMatchesSql()
+    {
+        QFETCH(QString, query);
+        QFETCH(QString, param);
+        QFETCH(int, value);
+        QFETCH(QString, field);
+        TDataER d;
+        NamedQuery *q = d.query(query);
+        const QStringList sql = q->sql();
+        auto column = [&] {
+            QStringList out;
+            for (int r = 0; r < q->recordCount(); ++r)
+                out << q->value(r, field).toString();
+            return out;
+        };
+        q->setParam(param, value);
+        q->open();
+        q->sortRows(field);
+        const QStringList inMemory = column();
+        d.SortSQL(q, field);
+        QCOMPARE(inMemory, column());
+        QVERIFY(inMemory.size() > 1);
+        q->close();
+        q->setSQL(sql);
+    }
+
+    void sortingTextDigitsByValue()
+    {
+        TDataER d;
+        NamedQuery *q = d.query("GETestimate");
+        q->setParam("userID", 1);
+        q->open();
+        q->sortRows("classStudy");
+        QStringList classes;
+        for (int r = 0; r < q->recordCount(); ++r)
+            classes << q->value(r, "classStudy").toString();
+        QCOMPARE(classes, QStringList({"9", "9", "9", "9", "11", "11"}));
+        q->close();
+    }
+
     void sortReplacesOnlyTheLastLine()
     {
         TDataER d;

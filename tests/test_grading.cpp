@@ -229,7 +229,7 @@ private slots:
         QHeaderView *header = form->DBGrid1->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(2) + header->sectionSize(2) / 2, header->height() / 2));
-        QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY user_id"));
+        QVERIFY(!form->DBGrid1->query()->sql().last().contains("user_id"));   // sorted in memory, not re-read
         QCOMPARE(form->DBGrid1->query()->value(0, "user_id").toInt(), 1001);
         QVERIFY(form->DBGrid1->isColumnHidden(3));   // the work's id stays hidden after a re-read
         QCOMPARE(form->DBGrid1->model()->headerData(1, Qt::Horizontal).toString(), QString("Класс"));

@@ -9,7 +9,11 @@ trap 'db -e "DROP DATABASE IF EXISTS vardex_migration"' EXIT
 # the two tables as an old site has them: plain keys only
 db vardex_migration -e "
   CREATE TABLE zet_users5add (id INT AUTO_INCREMENT PRIMARY KEY, users_id INT NOT NULL, KEY users_id (users_id));
-  CREATE TABLE zet_testedwork (id INT AUTO_INCREMENT PRIMARY KEY, bodyFile VARCHAR(255) NOT NULL, KEY bodyFile (bodyFile));
+  CREATE TABLE zet_testedwork (id INT AUTO_INCREMENT PRIMARY KEY, bodyFile VARCHAR(255) NOT NULL, KEY bodyFile (bodyFile),
+    educationList_id INT, period_id INT, areas_id INT);
+  CREATE TABLE zet_untestedwork (id INT PRIMARY KEY, educationallistID INT, period_id INT, areas_id INT);
+  CREATE TABLE zet_result (id INT PRIMARY KEY, untestedworkID INT, expertID INT, periodID INT);
+  CREATE TABLE zet_appeal (id INT PRIMARY KEY, usersID INT, expertID INT, educationID INT, periodID INT);
   INSERT INTO zet_users5add (users_id) VALUES (1), (2);
   INSERT INTO zet_testedwork (bodyFile) VALUES ('MA9_1_2_1001_1.pdf');"
 for run in 1 2; do
@@ -21,6 +25,12 @@ unique() {  # table column: the number of single-column unique keys on it
 }
 [ "$(unique zet_users5add users_id)" = 1 ] || { echo "FAIL: no unique key on zet_users5add.users_id"; exit 1; }
 [ "$(unique zet_testedwork bodyFile)" = 1 ] || { echo "FAIL: no unique key on zet_testedwork.bodyFile"; exit 1; }
+for index in zet_untestedwork.edu_period_area zet_testedwork.edu_period_area zet_result.work_expert_period \
+             zet_appeal.expert_edu_period zet_appeal.user_edu_period; do
+  n=$(db -e "SELECT COUNT(DISTINCT INDEX_NAME) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA='vardex_migration'
+             AND TABLE_NAME='${index%.*}' AND INDEX_NAME='${index#*.}'")
+  [ "$n" = 1 ] || { echo "FAIL: no index $index"; exit 1; }
+done
 if db vardex_migration -e "INSERT INTO zet_testedwork (bodyFile) VALUES ('MA9_1_2_1001_1.pdf')" 2>/dev/null; then
   echo "FAIL: a second row for one stored file was accepted"; exit 1
 fi

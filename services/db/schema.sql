@@ -151,6 +151,7 @@ CREATE TABLE `zet_untestedwork` (
   `areas_id` INT NOT NULL,
   `bodyFile` VARCHAR(255) NOT NULL,
   `checkWork` INT NOT NULL DEFAULT 0,
+  KEY `edu_period_area` (`educationallistID`, `period_id`, `areas_id`),   -- a discipline's works
   KEY `user_id` (`user_id`),
   KEY `educationallistID` (`educationallistID`),
   KEY `period_id` (`period_id`),
@@ -194,6 +195,7 @@ CREATE TABLE `zet_result` (
   KEY `expertID` (`expertID`),
   KEY `evalutionsystemID` (`evalutionsystemID`),
   KEY `untestedworkID` (`untestedworkID`),
+  KEY `work_expert_period` (`untestedworkID`, `expertID`, `periodID`),   -- "scored by this expert?"
   KEY `periodID` (`periodID`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
@@ -210,7 +212,9 @@ CREATE TABLE `zet_appeal` (
   KEY `usersID` (`usersID`),
   KEY `expertID` (`expertID`),
   KEY `educationID` (`educationID`),
-  KEY `evalutionsystemID` (`evalutionsystemID`)
+  KEY `evalutionsystemID` (`evalutionsystemID`),
+  KEY `expert_edu_period` (`expertID`, `educationID`, `periodID`),   -- an expert's applicants
+  KEY `user_edu_period` (`usersID`, `educationID`, `periodID`)       -- an applicant's claims
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 CREATE TABLE `zet_testedwork` (
@@ -222,6 +226,7 @@ CREATE TABLE `zet_testedwork` (
   `extFile` VARCHAR(8) NOT NULL DEFAULT 'pdf',
   `bodyFile` VARCHAR(255) NOT NULL,
   UNIQUE KEY `bodyFile` (`bodyFile`),   -- one stored file, one row: a delete never takes another's file
+  KEY `edu_period_area` (`educationList_id`, `period_id`, `areas_id`),   -- the upload list
   KEY `user_id` (`user_id`),
   KEY `educationList_id` (`educationList_id`),
   KEY `period_id` (`period_id`),

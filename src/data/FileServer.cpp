@@ -244,13 +244,19 @@ namespace {
 struct PostState {
     std::function<void(qint64, qint64)> progress;
     QObject *receiver;
+    QElapsedTimer sinceReport;   // progress goes out ten times a second at most
+    curl_off_t reported = -1;
 };
 
 int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow)
 {
     auto *s = static_cast<PostState *>(user);
-    if (s->progress)
-        QMetaObject::invokeMethod(s->receiver, [p = s->progress, ulnow, ultotal] { p(ulnow, ultotal); }, Qt::QueuedConnection);
+    const bool last = ultotal > 0 && ulnow == ultotal;
+    if (!s->progress || ulnow == s->reported || (s->sinceReport.isValid() && s->sinceReport.elapsed() < 100 && !last))
+        return 0;
+    s->reported = ulnow;
+    s->sinceReport.start();
+    QMetaObject::invokeMethod(s->receiver, [p = s->progress, ulnow, ultotal] { p(ulnow, ultotal); }, Qt::QueuedConnection);
     return 0;
 }
 
@@ -268,7 +274,7 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
 {
     const QByteArray url = (Config::get().filesUrl + script).toUtf8();
     QObject receiver;
-    PostState state{progress, &receiver};
+    PostState state{progress, &receiver, {}, -1};
     QString error;
     QByteArray answer;
     QEventLoop loop;

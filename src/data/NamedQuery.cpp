@@ -1,6 +1,9 @@
 #include "data/NamedQuery.h"
 
+#include <QCollator>
 #include <QDate>
+#include <QLocale>
+#include <algorithm>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
@@ -208,6 +211,35 @@ void NamedQuery::close()
     m_cursor = 0;
     m_model.reset();
     emit closed();
+}
+
+void NamedQuery::sortRows(const QString &fieldName)
+{
+    const int column = m_header.indexOf(fieldName);
+    if (column < 0)
+        throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const auto numeric = [](const QVariant &v) {
+        switch (v.metaType().id()) {
+        case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+        case QMetaType::Double: case QMetaType::Float:
+            return true;
+        default:
+            return false;
+        }
+    };
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const QList<QVariant> &a, const QList<QVariant> &b) {
+        const QVariant &x = a[column], &y = b[column];
+        if (x.isNull() || y.isNull())
+            return x.isNull() && !y.isNull();
+        if (numeric(x) && numeric(y))
+            return x.toDouble() < y.toDouble();
+        return collator.compare(x.toString(), y.toString()) < 0;
+    });
+    m_cursor = 0;
+    m_model.reset();
 }
 
 void NamedQuery::moveTo(int row)

@@ -66,6 +66,9 @@ public:
     void first() { m_cursor = 0; }
     void next() { if (!eof()) ++m_cursor; }
     void moveTo(int row);
+    // Orders the rows held, ascending by a field, stably: numbers as numbers, texts as a Russian
+    // reader orders them (digits inside a text by value), empty values first. No round trip.
+    void sortRows(const QString &fieldName);
     QVariant field(const QString &fieldName) const;    // of the current row
     QVariant value(int row, const QString &fieldName) const;
     QVariant value(int row, int column) const;

@@ -338,7 +338,7 @@ void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &s
             NamedQuery *q = sortedQuery();
             const QString field = q->model()->fieldName(column);
             if (!field.isEmpty())
-                DataER->SortSQL(q, field);
+                q->sortRows(field);   // the rows held, in memory: no new query per click
         });
     });
 }

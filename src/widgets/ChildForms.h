@@ -162,7 +162,7 @@ void showBytes(QProgressBar *bar, qint64 done, qint64 total);
 TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,
                         const QString &hint);
 
-// A title click sorts the grid ascending by the clicked field, through the data module.
+// A title click sorts the grid's rows ascending by the clicked field (in memory).
 void bindTitleClickSort(QTableView *grid, const std::function<NamedQuery *()> &sortedQuery);
 
 // One shown column of a grid: the query's field, its title and the alignment of its cells.
