@@ -169,6 +169,10 @@ private slots:
         choose(list, "Математика 9 класс");
         QCOMPARE(reads.count(), 3);
         QCOMPARE(form.DBGrid1->query()->recordCount(), 3);
+        QTest::keyClick(list, Qt::Key_Up);   // the arrow keys on the closed list
+        QCOMPARE(list->currentText(), QString("Математика 11 класс"));
+        QCOMPARE(reads.count(), 4);
+        QCOMPARE(form.DBGrid1->query()->recordCount(), 4);
     }
 
     void closingMidDownload()
