@@ -2,6 +2,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QTableView>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -69,4 +71,23 @@ inline void wheel(QWidget *widget, bool down = true)
     QWheelEvent event(QPointF(at), QPointF(widget->mapToGlobal(at)), QPoint(), QPoint(0, down ? -120 : 120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(widget, &event);
+}
+
+// Clicks a grid's column title as the user would.
+inline void clickTitle(QTableView *grid, int column)
+{
+    QHeaderView *header = grid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2));
+}
+
+// Double-clicks a grid's row as the user would (or its empty area when the row is -1).
+inline void doubleClickRow(QTableView *grid, int row)
+{
+    if (row >= 0)
+        grid->scrollTo(grid->model()->index(row, 0));
+    const QPoint at = row < 0 ? QPoint(grid->viewport()->width() / 2, grid->viewport()->height() - 5)
+                              : grid->visualRect(grid->model()->index(row, 0)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);   // the first click of the two
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
 }

@@ -172,28 +172,31 @@ private slots:
         QCOMPARE(form->DBGrid1->query()->recordCount(), 5);
         QVERIFY(form->BitBtn4->isEnabled());
         QCOMPARE(form->DBGrid1->model()->headerData(2, Qt::Horizontal).toString(), QString("Коментарий"));
-        form->DBGrid1->horizontalHeader()->sectionClicked(2);
+        form->show();
+        clickTitle(form->DBGrid1, 2);
         QCOMPARE(form->DBGrid1->query()->value(0, "comment").toString(), QString("Архив"));
+        // reopened, the window lists in the query's own order; a click sorts again
         form->closeWindow();
         s.window.item("N143")->trigger();
         form = FormMethod;
-        QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY comment"));
+        QCOMPARE(form->DBGrid1->query()->sql().last(), QString("ORDER BY C.`name`,B.`nameEdu`"));
+        clickTitle(form->DBGrid1, 2);
         QCOMPARE(methodRowFile(*form, 0), QString("a #1?%.pdf"));
         // the file name is encoded, the folder and base stay
         form->DBGrid1->selectRow0();
         form->BitBtn4->click();
         for (int r = 0; r < form->DBGrid1->query()->recordCount(); ++r)
             if (methodRowFile(*form, r) == "metod PH10 2024.pdf") {
-                form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(r, 0));
-                emit form->DBGrid1->doubleClicked(form->DBGrid1->currentIndex());
+                doubleClickRow(form->DBGrid1, r);
             }
         QCOMPARE(s.platform.urls, QStringList({Config::get().filesUrl + "MethodologyMaterials/a%20%231%3F%25.pdf",
                                                 Config::get().filesUrl + "MethodologyMaterials/metod%20PH10%202024.pdf"}));
         form->closeWindow();
         Fixture::exec("DELETE FROM `zet_methodology`");
         TFormMethod empty;
+        empty.show();
         QVERIFY(!empty.BitBtn4->isEnabled());
-        emit empty.DBGrid1->doubleClicked({});
+        doubleClickRow(empty.DBGrid1, -1);
         QCOMPARE(s.platform.urls.size(), 2);
     }
 
@@ -219,10 +222,11 @@ private slots:
         }
         Session s(2);
         TFormMeasuring form;
+        form.show();
         QCOMPARE(form.DBLookupComboBox1->count(), 0);
         QCOMPARE(form.DBGrid1->query()->recordCount(), 0);
         QVERIFY(!form.BitBtn4->isEnabled());
-        emit form.DBGrid1->doubleClicked({});
+        doubleClickRow(form.DBGrid1, -1);
         QVERIFY(s.platform.urls.isEmpty());
     }
 };
