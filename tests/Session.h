@@ -91,3 +91,11 @@ inline void doubleClickRow(QTableView *grid, int row)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);   // the first click of the two
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
 }
+
+// Shows a window and makes it the active one, so that focus and keys reach it.
+inline bool activate(QWidget *window)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    return QTest::qWaitForWindowActive(window);
+}

@@ -145,9 +145,7 @@ private slots:
     {
         Session s;
         TFormWorkLoadOriginal form;
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(activate(&form));
         QSignalSpy reads(DataER->query("GETloadWork"), &NamedQuery::opened);
         TLookupCombo *list = form.DBLookupComboBox1;
         QCOMPARE(list->currentText(), QString("Математика 11 класс"));

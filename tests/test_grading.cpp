@@ -298,9 +298,7 @@ private slots:
     {
         Session s;
         TFormEstimateWork form;
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(activate(&form));
         NamedQuery *list = form.DBGrid1->query();
         clickWork(form, list->value(0, "id").toInt());
         QCOMPARE(form.sheetWork(), list->value(0, "id").toInt());
@@ -328,9 +326,7 @@ private slots:
     {
         Session s;
         TFormEstimateWork form;
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(activate(&form));
         clickWork(form, 1);
         form.DBGrid1->setFocus();
         QStringList visited;
@@ -352,9 +348,7 @@ private slots:
         Session s;
         TFormEstimateWork form;
         form.resize(918, 400);
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(activate(&form));
         clickWork(form, 1);
         auto *score = sheetControl<QComboBox>(form, "Estimate_1");
         setScore(form, 1, "3");

@@ -172,9 +172,7 @@ private slots:
         Session s;
         TFormGeneralDataAppend form;
         form.resize(700, 300);   // the page scrolls
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(activate(&form));
         QCOMPARE(form.Editstreet->text(), longStreet);
         form.CheckBox1->click();
         QCOMPARE(form.EditStreetReg->text(), longStreet);

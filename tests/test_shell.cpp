@@ -26,6 +26,7 @@
 #include <QtTest>
 
 #include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "widgets/ChildForms.h"
 #include "widgets/Platform.h"
@@ -226,9 +227,7 @@ private slots:
         Fixture::exec("DELETE FROM `zet_permissionuser`");
         Fixture::exec("INSERT INTO `zet_permissionuser`(`roleID`,`MenuItem`,`permission`) VALUES (5,'N1',0)");
         Shell s;
-        s.window.show();
-        QApplication::setActiveWindow(&s.window);
-        QVERIFY(QTest::qWaitForWindowActive(&s.window));
+        QVERIFY(activate(&s.window));
         s.window.enableMenu(true);
         int dialogs = 0;
         s.platform.onDialog = [&](QDialog &) { ++dialogs; return int(QDialog::Rejected); };
