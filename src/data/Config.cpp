@@ -103,7 +103,7 @@ Config Config::load(const QString &settingsFile, const QProcessEnvironment &env)
     QString files = QStringLiteral(VARDEX_CFG_FILES_URL);
     if (files.isEmpty())
         files = QStringLiteral("http://") + c.dbHost + QStringLiteral(":17002/");
-    c.filesUrl = from.has(kFilesUrl) ? from.text(kFilesUrl, files) : files;
+    c.filesUrl = from.text(kFilesUrl, files);
     if (!c.filesUrl.endsWith(QLatin1Char('/')))
         c.filesUrl += QLatin1Char('/');
     c.smtpHost = from.text(kSmtpHost, QStringLiteral(VARDEX_CFG_SMTP_HOST));

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QMutex>
 #include <QSet>
@@ -13,6 +12,7 @@
 #include <cstdio>
 #include <curl/curl.h>
 
+#include "data/Background.h"
 #include "data/Config.h"
 
 QString documentAddress(const QString &folder, const QString &fileName)
@@ -277,8 +277,7 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
     PostState state{progress, &receiver, {}, -1};
     QString error;
     QByteArray answer;
-    QEventLoop loop;
-    QThread *worker = QThread::create([&] {
+    runInBackground([&] {
         CURL *curl = curl_easy_init();
         curl_mime *mime = curl_mime_init(curl);
         for (const Part &p : parts) {
@@ -322,11 +321,6 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
         curl_mime_free(mime);
         curl_easy_cleanup(curl);
     });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);   // painted, but no clicks meanwhile
-    worker->wait();
-    delete worker;
     QCoreApplication::sendPostedEvents(&receiver);
     return error;
 }

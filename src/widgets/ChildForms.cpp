@@ -1,10 +1,9 @@
 #include "widgets/ChildForms.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QCloseEvent>
-#include <QEventLoop>
-#include <QThread>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QAbstractItemView>
@@ -25,6 +24,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/Background.h"
 #include "data/NamedQuery.h"
 
 TChildForm::TChildForm(const QString &title, QWidget *parent) : QWidget(parent)
@@ -183,24 +183,9 @@ void setStoredText(QLineEdit *edit, const QString &text)
 
 void runOffThread(const std::function<void()> &work)
 {
-    std::exception_ptr failure;
-    QEventLoop loop;
-    QThread *worker = QThread::create([&] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    worker->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
-    delete worker;
-    QApplication::restoreOverrideCursor();
-    if (failure)
-        std::rethrow_exception(failure);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    runInBackground(work);
 }
 
 void openForSession(NamedQuery *query)
