@@ -215,6 +215,63 @@ private slots:
         }
     }
 
+    // Values reach the server as literals in the statement's text: whatever a value holds, it is
+    // stored and read back as itself, also when the server does not take backslash escapes.
+    void valuesTravelAsData_data()
+    {
+        QTest::addColumn<QString>("sqlMode");
+        QTest::newRow("default mode") << "";
+        QTest::newRow("no backslash escapes") << "NO_BACKSLASH_ESCAPES";
+    }
+    void valuesTravelAsData()
+    {
+        QFETCH(QString, sqlMode);
+        TDataER d;
+        NamedQuery *q = d.emptySQL;
+        const auto exec = [&](const QString &sql) { q->close(); q->setSQL({sql}); q->execSQL(); };
+        exec("SET SESSION sql_mode = '" + sqlMode + "'");
+        exec("CREATE TEMPORARY TABLE probe (n INT, s TEXT, i BIGINT, f DOUBLE, d DATE)");
+        const QStringList texts{
+            "O'Brien", "back\\slash\\", "\\'; DROP TABLE probe; -- ", QString("nul") + QChar(0) + "byte",
+            "ctrl-z \x1a", "quote \" and `tick`", "placeholder :s and ? inside",
+            "Ёлка 😀 \u202e", "\\", "'", QString(),
+        };
+        NamedQuery insert("probe", {"INSERT INTO probe VALUES (:n, :s, :i, :f, :d)"},
+                          {{"n", ParamKind::Integer}, {"s", ParamKind::Memo}, {"i", ParamKind::Integer},
+                           {"f", ParamKind::Float}, {"d", ParamKind::Date}},
+                          TDataER::connectionName());
+        for (int n = 0; n < texts.size(); ++n) {
+            q = &insert;
+            q->setParam("n", n);
+            q->setParam("s", texts[n]);
+            q->setParam("i", n % 2 ? QVariant(-9007199254740993LL) : QVariant());
+            q->setParam("f", n % 2 ? QVariant(0.1 + n) : QVariant(qQNaN()));
+            q->setParam("d", n % 2 ? QVariant(QDate(2024, 2, 29)) : QVariant(QDate()));
+            q->execSQL();
+            QCOMPARE(q->rowsAffected(), 1);
+        }
+        q = d.emptySQL;
+        q->close();
+        q->setSQL({"SELECT n, s, i, f, d FROM probe ORDER BY n"});
+        q->open();
+        QCOMPARE(q->recordCount(), texts.size());
+        for (int n = 0; n < texts.size(); ++n) {
+            QCOMPARE(q->value(n, "s").toString(), texts[n].isNull() ? QString() : texts[n]);
+            QCOMPARE(q->value(n, "s").isNull(), texts[n].isNull());
+            if (n % 2) {
+                QCOMPARE(q->value(n, "i").toLongLong(), -9007199254740993LL);
+                QCOMPARE(q->value(n, "f").toDouble(), 0.1 + n);
+                QCOMPARE(q->value(n, "d").toDate(), QDate(2024, 2, 29));
+            } else {
+                QVERIFY(q->value(n, "i").isNull());
+                QVERIFY(q->value(n, "f").isNull());
+                QVERIFY(q->value(n, "d").isNull());
+            }
+        }
+        q->close();
+        exec("DROP TEMPORARY TABLE probe");
+    }
+
     void demoAccountsAreUtf8()
     {
         TDataER d;

@@ -70,11 +70,19 @@ void TFormAnnPrewiew::FormShow()
     q->close();
     q->open();
     const bool any = q->recordCount() > 0;
+    const QString body = any ? q->field(QStringLiteral("BodyAdv")).toString() : QString();
+    const int canvas = any ? q->field(QStringLiteral("ColorCanvas")).toInt() : 0;
+    q->close();
+    fill(body, canvas);
+}
+
+void TFormAnnPrewiew::fill(const QString &body, int canvas)
+{
+    m_filled = true;
     QPalette pal = RichEdit1->palette();
-    pal.setColor(QPalette::Base, colorFromCanvas(any ? q->field(QStringLiteral("ColorCanvas")).toInt() : 0));
+    pal.setColor(QPalette::Base, colorFromCanvas(canvas));
     RichEdit1->setPalette(pal);
     // The text is read as stored: RTF escapes decode as such, and letters typed straight into
     // the column stay themselves.
-    Rtf::load(*RichEdit1->document(), any ? q->field(QStringLiteral("BodyAdv")).toString() : QString());
-    q->close();
+    Rtf::load(*RichEdit1->document(), body);
 }

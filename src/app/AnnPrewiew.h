@@ -12,6 +12,7 @@ public:
     QTextEdit *RichEdit1 = nullptr;
 
     void FormShow();   // fills the viewer from the database
+    void fill(const QString &body, int canvas);   // with a text already read
 
 protected:
     void showEvent(QShowEvent *event) override;

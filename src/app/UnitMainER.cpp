@@ -402,18 +402,27 @@ void TFormMainER::afterLogin(LoginOutcome outcome)
     setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
     enableMenu(true);
     // The session stands from here on: a failure while reading the announcement loses only it.
-    if (isViewAnn()) {
+    // One read decides and fills the viewer.
+    QString body;
+    int canvas = 0;
+    if (isViewAnn(&body, &canvas)) {
         TFormAnnPrewiew viewer(this);
+        viewer.fill(body, canvas);
         Platform::get().execDialog(viewer);
     }
 }
 
-bool TFormMainER::isViewAnn()
+bool TFormMainER::isViewAnn(QString *body, int *canvas)
 {
     NamedQuery *q = DataER->query(QStringLiteral("isViewAnn"));
     q->close();
     q->open();
-    const int value = q->recordCount() > 0 ? q->field(QStringLiteral("isActive")).toInt() : 0;
+    const bool any = q->recordCount() > 0;
+    const int value = any ? q->field(QStringLiteral("isActive")).toInt() : 0;
+    if (body)
+        *body = any ? q->field(QStringLiteral("BodyAdv")).toString() : QString();
+    if (canvas)
+        *canvas = any ? q->field(QStringLiteral("ColorCanvas")).toInt() : 0;
     q->close();
     return value == 1;
 }

@@ -35,7 +35,8 @@ public:
     QPoint logoPosition() const;
 
     void closeAllChildren();        // N136Click
-    bool isViewAnn();
+    // Whether the announcement is switched on; its text and colour come with the same read.
+    bool isViewAnn(QString *body = nullptr, int *canvas = nullptr);
     void afterLogin(LoginOutcome outcome);
 
 protected:

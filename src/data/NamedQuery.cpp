@@ -4,7 +4,9 @@
 #include <QDate>
 #include <QLocale>
 #include <algorithm>
+#include <cmath>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -141,10 +143,39 @@ NamedQuery::Prepared NamedQuery::prepareText(const QString &sql)
         while (end < sql.size() && (sql[end].isLetterOrNumber() || sql[end] == QLatin1Char('_')))
             ++end;
         out.names << sql.mid(i + 1, end - i - 1);
+        out.marks << out.text.size();
         out.text += QLatin1Char('?');
         i = end - 1;
     }
     return out;
+}
+
+QString NamedQuery::literal(const QString &name, const QSqlDriver *driver) const
+{
+    const QVariant v = bindValue(name);
+    // A null text is NULL, as it was for a bound value; an empty one is ''.
+    if (v.isNull() || (v.metaType().id() == QMetaType::QString && v.toString().isNull()))
+        return QStringLiteral("NULL");
+    switch (v.metaType().id()) {
+    case QMetaType::LongLong:
+        return QString::number(v.toLongLong());
+    case QMetaType::Double: {
+        const double d = v.toDouble();
+        return std::isfinite(d) ? QString::number(d, 'g', QLocale::FloatingPointShortest)
+                                : QStringLiteral("NULL");
+    }
+    case QMetaType::QDate:
+        return v.toDate().isValid()
+            ? QLatin1Char('\'') + v.toDate().toString(Qt::ISODate) + QLatin1Char('\'')
+            : QStringLiteral("NULL");
+    default: {
+        // The client library escapes the UTF-8 bytes for the connection's character set and the
+        // server's quoting mode, exactly as it would for a bound value.
+        QSqlField field(QString(), QMetaType::fromType<QByteArray>());
+        field.setValue(v.toString().toUtf8());
+        return driver->formatValue(field);
+    }
+    }
 }
 
 void NamedQuery::run(bool expectRows)
@@ -154,15 +185,24 @@ void NamedQuery::run(bool expectRows)
     if (!db.isOpen())
         throw VardexError(QStringLiteral("%1: Cannot perform this operation on a closed connection")
                               .arg(objectName()));
+    // One round trip per statement: the values go into the text as literals escaped by the
+    // client library (a server-side prepared statement costs prepare, reset and execute).
     const Prepared prepared = prepareText(m_lines.join(QLatin1Char('\n')));
     QSqlQuery q(db);
     q.setForwardOnly(true);
     const auto execute = [&] {
-        if (!q.prepare(prepared.text))
-            return false;
-        for (const QString &name : prepared.names)
-            q.addBindValue(bindValue(name));
-        return q.exec();
+        const QSqlDriver *driver = QSqlDatabase::database(m_connectionName, false).driver();
+        QString text;
+        text.reserve(prepared.text.size() + 16 * prepared.names.size());
+        qsizetype from = 0;
+        for (int i = 0; i < prepared.names.size(); ++i) {
+            const qsizetype at = prepared.marks[i];
+            text += QStringView(prepared.text).mid(from, at - from);
+            text += literal(prepared.names[i], driver);
+            from = at + 1;
+        }
+        text += QStringView(prepared.text).mid(from);
+        return q.exec(text);
     };
     if (!execute()) {
         if (!isConnectionLoss(q.lastError()) || !DataER)

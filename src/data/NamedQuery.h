@@ -8,6 +8,7 @@
 #include <vector>
 
 class QSqlDatabase;
+class QSqlDriver;
 
 enum class ParamKind { Integer, String, Date, Memo, Float };
 
@@ -81,6 +82,7 @@ public:
     struct Prepared {
         QString text;
         QStringList names;
+        QList<qsizetype> marks;   // where each "?" stands in text
     };
     static Prepared prepareText(const QString &sql);
 
@@ -92,6 +94,7 @@ private:
     int paramIndex(const QString &name) const;
     void run(bool expectRows);
     QVariant bindValue(const QString &name) const;
+    QString literal(const QString &name, const QSqlDriver *driver) const;
 
     QStringList m_lines;
     QList<ParamDecl> m_params;

@@ -201,7 +201,7 @@ QList<QueryDef> build()
     c.append({"GETactivePeriod", lines({"SELECT `id` FROM `zet_periods` WHERE `active`=1"}), {}});
 
     // Announcement
-    c.append({"isViewAnn", lines({"SELECT `isActive` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});
+    c.append({"isViewAnn", lines({"SELECT `isActive`, `BodyAdv`, `ColorCanvas` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});
     c.append({"GETadv", lines({"SELECT `BodyAdv`, `ColorCanvas` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});
     return c;
 }
