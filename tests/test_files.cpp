@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QtTest>
 
 #include "Session.h"
@@ -116,6 +118,38 @@ private slots:
         form->BitBtn2->click();
         QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 3, 20000);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList("Морозов Кирилл Денисович.pdf"));
+    }
+
+    // Hundreds of small scans: the count bar changes at most ten times a second, not once per
+    // file, and still ends with every file saved.
+    void manySmallFilesPaceTheBar()
+    {
+        const int files = 300;
+        QDir().mkpath(Fixture::filesRoot() + "/untestedwork");
+        QStringList values;
+        for (int i = 0; i < files; ++i) {
+            const QString name = QString("bulk_%1.pdf").arg(i);
+            QFile f(serverFile("untestedwork", name));
+            f.open(QIODevice::WriteOnly);
+            f.write("%PDF-1.4\n" + QByteArray(2000, 'x') + "\n%%EOF\n");
+            values << QString("(%1, %2, 1, 2, 1, '%3', 0)").arg(100 + i).arg(1001 + i % 8).arg(name);
+        }
+        Fixture::exec("INSERT INTO `zet_untestedwork` (`id`, `user_id`, `educationallistID`, `period_id`, `areas_id`, "
+                      "`bodyFile`, `checkWork`) VALUES " + values.join(','));
+        Session s;
+        TFormWorkLoadOriginal form;
+        choose(form.DBLookupComboBox1, "Математика 9 класс");
+        int changes = 0;
+        connect(form.ProgressBar2, &QProgressBar::valueChanged, this, [&] { ++changes; });
+        QElapsedTimer t;
+        t.start();
+        form.BitBtn3->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 60000);
+        const qint64 ms = t.elapsed();
+        QVERIFY2(changes <= ms / 100 + 3, qPrintable(QString("%1 changes in %2 ms").arg(changes).arg(ms)));
+        QCOMPARE(QDir(downloadDir("Математика 9 класс")).entryList(QDir::Files).size(), files + 3);
+        for (int i = 0; i < files; ++i)
+            QFile::remove(serverFile("untestedwork", QString("bulk_%1.pdf").arg(i)));
     }
 
     // A missing file is reported and leaves nothing; odd and equal names stay apart and inside.

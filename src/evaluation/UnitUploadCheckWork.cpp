@@ -243,10 +243,11 @@ void TFormUploadCheckWork::BitBtn2Click()
     if (files.isEmpty())
         return;
     ProgressBar2->setRange(0, int(files.size()));
+    PacedProgress paced(ProgressBar2);
     int failures = 0;
     for (int i = 0; i < files.size(); ++i) {
         const QString &path = files.at(i);
-        ProgressBar2->setValue(i);
+        paced.set(i);
         // one file's trouble is reported and the others still go
         try {
             if (!checkSizeFile(path)) {

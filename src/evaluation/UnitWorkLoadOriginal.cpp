@@ -134,11 +134,13 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
     auto *engine = new DownloadEngine(jobs);
-    connect(engine, &DownloadEngine::fileFinished, this, [this] { ProgressBar2->setValue(ProgressBar2->value() + 1); });
+    auto *files = new PacedProgress(ProgressBar2, this);
+    connect(engine, &DownloadEngine::fileFinished, files, [files, done = 0]() mutable { files->set(++done); });
     connect(engine, &DownloadEngine::progress, this, [this](qint64 done, qint64 expected) {
         showBytes(ProgressBar1, done, expected);
     });
-    connect(engine, &DownloadEngine::finished, this, [this, folder, names](const QList<int> &failed) {
+    connect(engine, &DownloadEngine::finished, this, [this, folder, names, files](const QList<int> &failed) {
+        delete files;
         ProgressBar2->reset();
         ProgressBar1->reset();
         QString text = QStringLiteral("Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r") + folder;

@@ -211,6 +211,30 @@ void showBytes(QProgressBar *bar, qint64 done, qint64 total)
     bar->setValue(int(done / 1024));
 }
 
+PacedProgress::PacedProgress(QProgressBar *bar, QObject *parent)
+    : QObject(parent), m_bar(bar), m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true);
+    connect(m_timer, &QTimer::timeout, this, &PacedProgress::show);
+}
+
+void PacedProgress::set(int value)
+{
+    m_pending = value;
+    if (!m_since.isValid() || m_since.elapsed() >= 100)
+        show();
+    else if (!m_timer->isActive())
+        m_timer->start(int(100 - m_since.elapsed()));
+}
+
+void PacedProgress::show()
+{
+    m_timer->stop();
+    m_since.start();
+    if (m_bar)
+        m_bar->setValue(m_pending);
+}
+
 TLookupCombo *addLookup(QWidget *parent, QBoxLayout *layout, const QString &caption, const char *objectName,
                         const QString &hint)
 {
