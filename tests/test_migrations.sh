@@ -10,8 +10,9 @@ trap 'db -e "DROP DATABASE IF EXISTS vardex_migration"' EXIT
 db vardex_migration -e "
   CREATE TABLE zet_users5add (id INT AUTO_INCREMENT PRIMARY KEY, users_id INT NOT NULL, KEY users_id (users_id));
   CREATE TABLE zet_testedwork (id INT AUTO_INCREMENT PRIMARY KEY, bodyFile VARCHAR(255) NOT NULL, KEY bodyFile (bodyFile),
-    educationList_id INT, period_id INT, areas_id INT);
-  CREATE TABLE zet_untestedwork (id INT PRIMARY KEY, educationallistID INT, period_id INT, areas_id INT);
+    educationList_id INT, period_id INT, areas_id INT, user_id INT);
+  CREATE TABLE zet_untestedwork (id INT PRIMARY KEY, educationallistID INT, period_id INT, areas_id INT, user_id INT,
+    bodyFile VARCHAR(255));
   CREATE TABLE zet_result (id INT PRIMARY KEY, untestedworkID INT, expertID INT, periodID INT);
   CREATE TABLE zet_appeal (id INT PRIMARY KEY, usersID INT, expertID INT, educationID INT, periodID INT);
   INSERT INTO zet_users5add (users_id) VALUES (1), (2);
@@ -30,6 +31,15 @@ for index in zet_untestedwork.edu_period_area zet_testedwork.edu_period_area zet
   n=$(db -e "SELECT COUNT(DISTINCT INDEX_NAME) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA='vardex_migration'
              AND TABLE_NAME='${index%.*}' AND INDEX_NAME='${index#*.}'")
   [ "$n" = 1 ] || { echo "FAIL: no index $index"; exit 1; }
+done
+# the two list indexes carry the participant and the file, in the schema's order
+for table in zet_untestedwork zet_testedwork; do
+  cols=$(db -e "SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY SEQ_IN_INDEX) FROM information_schema.STATISTICS
+                WHERE TABLE_SCHEMA='vardex_migration' AND TABLE_NAME='$table' AND INDEX_NAME='edu_period_area'")
+  case "$cols" in
+    *,period_id,areas_id,user_id,bodyFile) ;;
+    *) echo "FAIL: $table.edu_period_area is ($cols)"; exit 1 ;;
+  esac
 done
 if db vardex_migration -e "INSERT INTO zet_testedwork (bodyFile) VALUES ('MA9_1_2_1001_1.pdf')" 2>/dev/null; then
   echo "FAIL: a second row for one stored file was accepted"; exit 1

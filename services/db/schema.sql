@@ -151,7 +151,7 @@ CREATE TABLE `zet_untestedwork` (
   `areas_id` INT NOT NULL,
   `bodyFile` VARCHAR(255) NOT NULL,
   `checkWork` INT NOT NULL DEFAULT 0,
-  KEY `edu_period_area` (`educationallistID`, `period_id`, `areas_id`),   -- a discipline's works
+  KEY `edu_period_area` (`educationallistID`, `period_id`, `areas_id`, `user_id`, `bodyFile`),   -- a discipline's works, read from the index alone
   KEY `user_id` (`user_id`),
   KEY `educationallistID` (`educationallistID`),
   KEY `period_id` (`period_id`),
@@ -226,7 +226,7 @@ CREATE TABLE `zet_testedwork` (
   `extFile` VARCHAR(8) NOT NULL DEFAULT 'pdf',
   `bodyFile` VARCHAR(255) NOT NULL,
   UNIQUE KEY `bodyFile` (`bodyFile`),   -- one stored file, one row: a delete never takes another's file
-  KEY `edu_period_area` (`educationList_id`, `period_id`, `areas_id`),   -- the upload list
+  KEY `edu_period_area` (`educationList_id`, `period_id`, `areas_id`, `user_id`, `bodyFile`),   -- the upload list, read from the index alone
   KEY `user_id` (`user_id`),
   KEY `educationList_id` (`educationList_id`),
   KEY `period_id` (`period_id`),

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -222,7 +223,7 @@ void TFormMainER::buildMenu()
         connect(action, &QAction::triggered, this, [action, handler] { runCommand(action->text(), handler); });
     };
     on("N3", [this] { close(); });
-    on("N2", [this] { afterLogin(N2Click(this)); });
+    on("N2", [this] { afterLogin(N2Click(this, [this] { prefetchSessionStart(); })); });
     on("N104", [this] { N104Click(this); });
     on("N10", [this] { N10Click(this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
@@ -285,24 +286,47 @@ void TFormMainER::enableMenu(bool EnableItem)
     Permission();
 }
 
-void TFormMainER::Permission()
+QList<QPair<QString, int>> TFormMainER::readPermissions()
 {
     NamedQuery *q = DataER->emptySQL;
     q->close();
     q->setSQL(RuntimeSql::permissions());
     q->open();
-    for (q->first(); !q->eof(); q->next()) {
-        if (q->field(QStringLiteral("permission")).toInt() != 0)
+    QList<QPair<QString, int>> rows;
+    for (q->first(); !q->eof(); q->next())
+        rows.append({q->field(QStringLiteral("MenuItem")).toString(), q->field(QStringLiteral("permission")).toInt()});
+    q->close();
+    return rows;
+}
+
+void TFormMainER::Permission()
+{
+    const QList<QPair<QString, int>> rows = m_prefetched ? m_prefetched->permissions : readPermissions();
+    for (const auto &[name, permission] : rows) {
+        if (permission != 0)
             continue;
         // A row naming no item of this menu is skipped. A menu goes with everything beneath it,
         // or the items' shortcuts would still run them.
-        if (QAction *a = FindMnuItem(menuBar(), q->field(QStringLiteral("MenuItem")).toString())) {
+        if (QAction *a = FindMnuItem(menuBar(), name)) {
             a->setEnabled(false);
             if (a->menu())
                 setAllEnabled(a->menu()->actions(), false);
         }
     }
-    q->close();
+}
+
+// What every expert's session starts with (the role's permissions and the announcement), read
+// while the password is being checked. A failure here only means reading it again afterwards.
+void TFormMainER::prefetchSessionStart()
+{
+    try {
+        SessionStart start;
+        start.permissions = readPermissions();
+        start.announce = isViewAnn(&start.body, &start.canvas);
+        m_prefetched = start;
+    } catch (const std::exception &) {
+        m_prefetched.reset();
+    }
 }
 
 QAction *TFormMainER::FindMnuItem(QMenuBar *Menu, const QString &MenuName)
@@ -392,6 +416,7 @@ void TFormMainER::tile(Qt::Orientation orientation)
 // The shell follows the login: its panels and menu, then the centre's announcement.
 void TFormMainER::afterLogin(LoginOutcome outcome)
 {
+    const auto forget = qScopeGuard([this] { m_prefetched.reset(); });
     if (outcome == LoginOutcome::Cancelled)
         return;
     if (outcome == LoginOutcome::Refused) {
@@ -405,7 +430,12 @@ void TFormMainER::afterLogin(LoginOutcome outcome)
     // One read decides and fills the viewer.
     QString body;
     int canvas = 0;
-    if (isViewAnn(&body, &canvas)) {
+    const bool announce = m_prefetched ? m_prefetched->announce : isViewAnn(&body, &canvas);
+    if (m_prefetched) {
+        body = m_prefetched->body;
+        canvas = m_prefetched->canvas;
+    }
+    if (announce) {
         TFormAnnPrewiew viewer(this);
         viewer.fill(body, canvas);
         Platform::get().execDialog(viewer);

@@ -1,4 +1,7 @@
 #pragma once
+#include <QList>
+#include <QPair>
+#include <optional>
 #include <QMainWindow>
 
 #include "security/UnitCheckauthorization.h"
@@ -23,6 +26,7 @@ public:
 
     void enableMenu(bool EnableItem);
     void Permission();
+    void prefetchSessionStart();
     static QAction *FindMnuItem(QMenuBar *Menu, const QString &MenuName);
     QAction *item(const QString &name) const { return FindMnuItem(menuBar(), name); }
 
@@ -52,6 +56,15 @@ private:
     void setLamp(Lamp lamp);
     void tile(Qt::Orientation orientation);
     void M1Click();
+    QList<QPair<QString, int>> readPermissions();
+
+    struct SessionStart {
+        QList<QPair<QString, int>> permissions;   // menu item, permission
+        bool announce = false;
+        QString body;
+        int canvas = 0;
+    };
+    std::optional<SessionStart> m_prefetched;   // during one login only
 
     QMdiArea *m_mdi;
     QLabel *m_logo;

@@ -63,7 +63,7 @@ void TFormCheckauthorization::showEvent(QShowEvent *event)
     Edit1->setFocus();
 }
 
-LoginOutcome N2Click(QWidget *parent)
+LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking)
 {
     TFormCheckauthorization dialog(parent);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
@@ -78,7 +78,7 @@ LoginOutcome N2Click(QWidget *parent)
     const QString password = dialog.Edit2->text();
     bool matches = false;
     // A stored hash of high cost takes long: the window keeps painting meanwhile.
-    runOffThread([&] { matches = TBCrypt::CheckPassword(password, account->hash); });
+    runOffThread([&] { matches = TBCrypt::CheckPassword(password, account->hash); }, whileChecking);
     if (!matches) {
         DataER->userID = -1;
         Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));

@@ -26,4 +26,6 @@ enum class LoginOutcome {
 };
 
 // "Авторизация": the dialog, the account check and the session.
-LoginOutcome N2Click(QWidget *parent);
+// `whileChecking` runs while the password is checked off the window's thread: reads that do not
+// depend on the outcome overlap the hash instead of following it.
+LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking = {});

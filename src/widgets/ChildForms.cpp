@@ -181,11 +181,11 @@ void setStoredText(QLineEdit *edit, const QString &text)
     edit->setText(text);
 }
 
-void runOffThread(const std::function<void()> &work)
+void runOffThread(const std::function<void()> &work, const std::function<void()> &meanwhile)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-    runInBackground(work);
+    runInBackground(work, meanwhile);
 }
 
 void openForSession(NamedQuery *query)

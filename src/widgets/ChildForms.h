@@ -152,7 +152,7 @@ void setStoredText(QLineEdit *edit, const QString &text);
 
 // Runs long work (a password check, a transfer) on a worker thread while the window keeps
 // painting under a wait cursor and takes no input; what the work throws is thrown here.
-void runOffThread(const std::function<void()> &work);
+void runOffThread(const std::function<void()> &work, const std::function<void()> &meanwhile = {});
 
 // Re-opens a query of the data module for the logged-in expert (its "userID" parameter).
 void openForSession(NamedQuery *query);
