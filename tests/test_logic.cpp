@@ -9,6 +9,7 @@
 
 #include "TextChecks.h"
 #include "data/ADataER.h"
+#include "data/Background.h"
 #include "data/Config.h"
 #include "data/EventLog.h"
 #include "data/FileServer.h"
@@ -288,6 +289,26 @@ private slots:
         QVERIFY(QFile::exists(EventLog::path() + ".1"));
         QVERIFY(QFile::exists(EventLog::path() + ".2"));
         QVERIFY(!QFile::exists(EventLog::path() + ".3"));
+    }
+
+    // Work off the thread with something done meanwhile on this one: both run, at the same time,
+    // and whichever finishes first, the call returns after both; a failure of either comes back.
+    void backgroundWithMeanwhile()
+    {
+        for (int workMs : {0, 60}) {
+            QThread *mainThread = QThread::currentThread();
+            QThread *meanwhileThread = nullptr;
+            std::atomic<bool> workDone{false};
+            bool overlapped = false;
+            runInBackground([&] { QThread::msleep(workMs); workDone = true; },
+                            [&] { meanwhileThread = QThread::currentThread(); QThread::msleep(40); overlapped = !workDone; });
+            QVERIFY(workDone);
+            QCOMPARE(meanwhileThread, mainThread);
+            if (workMs > 0)
+                QVERIFY(overlapped);   // not one after the other
+        }
+        QVERIFY_THROWS_EXCEPTION(VardexError, runInBackground([] {}, [] { throw VardexError("meanwhile"); }));
+        QVERIFY_THROWS_EXCEPTION(VardexError, runInBackground([] { throw VardexError("work"); }, [] {}));
     }
 };
 
