@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vetlan.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # loaded at run time, so not found in the binaries: the database driver and Qt's translations
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, libqt6sql6-sqlite, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

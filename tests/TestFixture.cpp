@@ -1,5 +1,6 @@
 #include "TestFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
@@ -9,6 +10,8 @@
 #include <QtTest>
 
 #include "data/Config.h"
+#include "data/DraftStore.h"
+#include "evaluation/ScanPane.h"
 
 namespace Fixture {
 
@@ -61,6 +64,10 @@ QStringList rows(const QString &sql)
 
 void resetAll()
 {
+    // the workstation's local state goes too: typed drafts and cached scans
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(DraftStore::defaultPath() + QLatin1String(suffix));
+    QDir(ScanPane::cacheFolder()).removeRecursively();
     QSqlQuery q(db());
     q.exec(QStringLiteral("SELECT `table_name` FROM information_schema.tables WHERE `table_schema`='sorev' "
                           "AND `table_type`='BASE TABLE'"));

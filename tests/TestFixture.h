@@ -11,7 +11,7 @@ QSqlDatabase db();
 void exec(const QString &sql);                 // fails the whole run on an SQL error
 QVariant scalar(const QString &sql);
 QStringList rows(const QString &sql);          // each row's values joined by "|"
-void resetAll();                               // empties every table
+void resetAll();                               // empties every table, the drafts and the scan cache
 void loadDemo();                               // empties every table, then loads the demo data
 void restartDatabase();                        // stops and starts the database server; data kept
 QString sourceDir();

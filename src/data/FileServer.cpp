@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 #include <QThread>
@@ -32,6 +33,54 @@ QString safeFileName(const QString &text)
     return s.isEmpty() ? QStringLiteral("_") : s;
 }
 
+bool isWholePdf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.read(5) != "%PDF-")
+        return false;
+    const qint64 size = f.size();
+    f.seek(qMax<qint64>(0, size - 1024));
+    return f.read(1024).contains("%%EOF");
+}
+
+namespace SavedWorks {
+
+namespace {
+const char *const kIndex = ".vardex-works.tsv";
+}
+
+void record(const QString &folder, const QString &savedName, const QString &bodyFile)
+{
+    QFile f(folder + QLatin1Char('/') + QLatin1String(kIndex));
+    if (f.open(QIODevice::Append | QIODevice::Text))
+        f.write((savedName + QLatin1Char('\t') + bodyFile + QLatin1Char('\n')).toUtf8());
+}
+
+QString find(const QString &folder, const QString &bodyFile)
+{
+    QFile f(folder + QLatin1Char('/') + QLatin1String(kIndex));
+    if (bodyFile.isEmpty() || !f.open(QIODevice::ReadOnly) || f.size() > 8 * 1024 * 1024)
+        return {};
+    // the last word on each name counts: a later download may have given it to another work
+    QHash<QString, QString> byName;
+    QString name;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split('\t');
+        if (parts.size() != 2)
+            continue;
+        const QString saved = QString::fromUtf8(parts[0]), body = QString::fromUtf8(parts[1]);
+        byName.insert(saved, body);
+        if (body == bodyFile)
+            name = saved;
+    }
+    if (name.isEmpty() || byName.value(name) != bodyFile || name.contains(QLatin1Char('/')))
+        return {};
+    const QString path = folder + QLatin1Char('/') + name;
+    return isWholePdf(path) ? path : QString();
+}
+
+} // namespace SavedWorks
+
 namespace {
 
 QMutex g_enginesLock;
@@ -49,12 +98,7 @@ struct Transfer {
 // An error page answered with 200, or a body cut short without a length, fails here.
 bool looksLikeWholePdf(const QByteArray &path)
 {
-    QFile f(QFile::decodeName(path));
-    if (!f.open(QIODevice::ReadOnly) || f.read(5) != "%PDF-")
-        return false;
-    const qint64 size = f.size();
-    f.seek(qMax<qint64>(0, size - 1024));
-    return f.read(1024).contains("%%EOF");
+    return isWholePdf(QFile::decodeName(path));
 }
 
 // Each transfer gets a temporary name of its own beside the target, so that two downloads
@@ -133,18 +177,30 @@ void DownloadEngine::run()
     int next = 0, running = 0;
     auto notify = [this](auto f) { QMetaObject::invokeMethod(this, f, Qt::QueuedConnection); };
 
-    auto finish = [&](Transfer &t, bool ok) {
-        if (t.file)
-            ok = (fclose(t.file) == 0) && ok;
+    auto finish = [&](Transfer &t, bool ok, QString reason) {
+        if (t.file && fclose(t.file) != 0 && ok) {
+            ok = false;
+            reason = QStringLiteral("не удалось записать файл");
+        }
         t.file = nullptr;
-        if (ok)
-            ok = looksLikeWholePdf(t.partPath) && std::rename(t.partPath.constData(), t.targetPath.constData()) == 0;
+        if (ok && !looksLikeWholePdf(t.partPath)) {
+            ok = false;
+            reason = QStringLiteral("файл не является целым PDF");
+        }
+        if (ok && std::rename(t.partPath.constData(), t.targetPath.constData()) != 0) {
+            ok = false;
+            reason = QStringLiteral("не удалось сохранить файл");
+        }
         if (!ok) {
             std::remove(t.partPath.constData());
             failed << t.index;
         }
         const int index = t.index;
-        notify([this, index, ok] { emit fileFinished(index, ok); });
+        notify([this, index, ok, reason] {
+            if (!ok)
+                emit fileFailed(index, reason);
+            emit fileFinished(index, ok);
+        });
     };
     auto launch = [&] {
         const int before = next;
@@ -157,7 +213,7 @@ void DownloadEngine::run()
             ++next;
             t.file = openPartFile(t.targetPath, t.partPath);
             if (!t.file) {
-                finish(t, false);
+                finish(t, false, QStringLiteral("не удалось создать файл"));
                 continue;
             }
             CURL *easy = curl_easy_init();
@@ -200,11 +256,13 @@ void DownloadEngine::run()
             completedBytes += length;
             ++completed;
             const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
+            const QString reason = status >= 400 ? QStringLiteral("сервер ответил HTTP %1").arg(status)
+                                                 : QString::fromUtf8(curl_easy_strerror(msg->data.result));
             curl_multi_remove_handle(multi, easy);
             curl_easy_cleanup(easy);
             t->easy = nullptr;
             --running;
-            finish(*t, ok);
+            finish(*t, ok, reason);
         }
         const bool added = launch();
         const qint64 now = received.load();

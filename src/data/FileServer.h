@@ -15,6 +15,16 @@ QString documentAddress(const QString &folder, const QString &fileName);
 // "_", no leading dot, trimmed; never empty.
 QString safeFileName(const QString &text);
 
+// A PDF header at the start and its end marker in the last 1 KiB: a whole PDF, not a cut one.
+bool isWholePdf(const QString &path);
+
+// Which saved file in a download folder holds which stored work, so that the scoring window can
+// show the copy already on disk. A hidden list beside the files; the last entry for a name wins.
+namespace SavedWorks {
+void record(const QString &folder, const QString &savedName, const QString &bodyFile);
+QString find(const QString &folder, const QString &bodyFile);   // a whole PDF's path, or ""
+}
+
 // One file to fetch: the address and the local file it becomes.
 struct TDownLoader {
     QString URL;
@@ -38,6 +48,7 @@ public:
 
 signals:
     void progress(qint64 bytesReceived, qint64 bytesExpected);
+    void fileFailed(int index, const QString &reason);   // just before its fileFinished
     void fileFinished(int index, bool ok);
     void finished(const QList<int> &failed);
 

@@ -1,7 +1,14 @@
 #include "evaluation/UnitEstimateWork.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSettings>
+#include <QShortcut>
+#include <QTimer>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
 #include <QHBoxLayout>
@@ -15,7 +22,10 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
+#include "data/DraftStore.h"
+#include "data/EventLog.h"
 #include "data/VardexError.h"
+#include "evaluation/ScanPane.h"
 
 TFormEstimateWork *FormEstimateWork = nullptr;
 
@@ -25,11 +35,20 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     resize(918, 554);
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
+    Splitter = splitter;
+    splitter->setObjectName(QStringLiteral("Splitter"));
+    splitter->setChildrenCollapsible(false);
 
     auto *left = new QWidget(splitter);
-    left->setFixedWidth(337);
+    left->setMinimumWidth(200);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
+    LabelProgress = plainLabel(QString(), left);
+    LabelProgress->setObjectName(QStringLiteral("LabelProgress"));
+    QFont progressFont = LabelProgress->font();
+    progressFont.setBold(true);
+    LabelProgress->setFont(progressFont);
+    leftLayout->addWidget(LabelProgress);
     DBGrid1 = new TDBGrid(left);
     leftLayout->addWidget(captionFor(DBGrid1, QStringLiteral("Список непроверенных работ:"), left));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -46,6 +65,10 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     bindTitleClickSort(DBGrid1, [list] { return list; });
     leftLayout->addWidget(DBGrid1, 1);
     splitter->addWidget(left);
+
+    Scan = new ScanPane(splitter);
+    Scan->setMinimumWidth(200);
+    splitter->addWidget(Scan);
 
     auto *right = new QWidget(splitter);
     auto *rightLayout = new QVBoxLayout(right);
@@ -65,6 +88,10 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     m_sheet->addStretch();   // the sheet stacks from the top
     ScrollBox1->setWidget(sheet);
     rightLayout->addWidget(ScrollBox1, 1);
+    LabelTotal = plainLabel(QString(), right);
+    LabelTotal->setObjectName(QStringLiteral("LabelTotal"));
+    LabelTotal->setFont(bold);
+    rightLayout->addWidget(LabelTotal);
     auto *saveRow = new QHBoxLayout;
     BitBtn1 = hintedButton(right, QStringLiteral("Сохранить"), "BitBtn1", QStringLiteral("Сохранить в БД результаты экспертного оценивания"));
     connect(BitBtn1, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn1Click(); }); });
@@ -80,8 +107,13 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     warning->setWordWrap(true);
     saveRow->addWidget(warning, 1);
     rightLayout->addLayout(saveRow);
+    right->setMinimumWidth(260);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 1);
+    // the expert's own arrangement of the three panes comes back
+    if (!splitter->restoreState(QSettings().value(QStringLiteral("estimate/panes")).toByteArray()))
+        splitter->setSizes({260, 380, 340});
     layout->addWidget(splitter, 1);
 
     auto *bottom = new QHBoxLayout;
@@ -98,8 +130,54 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     bottom->addWidget(ProgressBar1, 1);
     layout->addLayout(bottom);
 
+    // The keys of the grader's bench, anywhere in the window.
+    const auto key = [this](const QKeySequence &sequence, const std::function<void()> &action) {
+        auto *shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [action] { runCommand(action); });
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { openWork(1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { openWork(-1); });
+    key(QKeySequence::Save, [this] {
+        if (BitBtn1->isEnabled())
+            BitBtn1Click();
+    });
+    key(QKeySequence::HelpContents, [] { Platform::get().information(keyList()); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { Scan->view()->zoomIn(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { Scan->view()->zoomIn(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { Scan->view()->zoomOut(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { Scan->view()->fitWidth(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Scan->view()->rotate(); });
+    setHint(this, keyList());
+
+    // Drafts: written at most once a second while typing, and when the focus leaves a box.
+    m_period = activePeriod();
+    m_drafts = std::make_unique<DraftStore>();
+    if (!m_drafts->isOpen())
+        EventLog::write(windowTitle(), QStringLiteral("Черновики недоступны: ") + m_drafts->lastError());
+    if (m_period > 0)
+        m_drafts->dropOtherPeriods(m_period);
+    m_draftTimer = new QTimer(this);
+    m_draftTimer->setSingleShot(true);
+    m_draftTimer->setInterval(1000);
+    connect(m_draftTimer, &QTimer::timeout, this, &TFormEstimateWork::writeDraft);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *) {
+        if (m_dirty && old && ScrollBox1->widget()->isAncestorOf(old))
+            writeDraft();
+    });
+
     setSheet(0);
     readData();   // FormCreate
+}
+
+TFormEstimateWork::~TFormEstimateWork() = default;
+
+QString TFormEstimateWork::keyList()
+{
+    return QStringLiteral("Клавиши: ↑ ↓ и Enter в списке — открыть работу; Ctrl+↓ / Ctrl+↑ — следующая / предыдущая "
+                          "работа; цифры — оценка; Tab / Shift+Tab — оценка, комментарий, следующая оценка; "
+                          "Ctrl+S — сохранить; PageUp / PageDown — листать скан; Ctrl+плюс / Ctrl+минус / Ctrl+0 — "
+                          "масштаб скана; Ctrl+R — повернуть скан; F1 — этот список");
 }
 
 void TFormEstimateWork::setSheet(int workId)
@@ -114,6 +192,54 @@ void TFormEstimateWork::setSheet(int workId)
 void TFormEstimateWork::readData()
 {
     openForSession(DataER->query(QStringLiteral("GETestimate")));
+    updateProgress();
+}
+
+void TFormEstimateWork::updateProgress()
+{
+    const auto count = [](NamedQuery *q) {
+        q->open();
+        const QString text = QStringLiteral("%1 из %2").arg(q->field(QStringLiteral("scored")).toInt())
+                                 .arg(q->field(QStringLiteral("assigned")).toInt());
+        q->close();
+        return text;
+    };
+    NamedQuery *all = DataER->query(QStringLiteral("GETprogressExpert"));
+    all->close();
+    all->setParam(QStringLiteral("userID"), DataER->userID);
+    QString text = QStringLiteral("Оценено ") + count(all);
+    if (m_workId > 0) {
+        NamedQuery *one = DataER->query(QStringLiteral("GETprogressDiscipline"));
+        one->close();
+        one->setParam(QStringLiteral("userID"), DataER->userID);
+        one->setParam(QStringLiteral("untestID"), m_workId);
+        text += QStringLiteral("\nпо мероприятию этой работы: ") + count(one);
+    }
+    LabelProgress->setText(text);
+}
+
+void TFormEstimateWork::openWork(int step)
+{
+    NamedQuery *list = DBGrid1->query();
+    if (list->recordCount() == 0)
+        return;
+    const QModelIndex current = DBGrid1->currentIndex();
+    int row = current.isValid() ? current.row() + step : (step > 0 ? 0 : list->recordCount() - 1);
+    row = std::clamp(row, 0, list->recordCount() - 1);
+    DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));   // the sheet follows the row
+    focusFirstScore();
+}
+
+void TFormEstimateWork::focusFirstScore()
+{
+    if (m_tasks.isEmpty())
+        return;
+    // on screen the tasks read by ascending id: the last of the query's order comes first
+    if (auto *box = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + QString::number(m_tasks.last().id),
+                                                               Qt::FindDirectChildrenOnly)) {
+        ScrollBox1->ensureWidgetVisible(box);
+        box->setFocus(Qt::TabFocusReason);
+    }
 }
 
 void TFormEstimateWork::DBGrid1CellClick()
@@ -127,13 +253,44 @@ void TFormEstimateWork::DBGrid1CellClick()
     if (work == m_workId)
         return;   // the sheet of this work is on screen already, as typed
     readEstimate(work);
-    LabelWork->setText(QStringLiteral("Работа: ") + list->value(row, QStringLiteral("PrefixEncrypt")).toString()
-                       + QStringLiteral(", класс ") + list->value(row, QStringLiteral("classStudy")).toString()
-                       + QStringLiteral(", код работы ") + list->value(row, QStringLiteral("user_id")).toString());
+    QString header = QStringLiteral("Работа: ") + list->value(row, QStringLiteral("PrefixEncrypt")).toString()
+        + QStringLiteral(", класс ") + list->value(row, QStringLiteral("classStudy")).toString()
+        + QStringLiteral(", код работы ") + list->value(row, QStringLiteral("user_id")).toString();
+    if (m_draftRestored.isValid())
+        header += QStringLiteral(" — восстановлен несохранённый черновик от ")
+            + m_draftRestored.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+    LabelWork->setText(header);
+    updateProgress();
+    showScan(work);
+}
+
+// The scan never stops the scoring: whatever goes wrong finding it is said in its pane.
+void TFormEstimateWork::showScan(int workId)
+{
+    try {
+        NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"));
+        q->close();
+        q->setParam(QStringLiteral("untestID"), workId);
+        q->open();
+        WorkScan scan{workId, {}, {}};
+        if (q->recordCount() > 0) {
+            scan.bodyFile = q->field(QStringLiteral("bodyFile")).toString();
+            scan.discipline = q->field(QStringLiteral("nameEdu")).toString();
+        }
+        q->close();
+        Scan->showWork(scan);
+    } catch (const std::exception &e) {
+        Scan->showWork({workId, {}, {}});
+        EventLog::write(windowTitle(), QStringLiteral("Скан работы недоступен: ") + QString::fromUtf8(e.what()));
+    }
 }
 
 void TFormEstimateWork::removeComponent()
 {
+    if (m_dirty)
+        writeDraft();   // nothing typed goes with the sheet
+    m_draftTimer->stop();
+    m_draftRestored = QDateTime();
     QWidget *sheet = ScrollBox1->widget();
     const QList<QWidget *> controls = sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : controls)
@@ -172,6 +329,7 @@ void TFormEstimateWork::readEstimate(int workId)
         memo->setTabChangesFocus(true);   // Tab goes on to the next task
 
         connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->setStyleSheet(QString()); });
+        connect(memo, &QPlainTextEdit::textChanged, this, &TFormEstimateWork::sheetEdited);
         setHint(memo, QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
                                         "Комментарий будет виден участнику"));
         onTop(memo, QStringLiteral("commentMemo_") + id);
@@ -191,6 +349,9 @@ void TFormEstimateWork::readEstimate(int workId)
         score->setAccessibleName(QStringLiteral("Экспертная оценка: ") + title);
         memo->setAccessibleName(QStringLiteral("Краткий комментарий: ") + title);
         connect(score, &QComboBox::currentTextChanged, score, [score] { score->setStyleSheet(QString()); });
+        connect(score, &QComboBox::currentTextChanged, this, &TFormEstimateWork::sheetEdited);
+        score->installEventFilter(this);
+        score->lineEdit()->installEventFilter(this);
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
         onTop(score, QStringLiteral("Estimate_") + id);
 
@@ -218,6 +379,97 @@ void TFormEstimateWork::readEstimate(int workId)
         }
     }
     QWidget::setTabOrder(previous, BitBtn1);
+    fillFromDraft();
+    updateTotal();
+}
+
+// A sheet typed before and not saved comes back as it was typed: the expert's own, this period's.
+void TFormEstimateWork::fillFromDraft()
+{
+    const std::optional<Draft> draft = m_period > 0 ? m_drafts->load(m_workId, m_sheetExpert, m_period) : std::nullopt;
+    if (!draft)
+        return;
+    m_filling = true;
+    QWidget *sheet = ScrollBox1->widget();
+    for (const DraftTask &t : draft->tasks) {
+        const QString id = QString::number(t.task);
+        if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly))
+            score->setEditText(t.score);
+        if (auto *memo = sheet->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly))
+            memo->setPlainText(t.comment);
+    }
+    m_filling = false;
+    m_draftRestored = draft->savedAt.isValid() ? draft->savedAt : QDateTime::currentDateTime();
+}
+
+void TFormEstimateWork::sheetEdited()
+{
+    updateTotal();
+    if (m_filling || m_workId <= 0)
+        return;
+    m_dirty = true;
+    if (!m_draftTimer->isActive())
+        m_draftTimer->start();
+}
+
+void TFormEstimateWork::writeDraft()
+{
+    m_draftTimer->stop();
+    if (!m_dirty || m_workId <= 0 || m_period <= 0)
+        return;
+    Draft draft{m_workId, m_sheetExpert, m_period, QDateTime::currentDateTimeUtc(), {}};
+    for (const Task &t : std::as_const(m_tasks)) {
+        const QString id = QString::number(t.id);
+        auto *score = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly);
+        draft.tasks.append({t.id, score ? score->currentText() : QString(), getValueMemoText(QStringLiteral("commentMemo_") + id)});
+    }
+    if (m_drafts->save(draft))
+        m_dirty = false;
+    else
+        EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + m_drafts->lastError());
+}
+
+// The running total, and the tasks below their maximum still without a comment, as one types.
+void TFormEstimateWork::updateTotal()
+{
+    int total = 0, maximum = 0;
+    for (const Task &t : std::as_const(m_tasks)) {
+        const QString id = QString::number(t.id);
+        const std::optional<int> score = getValueEstim(QStringLiteral("Estimate_") + id, t.max);
+        total += score.value_or(0);
+        maximum += qMax(t.max, 0);
+        auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly);
+        if (!memo)
+            continue;
+        const bool wanting = score && *score < t.max && memo->toPlainText().isEmpty();
+        const QString amber = QStringLiteral("border: 2px dashed #d08000;");
+        if (wanting && memo->styleSheet().isEmpty())
+            memo->setStyleSheet(amber);
+        else if (!wanting && memo->styleSheet() == amber)
+            memo->setStyleSheet(QString());
+        memo->setProperty("needsComment", wanting);
+    }
+    LabelTotal->setText(m_tasks.isEmpty() ? QString() : QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum));
+}
+
+bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
+{
+    // Tab into a score box selects its text, so the digits typed replace the score.
+    if (event->type() == QEvent::FocusIn) {
+        if (auto *edit = qobject_cast<QLineEdit *>(watched))
+            QTimer::singleShot(0, edit, &QLineEdit::selectAll);
+    }
+    // PageUp / PageDown in a score box turn the scan's pages, never the score.
+    if (event->type() == QEvent::KeyPress && qobject_cast<QComboBox *>(watched)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_PageDown || key->key() == Qt::Key_PageUp) {
+            QScrollBar *bar = Scan->view()->verticalScrollBar();
+            bar->triggerAction(key->key() == Qt::Key_PageDown ? QAbstractSlider::SliderPageStepAdd
+                                                              : QAbstractSlider::SliderPageStepSub);
+            return true;
+        }
+    }
+    return TChildForm::eventFilter(watched, event);
 }
 
 // A refused task: brought into view, framed in red until its box changes, the focus in it.
@@ -305,21 +557,38 @@ void TFormEstimateWork::BitBtn1Click()
     try {
         outcome = saveScores(work, m_sheetExpert, scores, [this](int done) { ProgressBar1->setValue(done); });
     } catch (const std::exception &e) {
-        // Nothing was stored; the sheet stays as typed for another try.
+        // Nothing was stored; the sheet stays as typed for another try, and in the drafts.
+        m_dirty = true;
+        writeDraft();
         ProgressBar1->hide();
         Platform::get().information(withReason(QStringLiteral("При сохранении возникла ошибка"), e), QString::fromUtf8(e.what()));
         return;
     }
     ProgressBar1->hide();
+    // stored (or stored before): the draft has served its purpose
+    m_drafts->remove(work, m_sheetExpert);
+    m_dirty = false;
+    int row = 0;
+    for (NamedQuery *list = DBGrid1->query(); row < list->recordCount(); ++row)
+        if (list->value(row, QStringLiteral("id")).toInt() == work)
+            break;
     removeComponent();
+    Scan->clear();
     readData();
     Platform::get().information(outcome == ScoreSave::AlreadyScored
                                     ? QStringLiteral("Эта работа уже оценена. Повторное сохранение невозможно.")
                                     : QStringLiteral("Данные сохранены"));
+    // on to the next unscored work: the one that took the saved work's place in the list
+    NamedQuery *list = DBGrid1->query();
+    if (list->recordCount() > 0) {
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(std::min(row, list->recordCount() - 1), 0));
+        focusFirstScore();
+    }
 }
 
 void TFormEstimateWork::FormClose()
 {
+    QSettings().setValue(QStringLiteral("estimate/panes"), Splitter->saveState());
     removeComponent();
     DataER->query(QStringLiteral("GETestimateWork"))->close();
     DataER->query(QStringLiteral("GETestimate"))->close();

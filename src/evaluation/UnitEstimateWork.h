@@ -1,4 +1,6 @@
 #pragma once
+#include <QDateTime>
+#include <memory>
 #include <optional>
 
 #include "widgets/ChildForms.h"
@@ -7,20 +9,39 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QScrollArea;
+class QSplitter;
+class QTimer;
 class QVBoxLayout;
+class DraftStore;
+class ScanPane;
 
-// Scoring: the expert's unscored works on the left, the score sheet of the clicked work on the
-// right; a save stores one result per task and marks the work, all or nothing.
+// Scoring: the expert's unscored works on the left, the selected work's scan in the middle, its
+// score sheet on the right; a save stores one result per task and marks the work, all or
+// nothing. Everything can be done from the keyboard, and what is typed is kept as a local draft
+// until it is saved.
 class TFormEstimateWork : public TChildForm {
     Q_OBJECT
 public:
     explicit TFormEstimateWork(QWidget *parent = nullptr);
+    ~TFormEstimateWork() override;
 
     TDBGrid *DBGrid1 = nullptr;
     QScrollArea *ScrollBox1 = nullptr;
     QPushButton *BitBtn1 = nullptr;        // "Сохранить"
     QLabel *LabelWork = nullptr;           // names the work whose sheet is shown
     QProgressBar *ProgressBar1 = nullptr;
+    QLabel *LabelProgress = nullptr;       // "Оценено X из Y"
+    QLabel *LabelTotal = nullptr;          // "Итого: N из M"
+    ScanPane *Scan = nullptr;
+    QSplitter *Splitter = nullptr;
+
+    static QString keyList();
+    void openWork(int step);    // the next (1) or previous (-1) work of the list, focus in its sheet
+    void focusFirstScore();
+    void updateTotal();
+    void updateProgress();
+    void writeDraft();          // the sheet as typed into the draft store, if it changed
+    DraftStore *drafts() const { return m_drafts.get(); }
 
     void readData();
     void DBGrid1CellClick();
@@ -35,6 +56,7 @@ public:
 
 protected:
     void FormClose() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Task {
@@ -48,6 +70,15 @@ private:
     QVBoxLayout *m_sheet = nullptr;
     int m_workId = 0;
     QList<Task> m_tasks;   // in the query's order: descending id
+    void sheetEdited();
+    void fillFromDraft();
+    void showScan(int workId);
+    std::unique_ptr<DraftStore> m_drafts;
+    QTimer *m_draftTimer = nullptr;
+    bool m_dirty = false;       // typed since the last draft was written
+    bool m_filling = false;     // the sheet is being filled, not typed
+    int m_period = 0;
+    QDateTime m_draftRestored;  // when the sheet on screen came from a draft
 };
 
 extern TFormEstimateWork *FormEstimateWork;

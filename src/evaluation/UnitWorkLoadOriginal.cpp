@@ -117,7 +117,7 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
     const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/') + folderName;
     NamedQuery *q = DBGrid1->query();
     QList<TDownLoader> jobs;
-    QStringList names;
+    QStringList names, stored;
     QSet<QString> used;
     for (int row : rows) {
         const QString base = safeFileName(q->value(row, QStringLiteral("fio")).toString());
@@ -126,8 +126,8 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
             name = base + QStringLiteral(" (%1).pdf").arg(n);
         used.insert(name.toLower());
         names << name;
-        jobs.append({documentAddress(QStringLiteral("untestedwork"), q->value(row, QStringLiteral("bodyFile")).toString()),
-                     folder + QLatin1Char('/') + name});
+        stored << q->value(row, QStringLiteral("bodyFile")).toString();
+        jobs.append({documentAddress(QStringLiteral("untestedwork"), stored.last()), folder + QLatin1Char('/') + name});
     }
     ProgressBar2->setRange(0, int(jobs.size()));
     ProgressBar2->setValue(0);
@@ -135,7 +135,11 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
     ProgressBar1->setValue(0);
     auto *engine = new DownloadEngine(jobs);
     auto *files = new PacedProgress(ProgressBar2, this);
-    connect(engine, &DownloadEngine::fileFinished, files, [files, done = 0]() mutable { files->set(++done); });
+    connect(engine, &DownloadEngine::fileFinished, files, [files, folder, names, stored, done = 0](int index, bool ok) mutable {
+        files->set(++done);
+        if (ok)   // the scoring window shows this copy instead of fetching the scan again
+            SavedWorks::record(folder, names.at(index), stored.at(index));
+    });
     connect(engine, &DownloadEngine::progress, this, [this](qint64 done, qint64 expected) {
         showBytes(ProgressBar1, done, expected);
     });

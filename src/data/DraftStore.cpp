@@ -1,0 +1,136 @@
+#include "data/DraftStore.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt counter;
+
+bool run(QSqlQuery &q, const QString &sql, const QVariantList &values = {})
+{
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    return q.exec();
+}
+
+} // namespace
+
+QString DraftStore::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/drafts.sqlite");
+}
+
+DraftStore::DraftStore(const QString &path)
+    : m_connection(QStringLiteral("vardex-drafts-%1").arg(counter.fetchAndAddRelaxed(1)))
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        m_error = db.lastError().text();
+        return;
+    }
+    QSqlQuery q(db);
+    // Written often and small: the journal in the file's own folder keeps a crash harmless.
+    m_open = q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))
+        && q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS sheet (work INTEGER NOT NULL, expert INTEGER NOT NULL, "
+                                 "period INTEGER NOT NULL, saved_at TEXT NOT NULL, PRIMARY KEY (work, expert))"))
+        && q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS task (work INTEGER NOT NULL, expert INTEGER NOT NULL, "
+                                 "task INTEGER NOT NULL, score TEXT NOT NULL, comment TEXT NOT NULL, "
+                                 "PRIMARY KEY (work, expert, task))"));
+    if (!m_open)
+        m_error = q.lastError().text();
+}
+
+DraftStore::~DraftStore()
+{
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool DraftStore::save(const Draft &draft)
+{
+    if (!m_open)
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction()) {
+        m_error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(db);
+    bool ok = run(q, QStringLiteral("INSERT OR REPLACE INTO sheet (work, expert, period, saved_at) VALUES (?, ?, ?, ?)"),
+                  {draft.work, draft.expert, draft.period, draft.savedAt.toUTC().toString(Qt::ISODateWithMs)})
+        && run(q, QStringLiteral("DELETE FROM task WHERE work = ? AND expert = ?"), {draft.work, draft.expert});
+    for (const DraftTask &t : draft.tasks) {
+        if (!ok)
+            break;
+        ok = run(q, QStringLiteral("INSERT INTO task (work, expert, task, score, comment) VALUES (?, ?, ?, ?, ?)"),
+                 {draft.work, draft.expert, t.task, t.score, t.comment});
+    }
+    if (!ok) {
+        m_error = q.lastError().text();
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        m_error = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+std::optional<Draft> DraftStore::load(int work, int expert, int period)
+{
+    if (!m_open)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!run(q, QStringLiteral("SELECT saved_at FROM sheet WHERE work = ? AND expert = ? AND period = ?"),
+             {work, expert, period})
+        || !q.next())
+        return std::nullopt;
+    Draft d;
+    d.work = work;
+    d.expert = expert;
+    d.period = period;
+    d.savedAt = QDateTime::fromString(q.value(0).toString(), Qt::ISODateWithMs);
+    if (!run(q, QStringLiteral("SELECT task, score, comment FROM task WHERE work = ? AND expert = ? ORDER BY task"),
+             {work, expert}))
+        return std::nullopt;
+    while (q.next())
+        d.tasks.append({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString()});
+    return d;
+}
+
+void DraftStore::remove(int work, int expert)
+{
+    if (!m_open)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.transaction();
+    QSqlQuery q(db);
+    run(q, QStringLiteral("DELETE FROM task WHERE work = ? AND expert = ?"), {work, expert});
+    run(q, QStringLiteral("DELETE FROM sheet WHERE work = ? AND expert = ?"), {work, expert});
+    db.commit();
+}
+
+void DraftStore::dropOtherPeriods(int period)
+{
+    if (!m_open)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.transaction();
+    QSqlQuery q(db);
+    run(q, QStringLiteral("DELETE FROM task WHERE EXISTS (SELECT 1 FROM sheet s WHERE s.work = task.work AND "
+                          "s.expert = task.expert AND s.period <> ?)"), {period});
+    run(q, QStringLiteral("DELETE FROM sheet WHERE period <> ?"), {period});
+    db.commit();
+}

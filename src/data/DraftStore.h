@@ -1,0 +1,48 @@
+#pragma once
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Score sheets as typed, kept on this computer until they are saved: a lost connection or a
+// crash loses nothing. One SQLite file (Qt's QSQLITE driver) in the user's application data
+// folder; each sheet belongs to one work, one expert and one period.
+struct DraftTask {
+    int task = 0;
+    QString score;     // as typed, not yet checked
+    QString comment;
+};
+
+struct Draft {
+    int work = 0;
+    int expert = 0;
+    int period = 0;
+    QDateTime savedAt;
+    QList<DraftTask> tasks;
+};
+
+class DraftStore {
+public:
+    // The default file: QStandardPaths::AppDataLocation + "/drafts.sqlite".
+    explicit DraftStore(const QString &path = defaultPath());
+    ~DraftStore();
+    DraftStore(const DraftStore &) = delete;
+    DraftStore &operator=(const DraftStore &) = delete;
+
+    static QString defaultPath();
+    bool isOpen() const { return m_open; }
+    QString lastError() const { return m_error; }
+
+    // All of a sheet at once, in one transaction; false (and lastError) when it could not be kept.
+    bool save(const Draft &draft);
+    // The expert's sheet of a work in that period, if one is kept.
+    std::optional<Draft> load(int work, int expert, int period);
+    void remove(int work, int expert);
+    // Sheets of any other period are of no use any more.
+    void dropOtherPeriods(int period);
+
+private:
+    QString m_connection;
+    bool m_open = false;
+    QString m_error;
+};

@@ -1,0 +1,100 @@
+#pragma once
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QPdfDocument;
+
+// The pages of a scan one under another, scrolled continuously. Only the pages in sight are
+// rendered, and only a few rendered pages are kept, so memory stays bounded however long the
+// scan. Zoom (fit width or a factor) stays from scan to scan; a quarter turn is per scan.
+class ScanView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    explicit ScanView(QWidget *parent = nullptr);
+    void setDocument(QPdfDocument *document);   // null: empty
+
+    void zoomIn();
+    void zoomOut();
+    void fitWidth();
+    void rotate();   // a quarter turn clockwise
+    bool fitsWidth() const { return m_fitWidth; }
+    qreal zoomFactor() const { return m_factor; }
+    int quarterTurns() const { return m_turns; }
+    qint64 cachedBytes() const;
+    int pageCount() const { return int(m_pages.size()); }
+    QRect pageRect(int page) const;   // in document coordinates
+
+signals:
+    void firstPagePainted();   // once after each setDocument
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    void relayout();
+    QImage page(int index, QSize size);
+    QPointer<QPdfDocument> m_document;
+    QList<QRect> m_pages;
+    bool m_fitWidth = true;
+    qreal m_factor = 1.0;
+    qreal m_scale = 1.0;   // pixels per point as laid out
+    int m_turns = 0;
+    bool m_firstPainted = false;
+    struct Rendered {
+        int page;
+        QSize size;
+        int turns;
+        QImage image;
+    };
+    QList<Rendered> m_cache;   // most recently used last
+};
+
+// What the scoring window needs to find a work's scan.
+struct WorkScan {
+    int work = 0;
+    QString bodyFile;     // the stored name under untestedwork/ on the file server
+    QString discipline;   // the download window's folder is named after it
+};
+
+// The selected work's scan beside the score sheet: the copy the download window saved if it is
+// there and whole, else the user's cache, else fetched from the file server into the cache.
+// A missing or broken scan says why in the pane's line and never stops the scoring.
+class ScanPane : public QWidget {
+    Q_OBJECT
+public:
+    enum class Source { None, Local, Cache, Server };
+    static inline qint64 cacheCap = 500LL * 1024 * 1024;
+
+    explicit ScanPane(QWidget *parent = nullptr);
+    ~ScanPane() override;
+    void showWork(const WorkScan &work);
+    void clear();
+
+    ScanView *view() const { return m_view; }
+    QString statusText() const;
+    Source source() const { return m_source; }
+    int shownWork() const { return m_shown; }
+
+    static QString cacheFolder();
+    static QString cachePath(const QString &bodyFile);
+    static void trimCache(qint64 cap);   // oldest first, until the folder is within cap
+
+signals:
+    void scanShown(int work);    // the document is open (or failed: see statusText)
+
+private:
+    void open(const QString &path, Source source);
+    void fail(const QString &reason);
+    QLabel *m_status;
+    ScanView *m_view;
+    QPdfDocument *m_document;
+    WorkScan m_work;
+    int m_shown = 0;
+    Source m_source = Source::None;
+};
