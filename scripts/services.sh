@@ -42,14 +42,22 @@ mariadbd --no-defaults --datadir="$data" --user="$(id -un)" \\
   --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" >>"$run/db.out" 2>&1 </dev/null &
 echo \$! >"$run/db.proc"
 START
-  cat >"$run/db-restart" <<RESTART
+  # Stopping and starting again, for the tests of a server gone away mid-work.
+  cat >"$run/db-stop" <<STOP
 #!/usr/bin/env bash
 pid=\$(cat "$run/db.proc")
 kill "\$pid"
 for ((i = 0; i < 300; i++)); do kill -0 "\$pid" 2>/dev/null || break; sleep 0.1; done
+STOP
+  cat >"$run/db-up" <<UP
+#!/usr/bin/env bash
 source "$VARDEX_ROOT/scripts/services.sh"
 bash "$run/db-start"
 wait_for_port "$port" 60
+UP
+  cat >"$run/db-restart" <<RESTART
+#!/usr/bin/env bash
+bash "$run/db-stop" && bash "$run/db-up"
 RESTART
   bash "$run/db-start"
   wait_for_port "$port" 60 || { cat "$run/db.err" >&2; return 1; }
@@ -127,6 +135,8 @@ export VARDEX_SMTP_CA=$run/mail/ca.pem
 export VARDEX_SITE_URL=https://vetlan.test/
 export VARDEX_TEST_DB_SOCKET=$run/db.sock
 export VARDEX_TEST_DB_RESTART=$run/db-restart
+export VARDEX_TEST_DB_STOP=$run/db-stop
+export VARDEX_TEST_DB_UP=$run/db-up
 export VARDEX_TEST_FILES_ROOT=$run/files
 export VARDEX_TEST_LETTERS=$run/mail/letters
 ENV

@@ -64,6 +64,13 @@ inline void chooseByKeys(QComboBox *combo, int steps)
     QTRY_VERIFY(!view->isVisible());
 }
 
+// Types any text as key presses, letters beyond ASCII included (QTest::keyClicks takes ASCII only).
+inline void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
 // One notch of the mouse wheel over a widget (down: towards the end of a list or page).
 inline void wheel(QWidget *widget, bool down = true)
 {

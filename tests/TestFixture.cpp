@@ -98,16 +98,36 @@ void loadDemo()
         qFatal("fixture: loading the demo data failed: %s", client.readAllStandardError().constData());
 }
 
-void restartDatabase()
+namespace {
+void runScript(const char *variable)
 {
-    QProcess restart;
-    restart.start(QStringLiteral("bash"), {qEnvironmentVariable("VARDEX_TEST_DB_RESTART")});
-    if (!restart.waitForFinished(90000) || restart.exitCode() != 0)
-        qFatal("fixture: restarting the database failed: %s", restart.readAllStandardError().constData());
+    QProcess script;
+    script.start(QStringLiteral("bash"), {qEnvironmentVariable(variable)});
+    if (!script.waitForFinished(90000) || script.exitCode() != 0)
+        qFatal("fixture: %s failed: %s", variable, script.readAllStandardError().constData());
+}
+
+void reconnectFixture()
+{
     QSqlDatabase d = db();   // the fixture's own connection went with the server
     d.close();
     if (!d.open())
         qFatal("fixture: cannot connect to the test database: %s", qPrintable(d.lastError().text()));
+}
+} // namespace
+
+void restartDatabase()
+{
+    runScript("VARDEX_TEST_DB_RESTART");
+    reconnectFixture();
+}
+
+void stopDatabase() { runScript("VARDEX_TEST_DB_STOP"); }
+
+void startDatabase()
+{
+    runScript("VARDEX_TEST_DB_UP");
+    reconnectFixture();
 }
 
 QString sourceDir() { return QStringLiteral(VARDEX_SOURCE_DIR); }

@@ -14,6 +14,8 @@ QStringList rows(const QString &sql);          // each row's values joined by "|
 void resetAll();                               // empties every table, the drafts and the scan cache
 void loadDemo();                               // empties every table, then loads the demo data
 void restartDatabase();                        // stops and starts the database server; data kept
+void stopDatabase();                           // the server gone away
+void startDatabase();                          // and back
 QString sourceDir();
 QString filesRoot();
 QString lettersDir();

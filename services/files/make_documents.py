@@ -7,17 +7,22 @@ import sys
 import zipfile
 
 
-def pdf(path, lines):
-    text = "BT /F1 18 Tf 60 760 Td 24 TL " + " ".join(
-        "(%s) '" % l.replace("\\", "\\\\").replace("(", "\\(").replace(")", "\\)") for l in lines) + " ET"
+def pdf(path, lines, pages=None):
+    """One page of the given lines, or several: pages is a list of lists of lines."""
+    pages = pages or [lines]
+    n = len(pages)
+    kids = " ".join("%d 0 R" % (4 + 2 * i) for i in range(n))
     objs = [
         "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length %d >>\nstream\n%s\nendstream" % (len(text), text),
+        "<< /Type /Pages /Kids [%s] /Count %d >>" % (kids, n),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
     ]
+    for i, page in enumerate(pages):
+        text = "BT /F1 18 Tf 60 760 Td 24 TL " + " ".join(
+            "(%s) '" % l.replace("\\", "\\\\").replace("(", "\\(").replace(")", "\\)") for l in page) + " ET"
+        objs.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents %d 0 R "
+                    "/Resources << /Font << /F1 3 0 R >> >> >>" % (5 + 2 * i))
+        objs.append("<< /Length %d >>\nstream\n%s\nendstream" % (len(text), text))
     out = b"%PDF-1.4\n"
     offsets = []
     for i, o in enumerate(objs, 1):
@@ -62,8 +67,13 @@ def main(root):
     works = ["MA9_1_2_1001", "MA9_1_2_1002", "MA9_1_2_1007", "MA11_2_2_1003", "MA11_2_2_1004",
              "MA11_2_2_1008", "PH10_3_2_1005", "PH10_3_2_1006", "MA9_1_1_1001", "MA11_2_2_1001"]
     for w in works:
-        pdf(os.path.join(root, "untestedwork", w + ".pdf"),
-            ["Regional stage - scanned work", "Work " + w, "Page 1 of 1"])
+        pdf(os.path.join(root, "untestedwork", w + ".pdf"), None, [
+            ["Regional stage - scanned work", "Work " + w, "Page 1 of 2", "",
+             "Task 1.  (3 + 4) * 5 - 12 / 4 = 35 - 3 = 32", "",
+             "Task 2.  2x + 7 = 19;  2x = 12;  x = 6", "",
+             "Task 3.  Triangle ABC, AB = BC, angle B = 40 deg.", "    Angles A and C: (180 - 40) / 2 = 70 deg."],
+            ["Work " + w, "Page 2 of 2", "", "Draft:", "    12 / 4 = 3,  35 - 3 = 32", "    check: 2 * 6 + 7 = 19"],
+        ])
     for m in ["metod_MA9_2024", "metod_MA11_2024", "metod PH10 2024", "metod_MA9_2023"]:
         pdf(os.path.join(root, "MethodologyMaterials", m + ".pdf"), ["Methodology", m])
     for m in ["kim_MA9", "kim_MA9_answers", "kim_MA11", "kim_PH10"]:

@@ -32,7 +32,7 @@ TFormEstimateWork *FormEstimateWork = nullptr;
 TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     : TChildForm(QStringLiteral("Оценивание работ участников общеобразовательных мероприятий"), parent)
 {
-    resize(918, 554);
+    resize(1180, 620);
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     Splitter = splitter;
@@ -48,6 +48,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     QFont progressFont = LabelProgress->font();
     progressFont.setBold(true);
     LabelProgress->setFont(progressFont);
+    LabelProgress->setWordWrap(true);
     leftLayout->addWidget(LabelProgress);
     DBGrid1 = new TDBGrid(left);
     leftLayout->addWidget(captionFor(DBGrid1, QStringLiteral("Список непроверенных работ:"), left));
@@ -161,7 +162,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     m_draftTimer->setSingleShot(true);
     m_draftTimer->setInterval(1000);
     connect(m_draftTimer, &QTimer::timeout, this, &TFormEstimateWork::writeDraft);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *) {
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *) {
         if (m_dirty && old && ScrollBox1->widget()->isAncestorOf(old))
             writeDraft();
     });
@@ -170,7 +171,13 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     readData();   // FormCreate
 }
 
-TFormEstimateWork::~TFormEstimateWork() = default;
+TFormEstimateWork::~TFormEstimateWork()
+{
+    // the sheet's boxes lose the focus as they go: by then the window is no longer whole
+    disconnect(m_focusWatch);
+    if (m_dirty)
+        writeDraft();
+}
 
 QString TFormEstimateWork::keyList()
 {
@@ -213,7 +220,7 @@ void TFormEstimateWork::updateProgress()
         one->close();
         one->setParam(QStringLiteral("userID"), DataER->userID);
         one->setParam(QStringLiteral("untestID"), m_workId);
-        text += QStringLiteral("\nпо мероприятию этой работы: ") + count(one);
+        text += QStringLiteral("\n") + m_prefix + QStringLiteral(": оценено ") + count(one);
     }
     LabelProgress->setText(text);
 }
@@ -224,9 +231,11 @@ void TFormEstimateWork::openWork(int step)
     if (list->recordCount() == 0)
         return;
     const QModelIndex current = DBGrid1->currentIndex();
-    int row = current.isValid() ? current.row() + step : (step > 0 ? 0 : list->recordCount() - 1);
+    // with no sheet open yet, the row the list stands on is the one to open
+    int row = current.isValid() ? current.row() + (m_workId > 0 ? step : 0) : (step > 0 ? 0 : list->recordCount() - 1);
     row = std::clamp(row, 0, list->recordCount() - 1);
     DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));   // the sheet follows the row
+    DBGrid1CellClick();   // the row may have been current already without its sheet
     focusFirstScore();
 }
 
@@ -252,6 +261,7 @@ void TFormEstimateWork::DBGrid1CellClick()
     const int work = list->value(row, QStringLiteral("id")).toInt();
     if (work == m_workId)
         return;   // the sheet of this work is on screen already, as typed
+    m_prefix = list->value(row, QStringLiteral("PrefixEncrypt")).toString();
     readEstimate(work);
     QString header = QStringLiteral("Работа: ") + list->value(row, QStringLiteral("PrefixEncrypt")).toString()
         + QStringLiteral(", класс ") + list->value(row, QStringLiteral("classStudy")).toString()
@@ -291,6 +301,7 @@ void TFormEstimateWork::removeComponent()
         writeDraft();   // nothing typed goes with the sheet
     m_draftTimer->stop();
     m_draftRestored = QDateTime();
+    m_touched.clear();
     QWidget *sheet = ScrollBox1->widget();
     const QList<QWidget *> controls = sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : controls)
@@ -349,7 +360,10 @@ void TFormEstimateWork::readEstimate(int workId)
         score->setAccessibleName(QStringLiteral("Экспертная оценка: ") + title);
         memo->setAccessibleName(QStringLiteral("Краткий комментарий: ") + title);
         connect(score, &QComboBox::currentTextChanged, score, [score] { score->setStyleSheet(QString()); });
-        connect(score, &QComboBox::currentTextChanged, this, &TFormEstimateWork::sheetEdited);
+        connect(score, &QComboBox::currentTextChanged, this, [this, task = id.toInt()] {
+            m_touched.insert(task);
+            sheetEdited();
+        });
         score->installEventFilter(this);
         score->lineEdit()->installEventFilter(this);
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
@@ -393,6 +407,7 @@ void TFormEstimateWork::fillFromDraft()
     QWidget *sheet = ScrollBox1->widget();
     for (const DraftTask &t : draft->tasks) {
         const QString id = QString::number(t.task);
+        m_touched.insert(t.task);
         if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly))
             score->setEditText(t.score);
         if (auto *memo = sheet->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly))
@@ -441,7 +456,8 @@ void TFormEstimateWork::updateTotal()
         auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly);
         if (!memo)
             continue;
-        const bool wanting = score && *score < t.max && memo->toPlainText().isEmpty();
+        // only once the score was given: a fresh sheet is not all warnings
+        const bool wanting = m_touched.contains(t.id) && score && *score < t.max && memo->toPlainText().isEmpty();
         const QString amber = QStringLiteral("border: 2px dashed #d08000;");
         if (wanting && memo->styleSheet().isEmpty())
             memo->setStyleSheet(amber);
@@ -454,8 +470,9 @@ void TFormEstimateWork::updateTotal()
 
 bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 {
-    // Tab into a score box selects its text, so the digits typed replace the score.
-    if (event->type() == QEvent::FocusIn) {
+    // A score box is entered with its text selected, so the digits typed replace the score:
+    // the line edit does so itself for Tab; a click would place the cursor after the focus.
+    if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason) {
         if (auto *edit = qobject_cast<QLineEdit *>(watched))
             QTimer::singleShot(0, edit, &QLineEdit::selectAll);
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QDateTime>
+#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -75,10 +76,13 @@ private:
     void showScan(int workId);
     std::unique_ptr<DraftStore> m_drafts;
     QTimer *m_draftTimer = nullptr;
+    QMetaObject::Connection m_focusWatch;
     bool m_dirty = false;       // typed since the last draft was written
     bool m_filling = false;     // the sheet is being filled, not typed
     int m_period = 0;
     QDateTime m_draftRestored;  // when the sheet on screen came from a draft
+    QSet<int> m_touched;        // tasks whose score was given on this sheet
+    QString m_prefix;           // of the work on screen
 };
 
 extern TFormEstimateWork *FormEstimateWork;

@@ -1,0 +1,363 @@
+// The grader's bench in the scoring window, driven by keys as an expert without a mouse would:
+// the scan beside the sheet and where it comes from, the running total, progress, and typed
+// sheets that outlive a lost server and a restarted program.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPdfDocument>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QtTest>
+
+#include "Session.h"
+#include "TestFixture.h"
+#include "data/DraftStore.h"
+#include "evaluation/ScanPane.h"
+#include "evaluation/UnitEstimateWork.h"
+#include "evaluation/UnitWorkLoadOriginal.h"
+
+namespace {
+
+QComboBox *scoreBox(TFormEstimateWork &form, int task)
+{
+    return form.ScrollBox1->widget()->findChild<QComboBox *>(QString("Estimate_%1").arg(task));
+}
+
+TMemo *commentBox(TFormEstimateWork &form, int task)
+{
+    return form.ScrollBox1->widget()->findChild<TMemo *>(QString("commentMemo_%1").arg(task));
+}
+
+QStringList results()
+{
+    return Fixture::rows("SELECT `evalutionsystemID`, `estimate`, `commentestimate`, `untestedworkID` FROM `zet_result` "
+                         "ORDER BY `untestedworkID`, `evalutionsystemID`");
+}
+
+// Counts every key the expert presses.
+struct Keys {
+    int pressed = 0;
+    void press(Qt::Key key, Qt::KeyboardModifiers mods = {})
+    {
+        ++pressed;
+        QWidget *target = QApplication::focusWidget();
+        QVERIFY(target);
+        QTest::keyClick(target, key, mods);
+    }
+    void type(const QString &text)
+    {
+        for (const QChar c : text) {
+            ++pressed;
+            typeText(QApplication::focusWidget(), QString(c));
+        }
+    }
+};
+
+bool focusedIn(QWidget *w)
+{
+    QWidget *f = QApplication::focusWidget();
+    return f && (f == w || w->isAncestorOf(f));
+}
+
+void openByClick(TFormEstimateWork &form, int workId)
+{
+    NamedQuery *q = form.DBGrid1->query();
+    for (int r = 0; r < q->recordCount(); ++r) {
+        if (q->value(r, "id").toInt() == workId) {
+            const QModelIndex index = form.DBGrid1->model()->index(r, 0);
+            QTest::mouseClick(form.DBGrid1->viewport(), Qt::LeftButton, {}, form.DBGrid1->visualRect(index).center());
+            return;
+        }
+    }
+    QFAIL("work not listed");
+}
+
+} // namespace
+
+class TestGrader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        Fixture::loadDemo();
+        QDir(QCoreApplication::applicationDirPath() + "/Математика 9 класс").removeRecursively();
+    }
+
+    // A five-task work scored from the keyboard alone; the next unscored work opens after the
+    // save with the focus in its first score box.
+    void keyboardOnlyScoring()
+    {
+        Fixture::exec("DELETE FROM `zet_untestedwork` WHERE `period_id`=2");
+        Fixture::exec("INSERT INTO `zet_educationallist` (`id`, `nameEdu`, `PrefixEncrypt`, `ElementarySchool`, `SubjectsID`) "
+                      "VALUES (7, 'Химия 9 класс', 'CH9', 0, 1)");
+        Fixture::exec("INSERT INTO `zet_evaluationsystem` (`id`, `periodID`, `educationlListID`, `maxestimation`, `titletask`) "
+                      "VALUES (21, 2, 7, 3, 'З1'), (22, 2, 7, 4, 'З2'), (23, 2, 7, 12, 'З3'), (24, 2, 7, 2, 'З4'), (25, 2, 7, 5, 'З5')");
+        Fixture::exec("INSERT INTO `zet_untestedwork` (`id`, `user_id`, `educationallistID`, `period_id`, `areas_id`, `bodyFile`) "
+                      "VALUES (30, 1001, 7, 2, 1, 'MA9_1_2_1001.pdf'), (31, 1007, 7, 2, 1, 'MA9_1_2_1007.pdf')");
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        QVERIFY(form.LabelProgress->text().startsWith("Оценено 0 из 2"));
+        const int first = form.DBGrid1->query()->value(0, "id").toInt();
+        form.DBGrid1->setFocus();   // the list stands on its first work: its sheet is open
+        QCOMPARE(form.sheetWork(), first);
+        QVERIFY(form.LabelProgress->text().startsWith("Оценено 0 из 2\nCH9: оценено 0 из 2"));
+
+        Keys keys;
+        keys.press(Qt::Key_Tab);   // into the sheet
+        QVERIFY(focusedIn(scoreBox(form, 21)));
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 0 из 26"));
+        // full marks need no comment: the score, then Tab past the comment to the next score
+        const QList<QPair<int, QString>> full{{21, "3"}, {22, "4"}, {23, "12"}, {24, "2"}};
+        for (const auto &[task, score] : full) {
+            QVERIFY2(focusedIn(scoreBox(form, task)), qPrintable(QString::number(task)));
+            keys.type(score);
+            keys.press(Qt::Key_Tab);
+            QVERIFY(focusedIn(commentBox(form, task)));
+            keys.press(Qt::Key_Tab);
+        }
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 21 из 26"));
+        // the last one below its maximum: marked until it has a comment
+        QVERIFY(focusedIn(scoreBox(form, 25)));
+        keys.type("4");
+        QVERIFY(commentBox(form, 25)->property("needsComment").toBool());
+        keys.press(Qt::Key_Tab);
+        const int beforeComment = keys.pressed;
+        keys.type("Нет вывода");
+        const int commentKeys = keys.pressed - beforeComment;
+        QVERIFY(!commentBox(form, 25)->property("needsComment").toBool());
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 25 из 26"));
+        keys.press(Qt::Key_S, Qt::ControlModifier);
+
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(results(), QStringList({QString("21|3||%1").arg(first), QString("22|4||%1").arg(first),
+                                         QString("23|12||%1").arg(first), QString("24|2||%1").arg(first),
+                                         QString("25|4|Нет вывода|%1").arg(first)}));
+        const int second = first == 30 ? 31 : 30;
+        QCOMPARE(form.sheetWork(), second);
+        QVERIFY(focusedIn(scoreBox(form, 21)));
+        QVERIFY(form.LabelProgress->text().startsWith("Оценено 1 из 2\nCH9: оценено 1 из 2"));
+        const int withoutComment = keys.pressed - commentKeys;
+        qInfo("keys to score a 5-task work: %d (and %d typed in the one comment)", withoutComment, commentKeys);
+        // Tab into the sheet; the digits of 3, 4, 12, 2 and two Tabs each; the digit and one Tab of
+        // the last; save
+        QCOMPARE(withoutComment, 1 + (1 + 1 + 2 + 1) + 4 * 2 + 1 + 1 + 1);
+    }
+
+    // Digits replace the score; the wheel, PageUp and PageDown never change it; Ctrl+Up / Ctrl+Down
+    // walk the list from the sheet; an unusable score counts nothing in the total.
+    void scoreBoxKeys()
+    {
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QComboBox *box = scoreBox(form, 3);
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, "7");
+        QCOMPARE(box->currentText(), QString("7"));   // not "07"
+        scoreBox(form, 2)->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, "10");
+        QCOMPARE(box->currentText(), QString("10"));
+        QTest::keyClick(box, Qt::Key_PageDown);
+        QCOMPARE(box->currentText(), QString("10"));
+        QTest::keyClick(box, Qt::Key_PageUp);
+        QCOMPARE(box->currentText(), QString("10"));
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 10 из 22"));
+        scoreBox(form, 2)->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, "x");
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 0 из 22"));
+
+        const int row = form.DBGrid1->currentIndex().row();
+        QTest::keyClick(box, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(form.DBGrid1->currentIndex().row(), row + 1);
+        QCOMPARE(form.sheetWork(), form.DBGrid1->query()->value(row + 1, "id").toInt());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(form.sheetWork(), 1);
+        // F1: the key list
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+        QCOMPARE(s.platform.texts("information"), QStringList(TFormEstimateWork::keyList()));
+    }
+
+    // Where the scan comes from: the file server the first time (into the cache), the cache the
+    // next, the download window's saved copy once there is one. The zoom stays from work to work.
+    void scanSources()
+    {
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QTRY_COMPARE(form.Scan->source(), ScanPane::Source::Server);
+        QCOMPARE(form.Scan->statusText(), QString("Скан работы: страниц 2 (загружен с сервера)"));
+        QVERIFY(QFile::exists(ScanPane::cachePath("MA9_1_2_1001.pdf")));
+        QTRY_VERIFY(form.Scan->view()->cachedBytes() > 0);   // painted
+        // the viewer's keys, from the sheet
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(!form.Scan->view()->fitsWidth());
+        const qreal zoom = form.Scan->view()->zoomFactor();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(form.Scan->view()->quarterTurns(), 1);
+        QVERIFY(form.Scan->view()->pageRect(0).width() > form.Scan->view()->pageRect(0).height());
+
+        openByClick(form, 2);
+        QTRY_COMPARE(form.Scan->source(), ScanPane::Source::Server);
+        QCOMPARE(form.Scan->view()->zoomFactor(), zoom);           // kept
+        QCOMPARE(form.Scan->view()->quarterTurns(), 0);            // per scan
+        openByClick(form, 1);
+        QCOMPARE(form.Scan->source(), ScanPane::Source::Cache);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier);
+        QVERIFY(form.Scan->view()->fitsWidth());
+
+        // the download window saves the discipline's works: its copy is shown from then on
+        {
+            TFormWorkLoadOriginal load(&s.window);
+            choose(load.DBLookupComboBox1, "Математика 9 класс");
+            load.BitBtn3->click();
+            QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 20000);
+        }
+        openByClick(form, 2);
+        QCOMPARE(form.Scan->source(), ScanPane::Source::Local);
+        QCOMPARE(form.Scan->statusText(), QString("Скан работы: страниц 2 (сохранённая копия)"));
+        // a saved copy cut short is not used
+        const QString saved = QCoreApplication::applicationDirPath() + "/Математика 9 класс/Иванов Иван Иванович.pdf";
+        QFile f(saved);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        f.resize(100);
+        f.close();
+        openByClick(form, 1);
+        QCOMPARE(form.Scan->source(), ScanPane::Source::Cache);
+    }
+
+    // A scan that cannot be had says why in its pane, and the work is scored all the same.
+    void scanFailures_data()
+    {
+        QTest::addColumn<QByteArray>("body");   // the file on the server; empty: none there
+        QTest::addColumn<QString>("status");
+        QTest::newRow("missing") << QByteArray() << "Скан работы недоступен: сервер ответил HTTP 404";
+        QTest::newRow("not a pdf") << QByteArray("<html>error</html>") << "Скан работы недоступен: файл не является целым PDF";
+        QTest::newRow("broken pdf") << QByteArray("%PDF-1.4\nnothing here\n%%EOF\n")
+                                    << "Скан работы недоступен: файл повреждён или не является PDF";
+    }
+    void scanFailures()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, status);
+        // the work's stored name points at a file of this test's own
+        Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='probe_scan.pdf' WHERE `id`=2");
+        const QString path = Fixture::filesRoot() + "/untestedwork/probe_scan.pdf";
+        QFile::remove(path);
+        if (!body.isEmpty()) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(body);
+        }
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 2);
+        QTRY_COMPARE(form.Scan->statusText(), status);
+        QCOMPARE(form.Scan->source(), ScanPane::Source::None);
+        scoreBox(form, 1)->setEditText("5");
+        scoreBox(form, 2)->setEditText("7");
+        scoreBox(form, 3)->setEditText("10");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QFile::remove(path);
+    }
+
+    // The cache keeps to its size: the least recently used scans go first.
+    void scanCacheCap()
+    {
+        QDir().mkpath(ScanPane::cacheFolder());
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = 0; i < 4; ++i) {
+            QFile f(ScanPane::cachePath(QString("w%1.pdf").arg(i)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(1000, 'x'));
+            f.setFileTime(now.addSecs(i - 10), QFileDevice::FileModificationTime);
+        }
+        ScanPane::trimCache(2500);
+        QVERIFY(!QFile::exists(ScanPane::cachePath("w0.pdf")));
+        QVERIFY(!QFile::exists(ScanPane::cachePath("w1.pdf")));
+        QVERIFY(QFile::exists(ScanPane::cachePath("w2.pdf")));
+        QVERIFY(QFile::exists(ScanPane::cachePath("w3.pdf")));
+        // names that read alike never share a cached file
+        QVERIFY(ScanPane::cachePath("a/b.pdf") != ScanPane::cachePath("a_b.pdf"));
+    }
+
+    // A typed sheet survives the server going away and the program starting again: it comes
+    // back as typed, says so, and saves once.
+    void draftSurvivesLostServerAndRestart()
+    {
+        {
+            Session s;
+            auto *form = new TFormEstimateWork(&s.window);
+            QVERIFY(activate(form));
+            openByClick(*form, 1);
+            scoreBox(*form, 1)->setFocus(Qt::TabFocusReason);
+            QTest::keyClicks(scoreBox(*form, 1), "3");
+            commentBox(*form, 1)->setFocus();
+            typeText(commentBox(*form, 1), "Ошибка в знаке");
+            scoreBox(*form, 2)->setFocus(Qt::TabFocusReason);
+            QTest::keyClicks(scoreBox(*form, 2), "7");
+            // written within a second while typing, without any save
+            QTRY_VERIFY_WITH_TIMEOUT(form->drafts()->load(1, 1, 2).has_value()
+                                         && form->drafts()->load(1, 1, 2)->tasks.size() == 4
+                                         && form->drafts()->load(1, 1, 2)->tasks[1].score == "7", 3000);
+            scoreBox(*form, 3)->setFocus(Qt::TabFocusReason);
+            QTest::keyClicks(scoreBox(*form, 3), "9");
+            commentBox(*form, 3)->setFocus();
+            typeText(commentBox(*form, 3), "Нет чертежа");
+
+            Fixture::stopDatabase();
+            QTest::keyClick(commentBox(*form, 3), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(s.platform.boxes.size(), 1);
+            QVERIFY2(s.platform.boxes[0].text.startsWith("При сохранении возникла ошибка"), qPrintable(s.platform.boxes[0].text));
+            Fixture::startDatabase();
+            delete form;   // the program ends
+        }
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 0);
+
+        Session s;   // started again
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
+        QCOMPARE(commentBox(form, 1)->toPlainText(), QString("Ошибка в знаке"));
+        QCOMPARE(scoreBox(form, 2)->currentText(), QString("7"));
+        QCOMPARE(scoreBox(form, 3)->currentText(), QString("9"));
+        QCOMPARE(commentBox(form, 3)->toPlainText(), QString("Нет чертежа"));
+        QVERIFY2(form.LabelWork->text().contains("восстановлен несохранённый черновик"), qPrintable(form.LabelWork->text()));
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 19 из 22"));
+        QTest::keyClick(scoreBox(form, 1), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(results(), QStringList({"1|3|Ошибка в знаке|1", "2|7||1", "3|9|Нет чертежа|1", "4|0||1"}));
+        QVERIFY(!form.drafts()->load(1, 1, 2));
+    }
+
+    // Another expert's drafts are never shown; a draft of a past period is dropped on opening.
+    void draftsBelongToTheirExpertAndPeriod()
+    {
+        {
+            DraftStore store;
+            QVERIFY(store.save({1, 2, 2, QDateTime::currentDateTimeUtc(), {{1, "1", "чужой"}}}));
+            QVERIFY(store.save({3, 1, 1, QDateTime::currentDateTimeUtc(), {{1, "4", "прошлый год"}}}));
+        }
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(!form.drafts()->load(3, 1, 1));   // another period: gone
+        openByClick(form, 1);
+        QCOMPARE(scoreBox(form, 1)->currentText(), QString("0"));
+        QCOMPARE(commentBox(form, 1)->toPlainText(), QString());
+        QVERIFY(!form.LabelWork->text().contains("черновик"));
+        QVERIFY(form.drafts()->load(1, 2, 2));     // still the other expert's
+    }
+};
+
+QTEST_MAIN(TestGrader)
+#include "test_grader.moc"
