@@ -23,7 +23,8 @@
 namespace {
 
 constexpr int kSpacing = 8;                          // between pages and around them
-constexpr qint64 kRenderedBytes = 96LL * 1024 * 1024;   // rendered pages kept, at most
+constexpr qint64 kRenderedBytes = 64LL * 1024 * 1024;   // rendered pages kept, at most
+constexpr int kRenderedPages = 8;                        // a screenful and its neighbours
 constexpr qreal kStep = 1.25;
 
 } // namespace
@@ -133,7 +134,7 @@ QImage ScanView::page(int index, QSize size)
     QImage image = m_document->render(index, size, options);
     m_cache.append({index, size, m_turns, image});
     // the oldest go first, but never the page just rendered
-    while (m_cache.size() > 1 && cachedBytes() > kRenderedBytes)
+    while (m_cache.size() > 1 && (m_cache.size() > kRenderedPages || cachedBytes() > kRenderedBytes))
         m_cache.removeFirst();
     return image;
 }

@@ -1,0 +1,196 @@
+// The scan beside the sheet, measured in the scoring window (offscreen) against the demo data:
+//   - first page painted after a row change, for a 12-page A4 scan at 300 dpi: fetched from the
+//     file server, and from the download window's saved copy; beside it, the peer: curl for the
+//     same file, and QtPdf loading it and rendering the same page on its own;
+//   - memory with a 60-page scan open and scrolled end to end: the pane's rendered pages against
+//     what holding every page at that size would take.
+// Needs the environment of scripts/services.sh (bench/scan sets it up).
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+
+#include "../tests/Session.h"
+#include "../tests/TestFixture.h"
+#include "data/FileServer.h"
+#include "evaluation/ScanPane.h"
+#include "evaluation/UnitEstimateWork.h"
+
+namespace {
+
+QTextStream out(stdout);
+
+double rssMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+// A scanned-looking A4 document: each page a 300 dpi greyscale picture with handwriting-like
+// strokes and paper noise, as a scanner writes it.
+void writeScan(const QString &path, int pages)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(300);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    QRandomGenerator random(42);
+    const QRect page = painter.viewport();
+    for (int p = 0; p < pages; ++p) {
+        QImage image(page.size() / 2, QImage::Format_Grayscale8);
+        for (int y = 0; y < image.height(); ++y) {
+            uchar *line = image.scanLine(y);
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = uchar(232 + random.bounded(20));
+        }
+        QPainter ink(&image);
+        ink.setPen(QPen(QColor(40, 40, 60), 3));
+        for (int l = 0; l < 40; ++l) {
+            const int y = 80 + l * 30;
+            for (int x = 60; x < image.width() - 80; x += 18)
+                ink.drawLine(x, y + int(random.bounded(12)), x + 14, y + int(random.bounded(12)));
+        }
+        ink.end();
+        if (p > 0)
+            writer.newPage();
+        painter.drawImage(page, image);
+    }
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// From the row change to the first page painted, in the window.
+double firstPage(TFormEstimateWork &form, int row)
+{
+    QElapsedTimer t;
+    bool painted = false;
+    auto c = QObject::connect(form.Scan->view(), &ScanView::firstPagePainted, [&] { painted = true; });
+    t.start();
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
+    while (!painted && t.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QObject::disconnect(c);
+    if (!painted)
+        qFatal("the first page was never painted: %s", qPrintable(form.Scan->statusText()));
+    return t.nsecsElapsed() / 1e6;
+}
+
+int rowOf(TFormEstimateWork &form, int work)
+{
+    NamedQuery *q = form.DBGrid1->query();
+    for (int r = 0; r < q->recordCount(); ++r)
+        if (q->value(r, "id").toInt() == work)
+            return r;
+    qFatal("work %d not listed", work);
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Fixture::loadDemo();
+    const QString server = Fixture::filesRoot() + QStringLiteral("/untestedwork/");
+    writeScan(server + QStringLiteral("bench_12.pdf"), 12);
+    writeScan(server + QStringLiteral("bench_60.pdf"), 60);
+    out << QStringLiteral("scans: 12 pages %1 MiB, 60 pages %2 MiB\n")
+               .arg(QFileInfo(server + "bench_12.pdf").size() / 1048576.0, 0, 'f', 1)
+               .arg(QFileInfo(server + "bench_60.pdf").size() / 1048576.0, 0, 'f', 1);
+    // works 1 and 2 carry the 12-page scan (as two stored names), work 3 the 60-page one
+    QFile::copy(server + "bench_12.pdf", server + "bench_12b.pdf");
+    Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='bench_12.pdf' WHERE `id`=1");
+    Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='bench_12b.pdf' WHERE `id`=2");
+    Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='bench_60.pdf' WHERE `id`=3");
+
+    Session s;
+    TFormEstimateWork form(&s.window);
+    form.resize(1280, 800);
+    activate(&form);
+    const int row1 = rowOf(form, 1), row2 = rowOf(form, 2), row3 = rowOf(form, 3), other = rowOf(form, 4);
+
+    QList<double> fetched, local, curl, bare;
+    QTemporaryDir tmp;
+    const QString localFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/Математика 9 класс");
+    for (int round = 0; round < 5; ++round) {
+        // fetched: an empty cache, no saved copy
+        QDir(ScanPane::cacheFolder()).removeRecursively();
+        QDir(localFolder).removeRecursively();
+        form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(other, 0));
+        fetched << firstPage(form, round % 2 ? row1 : row2);
+        // the download window's saved copy
+        QDir().mkpath(localFolder);
+        QFile::copy(server + "bench_12.pdf", localFolder + "/saved.pdf");
+        SavedWorks::record(localFolder, QStringLiteral("saved.pdf"), QStringLiteral("bench_12.pdf"));
+        form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(other, 0));
+        local << firstPage(form, row1);
+        if (form.Scan->source() != ScanPane::Source::Local)
+            qFatal("the saved copy was not used");
+        // the peers: curl for the bytes, QtPdf alone for the page
+        QElapsedTimer t;
+        t.start();
+        QProcess c;
+        c.start(QStringLiteral("curl"), {QStringLiteral("-sS"), QStringLiteral("--fail"), QStringLiteral("-o"),
+                                         tmp.filePath(QStringLiteral("c.pdf")), documentAddress(QStringLiteral("untestedwork"), QStringLiteral("bench_12.pdf"))});
+        c.waitForFinished(-1);
+        curl << t.nsecsElapsed() / 1e6;
+        t.restart();
+        QPdfDocument doc;
+        doc.load(localFolder + "/saved.pdf");
+        const QRect r = form.Scan->view()->pageRect(0);
+        doc.render(0, r.size());
+        bare << t.nsecsElapsed() / 1e6;
+    }
+    const double f = median(fetched), l = median(local), cu = median(curl), b = median(bare);
+    out << QStringLiteral("first page painted after a row change, 12-page 300 dpi scan, median of 5:\n");
+    out << QStringLiteral("  fetched from the file server: %1 ms (peer: curl %2 ms + QtPdf load and render %3 ms = %4 ms)\n")
+               .arg(f, 0, 'f', 1).arg(cu, 0, 'f', 1).arg(b, 0, 'f', 1).arg(cu + b, 0, 'f', 1);
+    out << QStringLiteral("  saved copy on disk:           %1 ms (peer: QtPdf load and render %2 ms)\n").arg(l, 0, 'f', 1).arg(b, 0, 'f', 1);
+
+    // 60 pages, scrolled end to end at the window's size
+    const double before = rssMiB();
+    firstPage(form, row3);
+    ScanView *view = form.Scan->view();
+    qint64 every = 0;
+    for (int p = 0; p < view->pageCount(); ++p)
+        every += qint64(view->pageRect(p).width()) * view->pageRect(p).height() * 4;
+    qint64 peakCache = 0;
+    QElapsedTimer t;
+    t.start();
+    while (view->verticalScrollBar()->value() < view->verticalScrollBar()->maximum()) {
+        view->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        view->viewport()->repaint();
+        peakCache = std::max(peakCache, view->cachedBytes());
+    }
+    const double scrolled = t.elapsed() / 1000.0;
+    const double after = rssMiB();
+    out << QStringLiteral("60-page scan scrolled end to end in %1 s: rendered pages kept at most %2 MiB "
+                          "(every page at that size: %3 MiB); resident memory %4 MiB before, %5 MiB after\n")
+               .arg(scrolled, 0, 'f', 1).arg(peakCache / 1048576.0, 0, 'f', 1).arg(every / 1048576.0, 0, 'f', 1)
+               .arg(before, 0, 'f', 0).arg(after, 0, 'f', 0);
+    out.flush();
+    for (const char *name : {"bench_12.pdf", "bench_12b.pdf", "bench_60.pdf"})
+        QFile::remove(server + QString::fromLatin1(name));
+    QDir(localFolder).removeRecursively();
+    return 0;
+}
