@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QtTest>
 
 #include "Session.h"
@@ -288,6 +289,23 @@ private slots:
         QVERIFY(QFile::exists(ScanPane::cachePath("w3.pdf")));
         // names that read alike never share a cached file
         QVERIFY(ScanPane::cachePath("a/b.pdf") != ScanPane::cachePath("a_b.pdf"));
+    }
+
+    // The three panes come back as the expert left them.
+    void panesKeepTheirSizes()
+    {
+        Session s;
+        QList<int> sizes;
+        {
+            TFormEstimateWork form(&s.window);
+            QVERIFY(activate(&form));
+            form.Splitter->setSizes({420, 300, 360});
+            sizes = form.Splitter->sizes();
+            form.close();
+        }
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        QCOMPARE(form.Splitter->sizes(), sizes);
     }
 
     // A typed sheet survives the server going away and the program starting again: it comes
