@@ -25,6 +25,15 @@ const char *const kExpertDisciplinesB =
 
 #define ACTIVE_PERIOD "(SELECT `id` FROM `zet_periods` WHERE `active`=1)"
 
+// The expert's works of the active period as the scoring list counts them, and how many of those
+// carry the expert's results.
+#define PROGRESS_OF_EXPERT                                                                                            \
+    "SELECT COUNT(*) AS `assigned`, COALESCE(SUM(EXISTS (SELECT 1 FROM `zet_result` I WHERE "                         \
+    "I.`untestedworkID`=A.`id` and I.`periodID`=A.`period_id` and I.`expertID`=B.`expertID`)),0) AS `scored` "        \
+    "FROM `zet_untestedwork` A,`zet_setexpert` B,`zet_educationallist` C, `zet_users4add` D WHERE "                  \
+    "D.`usersID`=A.`user_id` and B.`expertID`=:userID and C.id = A.`educationallistID` and "                          \
+    "B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD
+
 QList<QueryDef> build()
 {
     QList<QueryDef> c;
@@ -145,27 +154,16 @@ QList<QueryDef> build()
                      "`expertID`=:userID and `periodID`=" ACTIVE_PERIOD}),
               {integer("untestID"), integer("userID")}});
 
-    // The grader's bench: where a work's scan lives, and how far the expert has got (works
-    // assigned in the active period as the scoring list counts them, and those already scored).
+    // The grader's bench: where a work's scan lives, and how far the expert has got.
     c.append({"GETworkFile",
               lines({"SELECT B.`bodyFile`, C.`nameEdu`, concat(A.`surname`,' ',A.`name`,' ',A.`patronymic`) as fio "
                      "FROM `zet_untestedwork` B, `zet_users` A, `zet_educationallist` C WHERE B.`id`=:untestID and "
                      "A.`id`=B.`user_id` and C.`id`=B.`educationallistID`"}),
               {integer("untestID")}});
-    c.append({"GETprogressExpert",
-              lines({"SELECT COUNT(*) AS `assigned`, COALESCE(SUM(EXISTS (SELECT 1 FROM `zet_result` I WHERE "
-                     "I.`untestedworkID`=A.`id` and I.`periodID`=A.`period_id` and I.`expertID`=B.`expertID`)),0) AS `scored` "
-                     "FROM `zet_untestedwork` A,`zet_setexpert` B,`zet_educationallist` C, `zet_users4add` D WHERE "
-                     "D.`usersID`=A.`user_id` and B.`expertID`=:userID and C.id = A.`educationallistID` and "
-                     "B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD}),
-              {integer("userID")}});
+    c.append({"GETprogressExpert", lines({PROGRESS_OF_EXPERT}), {integer("userID")}});
     c.append({"GETprogressDiscipline",
-              lines({"SELECT COUNT(*) AS `assigned`, COALESCE(SUM(EXISTS (SELECT 1 FROM `zet_result` I WHERE "
-                     "I.`untestedworkID`=A.`id` and I.`periodID`=A.`period_id` and I.`expertID`=B.`expertID`)),0) AS `scored` "
-                     "FROM `zet_untestedwork` A,`zet_setexpert` B,`zet_educationallist` C, `zet_users4add` D WHERE "
-                     "D.`usersID`=A.`user_id` and B.`expertID`=:userID and C.id = A.`educationallistID` and "
-                     "B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and A.`educationallistID`="
-                     "(SELECT `educationallistID` FROM `zet_untestedwork` WHERE `id`=:untestID)"}),
+              lines({PROGRESS_OF_EXPERT " and A.`educationallistID`=(SELECT `educationallistID` FROM `zet_untestedwork` "
+                     "WHERE `id`=:untestID)"}),
               {integer("userID"), integer("untestID")}});
 
     // Checked works
