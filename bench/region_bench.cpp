@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -283,8 +284,11 @@ void saveAll()
             QElapsedTimer t;
             t.start();
             QTest::mouseClick(form.BitBtn3, Qt::LeftButton);
+            // sleeping between events as the program's own loop does (a timed processEvents spins)
+            QTimer wake;
+            wake.start(50);
             while (s.platform.texts(QStringLiteral("information")).isEmpty())
-                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
             oursWall = std::min(oursWall, t.elapsed() / 1000.0);
             oursCpu = std::min(oursCpu, cpuSeconds(RUSAGE_SELF) - cpu0);
             if (s.platform.texts(QStringLiteral("information")).first().contains(QStringLiteral("Не удалось")))

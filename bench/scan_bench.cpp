@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTextStream>
 #include <algorithm>
 #include <cstdio>
@@ -84,10 +85,12 @@ double firstPage(TFormEstimateWork &form, int row)
     QElapsedTimer t;
     bool painted = false;
     auto c = QObject::connect(form.Scan->view(), &ScanView::firstPagePainted, [&] { painted = true; });
+    QTimer wake;   // sleeping between events, as the program's own loop does
+    wake.start(5);
     t.start();
     form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(row, 0));
     while (!painted && t.elapsed() < 60000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QObject::disconnect(c);
     if (!painted)
         qFatal("the first page was never painted: %s", qPrintable(form.Scan->statusText()));
