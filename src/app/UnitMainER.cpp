@@ -223,7 +223,11 @@ void TFormMainER::buildMenu()
         connect(action, &QAction::triggered, this, [action, handler] { runCommand(action->text(), handler); });
     };
     on("N3", [this] { close(); });
-    on("N2", [this] { afterLogin(N2Click(this, [this] { prefetchSessionStart(); })); });
+    on("N2", [this] {
+        // what was read during this login serves this login only, however it ends
+        const auto forget = qScopeGuard([this] { m_prefetched.reset(); });
+        afterLogin(N2Click(this, [this] { prefetchSessionStart(); }));
+    });
     on("N104", [this] { N104Click(this); });
     on("N10", [this] { N10Click(this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
@@ -416,7 +420,6 @@ void TFormMainER::tile(Qt::Orientation orientation)
 // The shell follows the login: its panels and menu, then the centre's announcement.
 void TFormMainER::afterLogin(LoginOutcome outcome)
 {
-    const auto forget = qScopeGuard([this] { m_prefetched.reset(); });
     if (outcome == LoginOutcome::Cancelled)
         return;
     if (outcome == LoginOutcome::Refused) {
@@ -427,17 +430,13 @@ void TFormMainER::afterLogin(LoginOutcome outcome)
     setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
     enableMenu(true);
     // The session stands from here on: a failure while reading the announcement loses only it.
-    // One read decides and fills the viewer.
-    QString body;
-    int canvas = 0;
-    const bool announce = m_prefetched ? m_prefetched->announce : isViewAnn(&body, &canvas);
-    if (m_prefetched) {
-        body = m_prefetched->body;
-        canvas = m_prefetched->canvas;
-    }
-    if (announce) {
+    // One read decides and fills the viewer (already done during the login, if it went well).
+    SessionStart start = m_prefetched.value_or(SessionStart{});
+    if (!m_prefetched)
+        start.announce = isViewAnn(&start.body, &start.canvas);
+    if (start.announce) {
         TFormAnnPrewiew viewer(this);
-        viewer.fill(body, canvas);
+        viewer.fill(start.body, start.canvas);
         Platform::get().execDialog(viewer);
     }
 }

@@ -94,13 +94,6 @@ struct Transfer {
     std::atomic<qint64> *received = nullptr;
 };
 
-// A scan is taken only whole: a PDF header at the start and its end marker in the last 1 KiB.
-// An error page answered with 200, or a body cut short without a length, fails here.
-bool looksLikeWholePdf(const QByteArray &path)
-{
-    return isWholePdf(QFile::decodeName(path));
-}
-
 // Each transfer gets a temporary name of its own beside the target, so that two downloads
 // of one file (two windows, or a repeated command) never write into each other's file.
 FILE *openPartFile(const QByteArray &target, QByteArray &partPath)
@@ -183,7 +176,8 @@ void DownloadEngine::run()
             reason = QStringLiteral("не удалось записать файл");
         }
         t.file = nullptr;
-        if (ok && !looksLikeWholePdf(t.partPath)) {
+        // an error page answered with 200, or a body cut short without a length, fails here
+        if (ok && !isWholePdf(QFile::decodeName(t.partPath))) {
             ok = false;
             reason = QStringLiteral("файл не является целым PDF");
         }

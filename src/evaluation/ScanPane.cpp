@@ -218,7 +218,6 @@ QString ScanPane::statusText() const
 void ScanPane::clear()
 {
     m_work = {};
-    m_shown = 0;
     m_source = Source::None;
     m_view->setDocument(nullptr);
     m_document->close();
@@ -264,10 +263,9 @@ void ScanPane::showWork(const WorkScan &work)
         clear();
         return;
     }
-    if (work.work == m_shown && work.bodyFile == m_work.bodyFile)
+    if (work.work == m_work.work && work.bodyFile == m_work.bodyFile)
         return;
     m_work = work;
-    m_shown = work.work;
     m_source = Source::None;
     m_view->setDocument(nullptr);
     m_document->close();
@@ -293,7 +291,7 @@ void ScanPane::showWork(const WorkScan &work)
     auto reason = std::make_shared<QString>();
     connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });
     connect(engine, &DownloadEngine::finished, this, [this, work, cached, reason](const QList<int> &failed) {
-        if (m_shown != work.work || m_work.bodyFile != work.bodyFile)
+        if (m_work.work != work.work || m_work.bodyFile != work.bodyFile)
             return;   // the expert has moved on; the file stays in the cache for later
         if (!failed.isEmpty()) {
             fail(reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
@@ -322,7 +320,6 @@ void ScanPane::open(const QString &path, Source source)
         : source == Source::Cache                 ? QStringLiteral("из кэша")
                                                   : QStringLiteral("загружен с сервера");
     m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(m_document->pageCount()).arg(where));
-    emit scanShown(m_shown);
 }
 
 void ScanPane::fail(const QString &reason)
@@ -330,5 +327,4 @@ void ScanPane::fail(const QString &reason)
     m_source = Source::None;
     m_view->setDocument(nullptr);
     m_status->setText(QStringLiteral("Скан работы недоступен: ") + reason);
-    emit scanShown(m_shown);
 }

@@ -79,14 +79,10 @@ public:
     ScanView *view() const { return m_view; }
     QString statusText() const;
     Source source() const { return m_source; }
-    int shownWork() const { return m_shown; }
 
     static QString cacheFolder();
     static QString cachePath(const QString &bodyFile);
     static void trimCache(qint64 cap);   // oldest first, until the folder is within cap
-
-signals:
-    void scanShown(int work);    // the document is open (or failed: see statusText)
 
 private:
     void open(const QString &path, Source source);
@@ -94,7 +90,6 @@ private:
     QLabel *m_status;
     ScanView *m_view;
     QPdfDocument *m_document;
-    WorkScan m_work;
-    int m_shown = 0;
+    WorkScan m_work;   // the work whose scan is shown or on its way
     Source m_source = Source::None;
 };
