@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -15,11 +17,89 @@
 
 namespace Fixture {
 
+namespace {
+
+// As root over the server's socket: what the workstation's account may not do.
+void rootSql(const QString &sql)
+{
+    QProcess client;
+    client.start(QStringLiteral("mariadb"), {QStringLiteral("--no-defaults"), QStringLiteral("-uroot"),
+                                             QStringLiteral("--socket=") + qEnvironmentVariable("VARDEX_TEST_DB_SOCKET"),
+                                             QStringLiteral("--default-character-set=utf8mb4"), QStringLiteral("sorev"),
+                                             QStringLiteral("-e"), sql});
+    if (!client.waitForFinished(120000) || client.exitCode() != 0)
+        qFatal("fixture: %s\n%s", client.readAllStandardError().constData(), qPrintable(sql));
+}
+
+QString rootScalar(const QString &sql)
+{
+    QProcess client;
+    client.start(QStringLiteral("mariadb"), {QStringLiteral("--no-defaults"), QStringLiteral("-uroot"), QStringLiteral("-N"),
+                                             QStringLiteral("--socket=") + qEnvironmentVariable("VARDEX_TEST_DB_SOCKET"),
+                                             QStringLiteral("sorev"), QStringLiteral("-e"), sql});
+    if (!client.waitForFinished(60000) || client.exitCode() != 0)
+        qFatal("fixture: %s\n%s", client.readAllStandardError().constData(), qPrintable(sql));
+    return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
+}
+
+const char *const kStrictModes = "STRICT_ALL_TABLES,ONLY_FULL_GROUP_BY,NO_ZERO_DATE,NO_ZERO_IN_DATE,"
+                                 "ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION";
+
+void applySqlMode()
+{
+    rootSql(schemaVariant() == QLatin1String("utf8mb4") ? QStringLiteral("SET GLOBAL sql_mode=DEFAULT")
+                                                        : QStringLiteral("SET GLOBAL sql_mode='%1'").arg(QLatin1String(kStrictModes)));
+}
+
+// The tables as a centre's older database has them: the schema loaded anew, then every table
+// converted to the variant's character set, under a strict server. The default variant is our
+// own schema as it stands.
+void prepareSchema()
+{
+    const QString wanted = schemaVariant();
+    applySqlMode();
+    const QString have = rootScalar(QStringLiteral("SELECT CCSA.CHARACTER_SET_NAME FROM information_schema.TABLES T JOIN "
+                                                   "information_schema.COLLATION_CHARACTER_SET_APPLICABILITY CCSA ON "
+                                                   "CCSA.COLLATION_NAME=T.TABLE_COLLATION WHERE T.TABLE_SCHEMA='sorev' AND "
+                                                   "T.TABLE_NAME='zet_users'"));
+    if (have == wanted)
+        return;
+    QFile schema(sourceDir() + QStringLiteral("/services/db/schema.sql"));
+    if (!schema.open(QIODevice::ReadOnly))
+        qFatal("fixture: no schema.sql");
+    const QString tables = rootScalar(QStringLiteral("SELECT GROUP_CONCAT(CONCAT('`',table_name,'`')) FROM "
+                                                     "information_schema.tables WHERE table_schema='sorev'"));
+    QString sql = QStringLiteral("SET foreign_key_checks=0;");
+    if (!tables.isEmpty() && tables != QLatin1String("NULL"))
+        sql += QStringLiteral("DROP TABLE IF EXISTS ") + tables + QLatin1Char(';');
+    sql += QString::fromUtf8(schema.readAll());
+    sql += wanted == QLatin1String("utf8mb4") ? QStringLiteral(";ALTER DATABASE sorev CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci;")
+                                              : QStringLiteral(";ALTER DATABASE sorev CHARACTER SET %1;").arg(wanted);
+    rootSql(sql);
+    if (wanted != QLatin1String("utf8mb4")) {
+        const QStringList names = rootScalar(QStringLiteral("SELECT GROUP_CONCAT(table_name) FROM information_schema.tables "
+                                                            "WHERE table_schema='sorev'")).split(QLatin1Char(','));
+        QString convert;
+        for (const QString &t : names)
+            convert += QStringLiteral("ALTER TABLE `%1` CONVERT TO CHARACTER SET %2;").arg(t, wanted);
+        rootSql(convert);
+    }
+}
+
+} // namespace
+
+QString schemaVariant()
+{
+    const QString v = qEnvironmentVariable("VARDEX_TEST_SCHEMA");
+    return v.isEmpty() ? QStringLiteral("utf8mb4") : v;
+}
+
 QSqlDatabase db()
 {
     const QString name = QStringLiteral("fixture");
     if (QSqlDatabase::contains(name))
         return QSqlDatabase::database(name);
+    prepareSchema();
     const Config &cfg = Config::get();
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
     d.setHostName(cfg.dbHost);
@@ -119,6 +199,7 @@ void reconnectFixture()
 void restartDatabase()
 {
     runScript("VARDEX_TEST_DB_RESTART");
+    applySqlMode();   // a server's global settings go with it
     reconnectFixture();
 }
 
@@ -127,7 +208,37 @@ void stopDatabase() { runScript("VARDEX_TEST_DB_STOP"); }
 void startDatabase()
 {
     runScript("VARDEX_TEST_DB_UP");
+    applySqlMode();
     reconnectFixture();
+}
+
+QString holdable(const QString &text)
+{
+    const QString charset = schemaVariant();
+    QSqlQuery q(db());
+    QSqlField field(QString(), QMetaType::fromType<QString>());
+    field.setValue(text);
+    const QString literal = db().driver()->formatValue(field);
+    if (!q.exec(QStringLiteral("SELECT CAST(CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS CHAR CHARACTER SET utf8mb4)")
+                    .arg(literal, charset))
+        || !q.next())
+        qFatal("fixture: %s", qPrintable(q.lastError().text()));
+    const QList<uint> back = q.value(0).toString().toUcs4(), original = text.toUcs4();
+    QList<uint> kept;
+    for (int i = 0; i < original.size(); ++i)
+        if (i < back.size() && back[i] == original[i])
+            kept << original[i];
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(kept.constData()), kept.size());
+}
+
+QString unholdable(const QString &text)
+{
+    const QList<uint> kept = holdable(text).toUcs4();
+    QList<uint> refused;
+    for (const uint c : text.toUcs4())
+        if (!kept.contains(c) && !refused.contains(c))
+            refused << c;
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(refused.constData()), refused.size());
 }
 
 QString sourceDir() { return QStringLiteral(VARDEX_SOURCE_DIR); }

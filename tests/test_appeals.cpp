@@ -81,7 +81,7 @@ private slots:
         QVERIFY(!form->BitBtn3->isEnabled());
 
         // saving writes every box, whole; saving twice stores the same; cleared means empty text
-        const QString answer = "Ответ: решение засчитано ✓ «ε» 😀";
+        const QString answer = Fixture::holdable("Ответ: решение засчитано ✓ «ε» 😀");
         answerBox(*form, 1)->setPlainText(answer);
         answerBox(*form, 2)->setPlainText("");
         form->BitBtn2->click();

@@ -11,6 +11,7 @@
 #include "data/ADataER.h"
 #include "data/Background.h"
 #include "data/Config.h"
+#include "data/DataOperations.h"
 #include "data/EventLog.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
@@ -263,8 +264,8 @@ private slots:
 
     void storedNamesAndNumbers()
     {
-        QCOMPARE(TFormUploadCheckWork::nextStoredName("MA11_2_2_1003_9.pdf"), QString("MA11_2_2_1003_10.pdf"));
-        QCOMPARE(TFormUploadCheckWork::nextStoredName("broken"), QString());
+        QCOMPARE(nextStoredName("MA11_2_2_1003_9.pdf"), QString("MA11_2_2_1003_10.pdf"));
+        QCOMPARE(nextStoredName("broken"), QString());
         for (const char *bad : {"0", "-3", "12a", "99999999999", "", " "})
             QVERIFY2(!TFormUploadCheckWork::checkNumber(bad), bad);
         QVERIFY(TFormUploadCheckWork::checkNumber("1003"));

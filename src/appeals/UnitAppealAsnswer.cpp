@@ -159,8 +159,11 @@ void TFormAppealAsnswer::createAnswer()
 void TFormAppealAsnswer::BitBtn2Click()
 {
     QList<QPair<int, QString>> answers;
-    for (TMemo *box : ScrollBox1->widget()->findChildren<TMemo *>(QString(), Qt::FindDirectChildrenOnly))
+    for (TMemo *box : ScrollBox1->widget()->findChildren<TMemo *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!storableIn(box, QStringLiteral("zet_appeal"), QStringLiteral("answerСlaim"), box->toPlainText()))
+            return;   // nothing written yet
         answers.append({box->objectName().section(QLatin1Char('_'), 1).toInt(), box->toPlainText()});
+    }
     saveAppealAnswers(answers);
     Platform::get().information(QStringLiteral("Сохранение завершено"));
 }

@@ -128,6 +128,7 @@ bool TDataER::connectDB()
     if (!db.open())
         raiseConnectionError(db.lastError());
     m_open = true;
+    columnCharsets.clear();   // another server, or the same one changed meanwhile
     emit afterConnect();
     return db.isOpen();
 }
@@ -270,8 +271,9 @@ void TDataER::commit()
     m_inTransaction = false;
     if (!db.commit()) {
         if (isConnectionLoss(db.lastError())) {
+            // the commit may have reached the server before the link broke
             reconnect();
-            throw ConnectionRestored();
+            throw OutcomeUnknown();
         }
         throw VardexError(db.lastError().text());
     }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <exception>
+#include <functional>
 
 #include "data/Config.h"
 #include "data/NamedQuery.h"
@@ -71,6 +72,10 @@ public:
     void reconnect();
 
     static QString connectionName() { return QStringLiteral("vardex"); }
+
+    // "table.column" -> the column's character set as the server reports it; read once per
+    // connection (see DataOperations' unstorableCharacters).
+    QHash<QString, QString> columnCharsets;
 
 signals:
     void afterConnect();

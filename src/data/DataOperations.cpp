@@ -1,6 +1,10 @@
 #include "data/DataOperations.h"
 
 #include <QDate>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlField>
 
 #include "data/ADataER.h"
 #include "data/NamedQuery.h"
@@ -16,6 +20,13 @@ NamedQuery *prepared(const QString &name, const QueryParams &params)
     for (const auto &[param, value] : params)
         q->setParam(param, value);
     return q;
+}
+
+int workResultCount(int work, int expert)
+{
+    return queryValue(QStringLiteral("GETworkResults"), {{QStringLiteral("untestID"), work}, {QStringLiteral("userID"), expert}},
+                      QStringLiteral("countResult"))
+        .toInt();
 }
 
 } // namespace
@@ -51,24 +62,68 @@ void queryExec(const QString &name, const QueryParams &params)
     q->close();
 }
 
+AmbiguousLogin::AmbiguousLogin()
+    : VardexError(QStringLiteral("Этот адрес записан у нескольких учётных записей, различающихся только регистром букв. "
+                                 "Введите адрес точно так, как он записан, или обратитесь к администратору."))
+{
+}
+
+namespace {
+
+// Letter case folded for A-Z only: no other script, sign or width is taken for a letter here.
+QString asciiLower(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+            c = QChar(c.unicode() + 32);
+    return out;
+}
+
+// Among the rows the column's collation matched: the exact address, else the only one that
+// differs in ASCII case; several of those are refused rather than one taken at random.
+std::optional<QVariantMap> chooseAccount(const QList<QVariantMap> &rows, const QString &login)
+{
+    QList<QVariantMap> caseOnly;
+    for (const QVariantMap &row : rows) {
+        const QString stored = row.value(QStringLiteral("email")).toString();
+        if (stored == login)
+            return row;
+        if (asciiLower(stored) == asciiLower(login))
+            caseOnly << row;
+    }
+    if (caseOnly.size() > 1)
+        throw AmbiguousLogin();
+    return caseOnly.isEmpty() ? std::nullopt : std::optional<QVariantMap>(caseOnly.first());
+}
+
+std::optional<QVariantMap> findAccountRow(const QString &queryName, const QString &param, const QString &login)
+{
+    // a login the column cannot even hold names no stored address (and would make the server
+    // refuse the comparison)
+    if (login.isEmpty() || !unstorableCharacters(QStringLiteral("zet_users"), QStringLiteral("email"), login).isEmpty())
+        return std::nullopt;
+    return chooseAccount(queryRows(queryName, {{param, login}}), login);
+}
+
+} // namespace
+
 std::optional<Account> findActiveExpert(const QString &login)
 {
-    const QList<QVariantMap> rows = queryRows(QStringLiteral("Qauthorization"), {{QStringLiteral("login"), login}});
-    if (rows.isEmpty() || rows.first().value(QStringLiteral("countUser")).toInt() <= 0)
+    const std::optional<QVariantMap> r = findAccountRow(QStringLiteral("Qauthorization"), QStringLiteral("login"), login);
+    if (!r)
         return std::nullopt;
-    const QVariantMap &r = rows.first();
-    return Account{r.value(QStringLiteral("id")).toInt(), r.value(QStringLiteral("password")).toString().toUtf8(),
-                   r.value(QStringLiteral("email")).toString(), r.value(QStringLiteral("fio")).toString()};
+    return Account{r->value(QStringLiteral("id")).toInt(), r->value(QStringLiteral("password")).toString().toUtf8(),
+                   r->value(QStringLiteral("email")).toString(), r->value(QStringLiteral("fio")).toString()};
 }
 
 std::optional<Account> findAnyAccount(const QString &login)
 {
-    const QList<QVariantMap> rows = queryRows(QStringLiteral("ForgotPassword"), {{QStringLiteral("LOGINS"), login}});
-    if (rows.isEmpty() || rows.first().value(QStringLiteral("em")).toInt() <= 0)
+    const std::optional<QVariantMap> r = findAccountRow(QStringLiteral("ForgotPassword"), QStringLiteral("LOGINS"), login);
+    if (!r)
         return std::nullopt;
-    const QVariantMap &r = rows.first();
-    return Account{r.value(QStringLiteral("id")).toInt(), r.value(QStringLiteral("password")).toString().toUtf8(),
-                   r.value(QStringLiteral("email")).toString(), QString()};
+    return Account{r->value(QStringLiteral("id")).toInt(), r->value(QStringLiteral("password")).toString().toUtf8(),
+                   r->value(QStringLiteral("email")).toString(), QString()};
 }
 
 void markLastEnter(int user)
@@ -106,25 +161,29 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
 
 ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores, const std::function<void(int)> &progress)
 {
-    Transaction transaction(*DataER);
-    queryRows(QStringLiteral("lockUntestedWork"), {{QStringLiteral("untestID"), work}});
-    const QVariant count = queryValue(QStringLiteral("GETworkResults"),
-                                      {{QStringLiteral("untestID"), work}, {QStringLiteral("userID"), expert}},
-                                      QStringLiteral("countResult"));
-    if (count.toInt() > 0)
-        return ScoreSave::AlreadyScored;   // rolled back: nothing was written
-    for (int i = 0; i < scores.size(); ++i) {
-        const TaskScore &s = scores.at(i);
-        queryExec(QStringLiteral("INSestimate"),
-                  {{QStringLiteral("untestID1"), work}, {QStringLiteral("userID"), expert}, {QStringLiteral("evalutionID"), s.task},
-                   {QStringLiteral("estimate"), s.score}, {QStringLiteral("commentestimate"), s.comment},
-                   {QStringLiteral("untestID2"), work}});
-        if (progress)
-            progress(i + 1);
+    try {
+        Transaction transaction(*DataER);
+        queryRows(QStringLiteral("lockUntestedWork"), {{QStringLiteral("untestID"), work}});
+        if (workResultCount(work, expert) > 0)
+            return ScoreSave::AlreadyScored;   // rolled back: nothing was written
+        for (int i = 0; i < scores.size(); ++i) {
+            const TaskScore &s = scores.at(i);
+            queryExec(QStringLiteral("INSestimate"),
+                      {{QStringLiteral("untestID1"), work}, {QStringLiteral("userID"), expert},
+                       {QStringLiteral("evalutionID"), s.task}, {QStringLiteral("estimate"), s.score},
+                       {QStringLiteral("commentestimate"), s.comment}, {QStringLiteral("untestID2"), work}});
+            if (progress)
+                progress(i + 1);
+        }
+        queryExec(QStringLiteral("checkWork"), {{QStringLiteral("untestID"), work}});
+        transaction.commit();
+        return ScoreSave::Saved;
+    } catch (const OutcomeUnknown &) {
+        // The link broke at the commit: the results are all there or none is (one transaction).
+        if (workResultCount(work, expert) > 0)
+            return ScoreSave::Saved;
+        throw ConnectionRestored();
     }
-    queryExec(QStringLiteral("checkWork"), {{QStringLiteral("untestID"), work}});
-    transaction.commit();
-    return ScoreSave::Saved;
 }
 
 QString createStoredName(int discipline, int participant)
@@ -145,26 +204,156 @@ std::optional<int> workArea(int discipline, int participant)
     return area.isValid() ? std::optional<int>(area.toInt()) : std::nullopt;
 }
 
-void recordUpload(int area, int participant, int discipline, const QString &storedName)
+namespace {
+
+// The participant's names in the discipline, one workstation at a time (released on every way out).
+class StoredNamesLock {
+public:
+    StoredNamesLock(int discipline, int participant) : m_params{{QStringLiteral("EduID"), discipline}, {QStringLiteral("UserID"), participant}}
+    {
+        QueryParams params = m_params;
+        params.append({QStringLiteral("waitSeconds"), kWaitSeconds});
+        if (queryValue(QStringLiteral("lockStoredNames"), params, QStringLiteral("locked")).toInt() != 1)
+            throw VardexError(QStringLiteral("Другая рабочая станция загружает работу этого участника. Повторите загрузку позже."));
+    }
+    ~StoredNamesLock()
+    {
+        try {
+            queryRows(QStringLiteral("unlockStoredNames"), m_params);
+        } catch (...) {
+            // a lost connection has released it already
+        }
+    }
+    StoredNamesLock(const StoredNamesLock &) = delete;
+    StoredNamesLock &operator=(const StoredNamesLock &) = delete;
+
+private:
+    static constexpr int kWaitSeconds = 120;   // another upload of a 50 MiB scan may be under way
+    QueryParams m_params;
+};
+
+int uploadRowsNamed(const QString &name)
 {
-    queryExec(QStringLiteral("INScheckWork"), {{QStringLiteral("areaID"), area}, {QStringLiteral("userID"), participant},
-                                               {QStringLiteral("eduID"), discipline}, {QStringLiteral("newNameFile"), storedName}});
+    return queryValue(QStringLiteral("GETcheckWorkByName"), {{QStringLiteral("nameFile"), name}}, QStringLiteral("countRows")).toInt();
 }
 
-void deleteUpload(int id)
+} // namespace
+
+QString nextStoredName(const QString &storedName)
+{
+    const qsizetype underscore = storedName.lastIndexOf(QLatin1Char('_'));
+    const qsizetype dot = storedName.lastIndexOf(QLatin1Char('.'));
+    bool ok = false;
+    const int number = storedName.mid(underscore + 1, dot - underscore - 1).toInt(&ok);
+    if (underscore < 0 || dot < underscore || !ok)
+        return QString();
+    return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
+}
+
+
+QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post)
+{
+    constexpr int kNameAttempts = 5;   // names the server already holds, skipped before giving up
+    StoredNamesLock lock(discipline, participant);
+    QString name = createStoredName(discipline, participant);
+    try {
+        Transaction transaction(*DataER);
+        queryExec(QStringLiteral("INScheckWork"), {{QStringLiteral("areaID"), area}, {QStringLiteral("userID"), participant},
+                                                   {QStringLiteral("eduID"), discipline}, {QStringLiteral("newNameFile"), name}});
+        const int row = queryValue(QStringLiteral("GETlastInsertId"), {}, QStringLiteral("id")).toInt();
+        for (int attempt = 1; !post(name); ++attempt) {
+            // a file with no row of ours (left by another program, or by a post whose answer was lost)
+            name = nextStoredName(name);
+            if (attempt >= kNameAttempts || name.isEmpty())
+                throw VardexError(QStringLiteral("Файловый сервер отказал: имена файлов участника заняты"));
+            queryExec(QStringLiteral("renameCheckWork"), {{QStringLiteral("newNameFile"), name}, {QStringLiteral("id"), row}});
+        }
+        transaction.commit();
+    } catch (const OutcomeUnknown &) {
+        // The link broke at the commit: the row is there (committed) or it is not.
+        if (uploadRowsNamed(name) > 0)
+            return name;
+        throw ConnectionRestored();
+    }
+    return name;
+}
+
+bool deleteUploadRow(int id, const QString &storedName)
 {
     queryExec(QStringLiteral("deleteCheckWorkRun"), {{QStringLiteral("id"), id}});
+    // an older database may hold the same name in several rows: the file stays while one names it
+    return uploadRowsNamed(storedName) == 0;
 }
 
 void saveAppealAnswers(const QList<QPair<int, QString>> &answers)
 {
-    for (const auto &[claim, answer] : answers)
+    for (const auto &[claim, answer] : answers) {
         // stored whole (UTF-8); an empty box is an empty text, never NULL
-        queryExec(QStringLiteral("appealAnsweUpd"),
-                  {{QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer}, {QStringLiteral("id"), claim}});
+        const QueryParams params{{QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer}, {QStringLiteral("id"), claim}};
+        try {
+            queryExec(QStringLiteral("appealAnsweUpd"), params);
+        } catch (const OutcomeUnknown &) {
+            // the link broke under the update: setting the same text again is harmless either way
+            queryExec(QStringLiteral("appealAnsweUpd"), params);
+        }
+    }
 }
 
 int activePeriod()
 {
     return queryValue(QStringLiteral("GETactivePeriod"), {}, QStringLiteral("id")).toInt();
+}
+
+QString unstorableCharacters(const QString &table, const QString &column, const QString &text)
+{
+    if (DataER->columnCharsets.isEmpty()) {
+        for (const QVariantMap &row : queryRows(QStringLiteral("GETcolumnCharsets")))
+            DataER->columnCharsets.insert(row.value(QStringLiteral("tableName")).toString().toLower() + QLatin1Char('.')
+                                              + row.value(QStringLiteral("columnName")).toString().toLower(),
+                                          row.value(QStringLiteral("charset")).toString().toLower());
+    }
+    const QString charset = DataER->columnCharsets.value(table.toLower() + QLatin1Char('.') + column.toLower());
+    // The distinct characters outside ASCII: every character set the server has holds ASCII.
+    QList<char32_t> candidates;
+    for (const char32_t c : text.toUcs4())
+        if (c > 0x7F && !candidates.contains(c))
+            candidates << c;
+    if (candidates.isEmpty() || charset.isEmpty() || charset.startsWith(QLatin1String("utf8mb4"))
+        || charset.startsWith(QLatin1String("utf16")) || charset.startsWith(QLatin1String("utf32")))
+        return QString();
+    QList<char32_t> refused;
+    if (charset == QLatin1String("utf8mb3") || charset == QLatin1String("utf8") || charset == QLatin1String("ucs2")) {
+        for (const char32_t c : candidates)
+            if (c > 0xFFFF)
+                refused << c;
+    } else {
+        // Any other character set: the server's own conversion says. Each character it cannot
+        // convert comes back as one "?" in its place (no "?" is among the candidates).
+        static const QRegularExpression plainName(QStringLiteral("^[a-z0-9_]+$"));
+        if (!plainName.match(charset).hasMatch())
+            return QString();
+        const QString probe = QString::fromUcs4(candidates.constData(), candidates.size());
+        NamedQuery *q = DataER->emptySQL;
+        q->close();
+        QSqlField field(QString(), QMetaType::fromType<QByteArray>());
+        field.setValue(probe.toUtf8());
+        const QString literal = QSqlDatabase::database(TDataER::connectionName(), false).driver()->formatValue(field);
+        q->setSQL({QStringLiteral("SELECT CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS `back`").arg(literal, charset)});
+        q->open();
+        const QList<uint> back = q->field(QStringLiteral("back")).toString().toUcs4();
+        q->close();
+        for (int i = 0; i < candidates.size(); ++i)
+            if (back.size() != candidates.size() || back.at(i) == uint(U'?'))
+                refused << candidates.at(i);
+    }
+    return QString::fromUcs4(refused.constData(), refused.size());
+}
+
+QString unstorableMessage(const QString &characters)
+{
+    QStringList shown;
+    for (const char32_t c : characters.toUcs4())
+        shown << QString::fromUcs4(&c, 1);
+    return QStringLiteral("Эти символы не могут быть сохранены в базе данных: ") + shown.join(QLatin1Char(' '))
+        + QStringLiteral("\n\rЗамените или удалите их и сохраните снова.");
 }

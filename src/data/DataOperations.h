@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+#include "data/VardexError.h"
+
 // The data side of the windows' commands: each save and each multi-statement read is one
 // function here, taking values and returning values; failures raise VardexError with the reason.
 
@@ -17,7 +19,9 @@ QList<QVariantMap> queryRows(const QString &name, const QueryParams &params = {}
 QVariant queryValue(const QString &name, const QueryParams &params, const QString &field);
 void queryExec(const QString &name, const QueryParams &params);
 
-// An expert's account, found by the exact stored address (letter case aside).
+// An expert's account: the row whose stored address is exactly the typed login, else the one row
+// whose address differs from it in ASCII letter case only. Nothing else is folded (accents, widths,
+// trailing blanks, other scripts' cases), whatever the column's collation does.
 struct Account {
     int id = 0;
     QByteArray hash;
@@ -26,6 +30,11 @@ struct Account {
 };
 std::optional<Account> findActiveExpert(const QString &login);   // "Авторизация"
 std::optional<Account> findAnyAccount(const QString &login);     // recovery: any role
+// Raised when several stored addresses differ from the typed login in letter case only.
+class AmbiguousLogin : public VardexError {
+public:
+    AmbiguousLogin();
+};
 void markLastEnter(int user);
 void setPasswordHash(int user, const QByteArray &hash);
 
@@ -45,10 +54,27 @@ ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores,
 
 // The next stored name of a participant's checked work: "" when the discipline has no prefix.
 QString createStoredName(int discipline, int participant);
+
+// One checked work sent to the file server under a name reserved for it. The name is made and its
+// row inserted (not yet visible to others) while a lock on the participant's names in the
+// discipline is held, the file is posted under that name, and only then is the row committed: so
+// no name is ever posted twice, on any server, and no row stands without its file. `post` sends the
+// file under the name and returns true, or false when the server refused that name as taken
+// (the next number is then tried); any other failure it throws, and nothing is kept.
+// Returns the stored name. After a lost connection at the commit it looks whether the row is there.
+QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post);
+// The same name with the sequence number (the digits before ".pdf") one higher; "" if it has none.
+QString nextStoredName(const QString &storedName);
+// Deletes the row; true when its file may go too (no other row names the same file).
+bool deleteUploadRow(int id, const QString &storedName);
 // The area of the participant's unchecked work in the discipline, if there is one.
 std::optional<int> workArea(int discipline, int participant);
-void recordUpload(int area, int participant, int discipline, const QString &storedName);
-void deleteUpload(int id);
 
 void saveAppealAnswers(const QList<QPair<int, QString>> &answers);   // claim id, answer
+
+// The characters of `text` that the column cannot store in its character set (as the server
+// reports it for the centre's own tables), each once, in order of appearance; "" when all fit.
+QString unstorableCharacters(const QString &table, const QString &column, const QString &text);
+// The message for such characters, naming them.
+QString unstorableMessage(const QString &characters);
 int activePeriod();   // 0 when none is active

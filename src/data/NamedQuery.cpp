@@ -207,12 +207,17 @@ void NamedQuery::run(bool expectRows)
     if (!execute()) {
         if (!isConnectionLoss(q.lastError()) || !DataER)
             throw VardexError(q.lastError().text());
-        // The server went away between two commands. Open the connection again; a read outside
-        // a transaction is simply repeated, anything else is reported as not done.
-        const bool repeatable = expectRows && !DataER->inTransaction();
+        // The server went away. Open the connection again; a read outside a transaction is
+        // simply repeated. A statement inside a transaction went with it (the server rolls an
+        // open transaction back), but a write on its own may have been done before the link broke.
+        const bool inTransaction = DataER->inTransaction();
+        const bool repeatable = expectRows && !inTransaction;
         DataER->reconnect();
-        if (!repeatable)
-            throw ConnectionRestored();
+        if (!repeatable) {
+            if (inTransaction)
+                throw ConnectionRestored();
+            throw OutcomeUnknown();
+        }
         q = QSqlQuery(QSqlDatabase::database(m_connectionName, false));
         q.setForwardOnly(true);
         if (!execute())

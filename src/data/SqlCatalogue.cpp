@@ -39,15 +39,15 @@ QList<QueryDef> build()
     QList<QueryDef> c;
     // Login and passwords
     c.append({"Qauthorization",
-              // The stored address exactly, letter case aside: the column's own collation would also
-              // match accented, full-width and ignorable-character variants of it.
-              lines({"SELECT count(`id`) as countUser, `id`,`password`,`email`,",
+              // Candidates by the column's own comparison, which uses the address index and is
+              // valid in any character set; the exact choice among them is made by the caller
+              // (the stored address exactly, else the one that differs in ASCII letter case only).
+              lines({"SELECT `id`,`password`,`email`,",
                      "concat(`surname`,' ',`name`,' ',`patronymic`) as fio",
                      "FROM `zet_users`",
-                     "WHERE LOWER(`email`) COLLATE utf8mb4_bin = LOWER(:login)",
+                     "WHERE `email`=:login",
                      "and `roleID`=5",
-                     "and `isActive`>0",
-                     "group by `id`,`password`,`email`,`surname`,`name`,`patronymic`"}),
+                     "and `isActive`>0"}),
               {text("LOGIN", 128)}});
     c.append({"LastEnter",
               lines({"UPDATE `zet_users`", "SET `dateLastEnter`=:LastEnter", "WHERE `id`=:UserID"}),
@@ -56,8 +56,7 @@ QList<QueryDef> build()
               lines({"UPDATE `zet_users` SET `password`=:NEWpassword WHERE `id`=:id"}),
               {text("NEWPASSWORD", 256), text("id")}});
     c.append({"ForgotPassword",
-              lines({"SELECT count(id) as em, `password`,`id`,`email` FROM `zet_users`  WHERE LOWER(`email`) COLLATE utf8mb4_bin = "
-                     "LOWER(:LOGINS)"}),
+              lines({"SELECT `password`,`id`,`email` FROM `zet_users` WHERE `email`=:LOGINS"}),
               {text("LOGINS", 256)}});
 
     // Personal and additional data
@@ -131,7 +130,8 @@ QList<QueryDef> build()
                      "C.id = A.`educationallistID` and B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and "
                      "NOT EXISTS (SELECT 1 FROM `zet_result` I WHERE I.`untestedworkID`=A.`id` and "
                      "I.`periodID`=" ACTIVE_PERIOD " and I.`expertID`=B.`expertID`)",
-                     "order by  D.`classStudy`"}),
+                     // works of one class always in one order: by the work code
+                     "order by  D.`classStudy`, A.`user_id`, A.`id`"}),
               {integer("userID")}});
     c.append({"GETestimateWork",
               lines({"SELECT `id`,`maxestimation`,`titletask` FROM `zet_evaluationsystem` WHERE `periodID`=" ACTIVE_PERIOD
@@ -198,6 +198,19 @@ QList<QueryDef> build()
               lines({"INSERT INTO `zet_testedwork`(`areas_id`, `user_id`, `period_id`, `educationList_id`, `extFile`, `bodyFile`) "
                      "VALUES (:areaID,:userID, " ACTIVE_PERIOD ", :eduID,'pdf',:newNameFile)"}),
               {integer("areaID"), integer("userID"), integer("eduID"), text("newNameFile", 255)}});
+    // Upload names of one participant in one discipline are handed out one workstation at a time:
+    // the name is reserved by its row before the file is sent. A named lock, since the
+    // participant may have no row yet to lock.
+    c.append({"lockStoredNames", lines({"SELECT GET_LOCK(CONCAT('vardex-upload:',:EduID,':',:UserID),:waitSeconds) AS `locked`"}),
+              {integer("EduID"), integer("UserID"), integer("waitSeconds")}});
+    c.append({"unlockStoredNames", lines({"SELECT RELEASE_LOCK(CONCAT('vardex-upload:',:EduID,':',:UserID)) AS `released`"}),
+              {integer("EduID"), integer("UserID")}});
+    c.append({"GETlastInsertId", lines({"SELECT LAST_INSERT_ID() AS `id`"}), {}});
+    c.append({"renameCheckWork", lines({"UPDATE `zet_testedwork` SET `bodyFile`=:newNameFile WHERE `id`=:id"}),
+              {text("newNameFile", 255), integer("id")}});
+    c.append({"GETcheckWorkByName",
+              lines({"SELECT COUNT(*) AS `countRows` FROM `zet_testedwork` WHERE `bodyFile`=:nameFile"}),
+              {text("nameFile", 255)}});
     c.append({"deleteCheckWorkRun", lines({"DELETE FROM `zet_testedwork` WHERE `id`=:id"}), {integer("id")}});
 
     // Appeals
@@ -220,6 +233,12 @@ QList<QueryDef> build()
               lines({"UPDATE `zet_appeal` SET `answerСlaim`=:answerСlaim  WHERE `id`=:id"}),
               {memo("answerСlaim", 500), integer("id")}});
     c.append({"GETactivePeriod", lines({"SELECT `id` FROM `zet_periods` WHERE `active`=1"}), {}});
+
+    // What each text column can hold: the centre's tables may be in any character set.
+    c.append({"GETcolumnCharsets",
+              lines({"SELECT `TABLE_NAME` AS `tableName`, `COLUMN_NAME` AS `columnName`, `CHARACTER_SET_NAME` AS `charset` "
+                     "FROM information_schema.`COLUMNS` WHERE `TABLE_SCHEMA`=DATABASE() AND `CHARACTER_SET_NAME` IS NOT NULL"}),
+              {}});
 
     // Announcement
     c.append({"isViewAnn", lines({"SELECT `isActive`, `BodyAdv`, `ColorCanvas` FROM `zet_advertisement1` WHERE `roleID`=5"}), {}});

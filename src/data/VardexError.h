@@ -27,11 +27,25 @@ public:
     }
 };
 
+// The connection dropped while a commit or a single-statement write was on its way: the server
+// may or may not have done it. Raised only where the caller cannot look; data operations that
+// can look catch it and find out.
+class OutcomeUnknown : public VardexError {
+public:
+    OutcomeUnknown()
+        : VardexError(QStringLiteral("Связь с сервером базы данных была прервана и восстановлена. Неизвестно, сохранены ли "
+                                     "изменения: откройте окно заново и проверьте."))
+    {
+    }
+};
+
 // A command's own failure message, with the reason added when the reason is worth telling the
 // user (the connection was lost and restored).
 inline QString withReason(const QString &message, const std::exception &e)
 {
     if (const auto *restored = dynamic_cast<const ConnectionRestored *>(&e))
         return message + QStringLiteral("\n\r") + restored->message();
+    if (const auto *unknown = dynamic_cast<const OutcomeUnknown *>(&e))
+        return message + QStringLiteral("\n\r") + unknown->message();
     return message;
 }

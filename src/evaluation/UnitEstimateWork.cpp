@@ -545,6 +545,14 @@ bool TFormEstimateWork::checkSheet()
             return false;
         }
     }
+    // every comment must fit the column before the first row is written
+    for (const Task &t : std::as_const(m_tasks)) {
+        auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + QString::number(t.id));
+        if (memo && !storableIn(memo, QStringLiteral("zet_result"), QStringLiteral("commentestimate"), memo->toPlainText())) {
+            markRefused(memo);
+            return false;
+        }
+    }
     return true;
 }
 

@@ -152,9 +152,10 @@ QString TFormUploadCheckWork::CreateNewNameFile(int participant)
     return createStoredName(DBLookupComboBoxEDU->keyValue(), participant);
 }
 
-bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &area)
+bool TFormUploadCheckWork::prepare(int participant, int &area)
 {
-    storedName = CreateNewNameFile(participant);
+    // the name given out here is only looked at: the upload reserves its own under a lock
+    const QString storedName = CreateNewNameFile(participant);
     if (storedName.isEmpty() || storedName.startsWith(QLatin1Char('_'))) {
         Platform::get().error(QStringLiteral("Для мероприятия не задан префикс имени файла"));
         return false;
@@ -167,44 +168,26 @@ bool TFormUploadCheckWork::prepare(int participant, QString &storedName, int &ar
     return true;
 }
 
-// The same name with the sequence number (the digits before ".pdf") one higher.
-QString TFormUploadCheckWork::nextStoredName(const QString &storedName)
-{
-    const qsizetype underscore = storedName.lastIndexOf(QLatin1Char('_'));
-    const qsizetype dot = storedName.lastIndexOf(QLatin1Char('.'));
-    bool ok = false;
-    const int number = storedName.mid(underscore + 1, dot - underscore - 1).toInt(&ok);
-    if (underscore < 0 || dot < underscore || !ok)
-        return QString();
-    return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
-}
-
-bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &storedName, const QString &path)
+bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
 {
     try {
-        // The server refuses a name already stored (another workstation may have taken it since
-        // the name was made): then the next number is tried, a few times at most.
-        QString name = storedName;
-        QString error;
-        for (int attempt = 0; attempt < kNameAttempts && !name.isEmpty(); ++attempt) {
-            error = FileServer::post(
+        uploadCheckedWork(area, participant, DBLookupComboBoxEDU->keyValue(), [this, &path](const QString &name) {
+            const QString error = FileServer::post(
                 QStringLiteral("hostUploadCheckWork.php"),
                 {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
                  {QStringLiteral("newNameFile"), name, {}, {}, {}}},
                 [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
-            if (!error.startsWith(QLatin1String("HTTP 409")))
-                break;
-            name = nextStoredName(name);
-        }
+            if (error.startsWith(QLatin1String("HTTP 409")))   // the server holds a file of that name
+                return false;
+            if (!error.isEmpty())
+                throw VardexError(name + QStringLiteral(": ") + error);   // the server's answer
+            return true;
+        });
         ProgressBar1->reset();
-        if (!error.isEmpty()) {
-            m_lastFailure = name + QStringLiteral(": ") + error;   // the server's answer
-            return false;
-        }
-        recordUpload(area, participant, DBLookupComboBoxEDU->keyValue(), name);
         return true;
     } catch (const std::exception &e) {
-        m_lastFailure = storedName + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        ProgressBar1->reset();
+        m_lastFailure = withReason(QString::fromUtf8(e.what()), e);
         return false;
     }
 }
@@ -223,11 +206,10 @@ void TFormUploadCheckWork::BitBtn2Click()
             QStringLiteral("Выберите файл для загрузки проверенной работы ") + typed, QStringLiteral("PDF файлы (*.pdf)"), false);
         if (files.isEmpty() || !checkSizeFile(files.first()))
             return;
-        QString storedName;
         int area = 10;
-        if (!prepare(participant, storedName, area))
+        if (!prepare(participant, area))
             return;
-        if (uploadFile(area, participant, storedName, files.first())) {
+        if (uploadFile(area, participant, files.first())) {
             const int row = DBGrid1->currentRow();
             readData();
             if (row >= 0 && row < DBGrid1->query()->recordCount())
@@ -260,11 +242,10 @@ void TFormUploadCheckWork::BitBtn2Click()
                 ++failures;
                 continue;
             }
-            QString storedName;
             int area = 10;
-            if (!prepare(name.toInt(), storedName, area))
+            if (!prepare(name.toInt(), area))
                 continue;
-            if (!uploadFile(area, name.toInt(), storedName, path)) {
+            if (!uploadFile(area, name.toInt(), path)) {
                 Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, m_lastFailure);
                 ++failures;
             }
@@ -298,8 +279,8 @@ void TFormUploadCheckWork::BitBtn3Click()
     NamedQuery *list = DBGrid1->query();
     const int id = list->value(row, QStringLiteral("id")).toInt();
     const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
-    deleteUpload(id);
-    deleteFileFromServer(storedName);
+    if (deleteUploadRow(id, storedName))
+        deleteFileFromServer(storedName);
     readData();
     if (row < DBGrid1->query()->recordCount())
         DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));

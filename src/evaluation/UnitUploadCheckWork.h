@@ -13,7 +13,6 @@ class TFormUploadCheckWork : public TChildForm {
     Q_OBJECT
 public:
     static constexpr qint64 kMaxUpload = 52428800;   // 50 MiB
-    static constexpr int kNameAttempts = 5;           // stored names tried for one upload
 
     explicit TFormUploadCheckWork(QWidget *parent = nullptr);
 
@@ -33,8 +32,7 @@ public:
     bool checkSizeFile(const QString &path);
     int getMO(int participant);
     QString CreateNewNameFile(int participant);
-    bool uploadFile(int area, int participant, const QString &storedName, const QString &path);
-    static QString nextStoredName(const QString &storedName);
+    bool uploadFile(int area, int participant, const QString &path);
     void deleteFileFromServer(const QString &storedName);
     void BitBtn2Click();
     void BitBtn3Click();
@@ -42,8 +40,8 @@ public:
 
 private:
     NamedQuery *listQuery() const;
-    // Stored name and area of a participant's upload, after the checks; false: skip it.
-    bool prepare(int participant, QString &storedName, int &area);
+    // Area of a participant's upload, after the checks; false: skip it.
+    bool prepare(int participant, int &area);
     QString m_lastFailure;   // why the last upload failed: the server's answer or the database's
 };
 

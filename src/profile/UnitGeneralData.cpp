@@ -172,8 +172,13 @@ void TFormGeneralData::accept()
         EditPhone->refuse();
         return;
     }
-    if (checkParams())
-        TDialogForm::accept();
+    if (!checkParams())
+        return;
+    for (const auto &[box, column] : {std::pair<QLineEdit *, const char *>{Editsurname, "surname"}, {Editname, "name"},
+                                      {Editpatronymic, "patronymic"}, {EditPhone, "phone"}})
+        if (!storableIn(box, QStringLiteral("zet_users"), QString::fromLatin1(column), box->text()))
+            return;
+    TDialogForm::accept();
 }
 
 void N102Click(QWidget *parent)

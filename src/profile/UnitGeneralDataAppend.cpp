@@ -260,6 +260,17 @@ void TFormGeneralDataAppend::CheckBox1Click()
 void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QString, QVariant>> &values,
                                   const QString &failure)
 {
+    // every text must fit its column (named as the value) before anything is written
+    for (const auto &[column, value] : values) {
+        if (value.metaType().id() != QMetaType::QString)
+            continue;
+        QLineEdit *box = nullptr;
+        for (QLineEdit *edit : findChildren<QLineEdit *>())
+            if (edit->objectName().compare(QStringLiteral("Edit") + column, Qt::CaseInsensitive) == 0)
+                box = edit;
+        if (!storableIn(box ? static_cast<QWidget *>(box) : this, QStringLiteral("zet_users5add"), column, value.toString()))
+            return;
+    }
     try {
         queryExec(queryName, QueryParams(values) << qMakePair(QStringLiteral("userID"), QVariant(DataER->userID)));
     } catch (const std::exception &e) {

@@ -69,7 +69,15 @@ LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return LoginOutcome::Cancelled;
     const QString login = dialog.Edit1->text();
-    const std::optional<Account> account = TDataER::isPlainLogin(login) ? findActiveExpert(login) : std::nullopt;
+    std::optional<Account> account;
+    try {
+        if (TDataER::isPlainLogin(login))
+            account = findActiveExpert(login);
+    } catch (const AmbiguousLogin &e) {
+        DataER->userID = -1;
+        Platform::get().error(e.message());
+        return LoginOutcome::Refused;
+    }
     if (!account) {
         Platform::get().error(QStringLiteral("Не верный логин"));
         DataER->userID = -1;

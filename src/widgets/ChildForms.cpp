@@ -1,5 +1,7 @@
 #include "widgets/ChildForms.h"
 
+#include "data/DataOperations.h"
+
 #include <QApplication>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -467,4 +469,14 @@ TMemo::TMemo(int maxLength, QWidget *parent) : QPlainTextEdit(parent), m_maxLeng
         c.setPosition(pos);
         setTextCursor(c);
     });
+}
+
+bool storableIn(QWidget *box, const QString &table, const QString &column, const QString &text)
+{
+    const QString refused = unstorableCharacters(table, column, text);
+    if (refused.isEmpty())
+        return true;
+    Platform::get().error(unstorableMessage(refused));
+    box->setFocus(Qt::OtherFocusReason);
+    return false;
 }

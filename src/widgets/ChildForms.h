@@ -150,6 +150,10 @@ void wheelOnlyWithFocus(QWidget *widget);
 // otherwise cut a longer stored value (which a save would then store cut).
 void setStoredText(QLineEdit *edit, const QString &text);
 
+// When the column cannot store some characters of the text (the centre's table may be in a
+// narrower character set): says which, puts the focus in the box and returns false.
+bool storableIn(QWidget *box, const QString &table, const QString &column, const QString &text);
+
 // Runs long work (a password check, a transfer) on a worker thread while the window keeps
 // painting under a wait cursor and takes no input; what the work throws is thrown here.
 void runOffThread(const std::function<void()> &work, const std::function<void()> &meanwhile = {});
