@@ -273,6 +273,19 @@ private slots:
         exec("DROP TEMPORARY TABLE probe");
     }
 
+    // Finding an account reads the address index, in whatever character set the table is.
+    void accountLookupsUseTheAddressIndex()
+    {
+        TDataER d;
+        for (const char *name : {"Qauthorization", "ForgotPassword"}) {
+            QString sql = d.query(name)->sql().join('\n');
+            sql.replace(QRegularExpression(":[A-Za-z]+"), "'expert@vetlan.test'");
+            const QStringList plan = Fixture::rows("EXPLAIN " + sql);
+            QCOMPARE(plan.size(), 1);
+            QVERIFY2(plan.first().section('|', 5, 5).split(',').contains("email"), qPrintable(plan.first()));
+        }
+    }
+
     void demoAccountsAreUtf8()
     {
         TDataER d;

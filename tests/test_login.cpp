@@ -107,6 +107,53 @@ private slots:
         }
     }
 
+    // Accounts whose stored addresses a folding collation takes for one another: the exact
+    // address wins, a case-only difference is taken only when it is the one match, and nothing
+    // beyond ASCII case is folded. A login the table cannot even hold is an unknown login.
+    void lookAlikeAccounts_data()
+    {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("userID");
+        QTest::newRow("exact, beside a capitalised twin") << "anna@vetlan.test" << "" << 101;
+        QTest::newRow("exact capitalised twin") << "Anna@vetlan.test" << "" << 102;
+        QTest::newRow("case only, two candidates") << "ANNA@vetlan.test"
+                                                   << "Этот адрес записан у нескольких учётных записей, различающихся "
+                                                      "только регистром букв. Введите адрес точно так, как он записан, "
+                                                      "или обратитесь к администратору." << -1;
+        QTest::newRow("trailing blank stored, not typed") << "boris@vetlan.test" << "Не верный логин" << -1;
+        QTest::newRow("Kelvin sign is not k") << QString("\u212Aate@vetlan.test") << "Не верный логин" << -1;
+        QTest::newRow("K in other case") << "kate@vetlan.test" << "" << 104;
+        QTest::newRow("dotted capital I is not i") << QString("\u0130ra@vetlan.test") << "Не верный логин" << -1;
+        QTest::newRow("Cyrillic address") << "пётр@почта.рф" << "" << 105;
+        QTest::newRow("Cyrillic address, other case") << "ПЁТР@почта.рф" << "Не верный логин" << -1;
+        QTest::newRow("emoji login") << QString("anna\U0001F600@vetlan.test") << "Не верный логин" << -1;
+        QTest::newRow("sign no table in cp1251 holds") << QString("anna\u2260@vetlan.test") << "Не верный логин" << -1;
+    }
+    void lookAlikeAccounts()
+    {
+        QFETCH(QString, login);
+        QFETCH(QString, message);
+        QFETCH(int, userID);
+        const QString copy = "INSERT INTO `zet_users` (`id`,`email`,`password`,`surname`,`name`,`patronymic`,`roleID`,`isActive`) "
+                             "SELECT %1, '%2', `password`, `surname`, `name`, `patronymic`, 5, 1 FROM `zet_users` WHERE `id`=1";
+        Fixture::exec(copy.arg(101).arg("anna@vetlan.test"));
+        Fixture::exec(copy.arg(102).arg("Anna@vetlan.test"));
+        Fixture::exec(copy.arg(103).arg("boris@vetlan.test "));
+        Fixture::exec(copy.arg(104).arg("Kate@vetlan.test"));
+        Fixture::exec(copy.arg(105).arg("пётр@почта.рф"));
+        Fixture::exec(copy.arg(106).arg("ira@vetlan.test"));
+        RecordingPlatform p;
+        TFormMainER w;
+        TDataER d;
+        w.attachDataModule(&d);
+        answer(p, login, "Demo2023");
+        w.item("N2")->trigger();
+        QCOMPARE(p.texts("error"), message.isEmpty() ? QStringList() : QStringList(message));
+        QVERIFY(p.texts("toplevel").isEmpty());   // never the server's own error
+        QCOMPARE(d.userID, userID);
+    }
+
     void sessionAcrossAttempts()
     {
         RecordingPlatform p;
