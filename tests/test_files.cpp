@@ -284,6 +284,75 @@ private slots:
         QVERIFY(s.platform.texts("toplevel").isEmpty());
     }
 
+    // Two workstations upload for one participant at once, against a server that overwrites
+    // an existing name and answers 200: every scan is kept and every row names its own file.
+    void concurrentUploadsToAnOverwritingServer()
+    {
+        QFile flag(Fixture::filesRoot() + "/lib/overwrite");
+        QVERIFY(flag.open(QIODevice::WriteOnly));
+        flag.close();
+        // and a centre's table without our unique key on the stored name
+        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX `bodyFile`");
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(flag.fileName());
+            Fixture::exec("DELETE FROM `zet_testedwork`");
+            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY `bodyFile` (`bodyFile`)");
+        });
+        QTemporaryDir dir;
+        QHash<QString, QByteArray> sent;   // stored name -> what was posted under it
+        for (int trial = 0; trial < 10; ++trial) {
+            QList<QProcess *> probes;
+            QStringList scans;
+            for (int station = 0; station < 2; ++station) {
+                scans << makeScan(dir, QString("t%1-s%2.pdf").arg(trial).arg(station));
+                auto *probe = new QProcess(this);
+                probe->start(QCoreApplication::applicationDirPath() + "/upload_probe", {"2", "1003", "1", scans.last()});
+                probes << probe;
+            }
+            for (int station = 0; station < 2; ++station) {
+                QVERIFY(probes[station]->waitForFinished(60000));
+                const QString name = QString::fromUtf8(probes[station]->readAllStandardOutput()).trimmed();
+                QCOMPARE(probes[station]->exitCode(), 0);
+                QVERIFY2(!sent.contains(name), qPrintable(name));
+                sent.insert(name, bytes(scans[station]));
+                delete probes[station];
+            }
+        }
+        const QStringList rows = Fixture::rows("SELECT `bodyFile` FROM `zet_testedwork` ORDER BY `id`");
+        QCOMPARE(rows.size(), 20);
+        QCOMPARE(QSet<QString>(rows.begin(), rows.end()), QSet<QString>(sent.keyBegin(), sent.keyEnd()));
+        for (auto it = sent.cbegin(); it != sent.cend(); ++it)
+            QCOMPARE(bytes(serverFile("testedwork", it.key())), it.value());
+    }
+
+    // An older database may name one file in two rows: deleting one row keeps the file the
+    // other still names.
+    void deletionKeepsAFileAnotherRowNames()
+    {
+        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX `bodyFile`");
+        const auto restore = qScopeGuard([] {
+            Fixture::exec("DELETE FROM `zet_testedwork`");
+            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY `bodyFile` (`bodyFile`)");
+        });
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(makeScan(dir, "shared.pdf"), serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        for (int i = 0; i < 2; ++i)
+            Fixture::exec("INSERT INTO `zet_testedwork` (`areas_id`, `user_id`, `period_id`, `educationList_id`, `extFile`, "
+                          "`bodyFile`) VALUES (1, 1003, 2, 2, 'pdf', 'MA11_2_2_1003_1.pdf')");
+        Session s;
+        s.window.item("N8")->trigger();
+        TFormUploadCheckWork *form = FormUploadCheckWork;
+        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        form->BitBtn3->click();
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+        QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        form->BitBtn3->click();
+        QCOMPARE(uploads(), QStringList());
+        QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
     void batchUpload()
     {
         QTemporaryDir dir;

@@ -14,6 +14,13 @@ if ($file['error'] === UPLOAD_ERR_INI_SIZE || $file['error'] === UPLOAD_ERR_FORM
 if ($file['error'] !== UPLOAD_ERR_OK || !is_uploaded_file($file['tmp_name'])) fail(400, 'upload failed');
 $dir = storage_dir();
 $target = "$dir/$name";
+// The tests' switch to a less careful server, as a centre's may be: an existing name is
+// overwritten without a word and the answer is 200.
+if (is_file(__DIR__ . '/lib/overwrite')) {
+    if (!move_uploaded_file($file['tmp_name'], $target)) fail(500, 'cannot store the file');
+    echo "OK\n";
+    exit;
+}
 if (file_exists($target)) fail(409, 'file exists');
 // Written beside the target under a private name, then linked to it: link() refuses an existing
 // name, so two uploads racing for one name cannot overwrite each other.
