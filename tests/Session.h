@@ -11,6 +11,7 @@
 #include "widgets/ChildForms.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
+#include "data/Config.h"
 
 // An expert's workstation as the tests drive it: the data module (outliving the windows, as in
 // the program), the recording platform and the main window, with the expert logged in.
@@ -18,7 +19,8 @@ struct Session {
     TDataER data;
     RecordingPlatform platform;
     TFormMainER window;
-    explicit Session(int user = 1)
+    explicit Session(int user = 1) : Session(Config::get(), user) {}
+    Session(const Config &config, int user) : data(config)
     {
         window.attachDataModule(&data);
         window.show();

@@ -1,5 +1,6 @@
 #include "TestFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -246,3 +247,35 @@ QString filesRoot() { return qEnvironmentVariable("VARDEX_TEST_FILES_ROOT"); }
 QString lettersDir() { return qEnvironmentVariable("VARDEX_TEST_LETTERS"); }
 
 } // namespace Fixture
+
+CutProxy::CutProxy() : m_process(new QProcess)
+{
+    m_armFile = QDir::temp().filePath(QStringLiteral("vardex-cut-%1").arg(QCoreApplication::applicationPid()));
+    QFile::remove(m_armFile);
+    m_process->start(QStringLiteral("python3"), {Fixture::sourceDir() + QStringLiteral("/tests/cut_proxy.py"),
+                                                 QString::number(Config::get().dbPort), m_armFile});
+    if (!m_process->waitForReadyRead(20000))
+        qFatal("fixture: the cut proxy did not start");
+    m_port = m_process->readLine().trimmed().toInt();
+}
+
+CutProxy::~CutProxy()
+{
+    m_process->kill();
+    m_process->waitForFinished(5000);
+    delete m_process;
+    QFile::remove(m_armFile);
+}
+
+void CutProxy::arm(const QString &mode)
+{
+    QFile f(m_armFile);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("fixture: cannot arm the cut proxy");
+    f.write(mode.toUtf8());
+}
+
+bool CutProxy::fired() const
+{
+    return !QFile::exists(m_armFile);
+}

@@ -28,3 +28,19 @@ QString filesRoot();
 QString lettersDir();
 
 } // namespace Fixture
+
+// The test database behind a proxy that breaks the link at the next commit when armed: "lost"
+// (the commit never arrives) or "reply" (it is done, its answer never comes back).
+class CutProxy {
+public:
+    CutProxy();
+    ~CutProxy();
+    int port() const { return m_port; }
+    void arm(const QString &mode);
+    bool fired() const;   // the armed cut has happened
+
+private:
+    class QProcess *m_process;
+    QString m_armFile;
+    int m_port = 0;
+};

@@ -325,6 +325,43 @@ private slots:
             QCOMPARE(bytes(serverFile("testedwork", it.key())), it.value());
     }
 
+    // The link breaks at the commit of an upload: the message says what the database holds.
+    void linkBreaksAtTheUploadCommit_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("commit lost") << "lost" << false;
+        QTest::newRow("answer lost") << "reply" << true;
+    }
+    void linkBreaksAtTheUploadCommit()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, stored);
+        QTemporaryDir dir;
+        CutProxy proxy;
+        Config config = Config::get();
+        config.dbPort = proxy.port();
+        Session s(config, 1);
+        s.window.item("N8")->trigger();
+        TFormUploadCheckWork *form = FormUploadCheckWork;
+        s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
+        form->Edit1->setText("1003");
+        proxy.arm(mode);
+        form->BitBtn2->click();
+        QVERIFY(proxy.fired());
+        if (stored) {
+            QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
+            QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+            return;
+        }
+        QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
+        QVERIFY(s.platform.boxes.last().detail.contains("Изменения не сохранены"));
+        QCOMPARE(uploads(), QStringList());
+        form->BitBtn2->click();   // again: the file the lost commit left is no row's, and is passed by
+        QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
+    }
+
     // An older database may name one file in two rows: deleting one row keeps the file the
     // other still names.
     void deletionKeepsAFileAnotherRowNames()

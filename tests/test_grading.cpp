@@ -469,6 +469,47 @@ private slots:
         QCOMPARE(Fixture::scalar("SELECT `checkWork` FROM `zet_untestedwork` WHERE `id`=1").toInt(), 0);
     }
 
+    // The link breaks at the commit of a save: the message says what the database holds, and
+    // a save that did not land can be repeated.
+    void linkBreaksAtTheCommit_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("commit lost") << "lost" << false;
+        QTest::newRow("answer lost") << "reply" << true;
+    }
+    void linkBreaksAtTheCommit()
+    {
+        QFETCH(QString, mode);
+        QFETCH(bool, stored);
+        CutProxy proxy;
+        Config config = Config::get();
+        config.dbPort = proxy.port();
+        Session s(config, 1);
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 2);
+        setScore(form, 1, "3", "Неполное решение");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        proxy.arm(mode);
+        form.BitBtn1->click();
+        QVERIFY(proxy.fired());
+        const QString count = "SELECT COUNT(*) FROM `zet_result` WHERE `untestedworkID`=2";
+        if (stored) {
+            QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+            QCOMPARE(Fixture::scalar(count).toInt(), 4);
+            return;
+        }
+        QCOMPARE(s.platform.texts("information"),
+                 QStringList("При сохранении возникла ошибка\n\rСвязь с сервером базы данных была прервана и восстановлена. "
+                             "Изменения не сохранены, повторите команду."));
+        QCOMPARE(Fixture::scalar(count).toInt(), 0);
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information").last(), QString("Данные сохранены"));
+        QCOMPARE(Fixture::scalar(count).toInt(), 4);
+    }
+
     void saveWritesEveryTaskAndMarksTheWork()
     {
         Session s;
