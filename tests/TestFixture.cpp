@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -58,6 +59,10 @@ void applySqlMode()
 void prepareSchema()
 {
     const QString wanted = schemaVariant();
+    // another user than the server's (the installed-program test) cannot reach its socket: our
+    // schema as it stands is all it can have
+    if (!QFileInfo::exists(qEnvironmentVariable("VARDEX_TEST_DB_SOCKET")) && wanted == QLatin1String("utf8mb4"))
+        return;
     applySqlMode();
     const QString have = rootScalar(QStringLiteral("SELECT CCSA.CHARACTER_SET_NAME FROM information_schema.TABLES T JOIN "
                                                    "information_schema.COLLATION_CHARACTER_SET_APPLICABILITY CCSA ON "

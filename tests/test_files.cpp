@@ -26,7 +26,7 @@ namespace {
 
 QString downloadDir(const QString &discipline)
 {
-    return QCoreApplication::applicationDirPath() + "/" + discipline;
+    return TDataER::downloadFolder(discipline);
 }
 
 QByteArray bytes(const QString &path)
@@ -118,6 +118,31 @@ private slots:
         form->BitBtn2->click();
         QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 3, 20000);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList("Морозов Кирилл Денисович.pdf"));
+    }
+
+    // "Сохранить ВСЕ" saves beside the program when its folder can be written, else (an installed
+    // program in /usr/bin) into the user's documents, and names the folder; the folder holds the
+    // works only.
+    void saveAllFollowsTheProgramsFolder()
+    {
+        const bool beside = QFileInfo(QCoreApplication::applicationDirPath()).isWritable();
+        if (qEnvironmentVariableIsSet("VARDEX_TEST_READ_ONLY_PROGRAM"))
+            QVERIFY(!beside);
+        const QString folder = beside ? QCoreApplication::applicationDirPath() + "/Математика 9 класс"
+                                      : QDir::homePath() + "/Documents/Vardex/Математика 9 класс";
+        QCOMPARE(TDataER::downloadFolder("Математика 9 класс"), folder);
+        QDir(folder).removeRecursively();
+        Session s;
+        s.window.item("N6")->trigger();
+        TFormWorkLoadOriginal *form = FormWorkLoadOriginal;
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        form->BitBtn3->click();
+        QTRY_COMPARE_WITH_TIMEOUT(s.platform.texts("information").size(), 1, 20000);
+        QCOMPARE(s.platform.texts("information")[0], "Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r" + folder);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({"Иванов Иван Иванович.pdf", "Кузнецова Анна Петровна.pdf", "Морозов Кирилл Денисович.pdf"}));
+        QVERIFY(s.platform.texts("error").isEmpty() && s.platform.texts("toplevel").isEmpty());
+        QDir(folder).removeRecursively();
     }
 
     // Hundreds of small scans: the count bar changes at most ten times a second, not once per
@@ -292,11 +317,11 @@ private slots:
         QVERIFY(flag.open(QIODevice::WriteOnly));
         flag.close();
         // and a centre's table without our unique key on the stored name
-        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX `bodyFile`");
+        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX IF EXISTS `bodyFile`");
         const auto restore = qScopeGuard([&] {
             QFile::remove(flag.fileName());
             Fixture::exec("DELETE FROM `zet_testedwork`");
-            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY `bodyFile` (`bodyFile`)");
+            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY IF NOT EXISTS `bodyFile` (`bodyFile`)");
         });
         QTemporaryDir dir;
         QHash<QString, QByteArray> sent;   // stored name -> what was posted under it
@@ -366,10 +391,10 @@ private slots:
     // other still names.
     void deletionKeepsAFileAnotherRowNames()
     {
-        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX `bodyFile`");
+        Fixture::exec("ALTER TABLE `zet_testedwork` DROP INDEX IF EXISTS `bodyFile`");
         const auto restore = qScopeGuard([] {
             Fixture::exec("DELETE FROM `zet_testedwork`");
-            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY `bodyFile` (`bodyFile`)");
+            Fixture::exec("ALTER TABLE `zet_testedwork` ADD UNIQUE KEY IF NOT EXISTS `bodyFile` (`bodyFile`)");
         });
         QTemporaryDir dir;
         QVERIFY(QFile::copy(makeScan(dir, "shared.pdf"), serverFile("testedwork", "MA11_2_2_1003_1.pdf")));

@@ -2,6 +2,7 @@
 // placeholder conversion, text helpers, stored names, the mail date and the event log.
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -74,6 +75,38 @@ private slots:
         } catch (const VardexError &e) {
             QCOMPARE(e.message(), "Невозможно создать папку " + dir + QDir::separator() + "no-such-parent/child");
         }
+    }
+
+    // The maker's name places the program's files; what an earlier version kept under the bare
+    // program name (drafts above all) is moved there, once.
+    void identityMovesEarlierFiles()
+    {
+        QTemporaryDir home;
+        QStandardPaths::setTestModeEnabled(false);
+        for (const char *kind : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+            qputenv(kind, (home.path() + "/" + kind).toUtf8());
+        const auto restore = qScopeGuard([] {
+            QStandardPaths::setTestModeEnabled(true);
+            for (const char *kind : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+                qunsetenv(kind);
+            QCoreApplication::setOrganizationName(QString());
+            QCoreApplication::setApplicationName("test_logic");
+        });
+        const QString data = home.path() + "/XDG_DATA_HOME", config = home.path() + "/XDG_CONFIG_HOME";
+        QVERIFY(QDir().mkpath(data + "/Vardex") && QDir().mkpath(config + "/Unknown Organization"));
+        for (const QString &path : {data + "/Vardex/drafts.sqlite", config + "/Unknown Organization/Vardex.conf"}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("kept");
+        }
+        setApplicationIdentity();
+        QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation), data + "/Vetlan/Vardex");
+        QCOMPARE(QSettings().fileName(), config + "/Vetlan/Vardex.conf");
+        QFile moved(data + "/Vetlan/Vardex/drafts.sqlite");
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), QByteArray("kept"));
+        QVERIFY(!QFile::exists(data + "/Vardex/drafts.sqlite"));
+        QVERIFY(QFile::exists(config + "/Vetlan/Vardex.conf"));
     }
 
     void placeholders()

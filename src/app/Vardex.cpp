@@ -14,7 +14,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vardex"));
+    setApplicationIdentity();
     installRussianTranslations();
     // downloads still running at exit stop and leave no partial files
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &DownloadEngine::cancelAll);

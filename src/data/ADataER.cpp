@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QSqlError>
 
 #include "data/Config.h"
@@ -239,12 +240,28 @@ bool TDataER::isPlainLogin(const QString &login)
     return true;
 }
 
+namespace {
+QString downloadRoot()
+{
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (QFileInfo(beside).isWritable())
+        return beside;
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + QStringLiteral("/Vardex");
+}
+} // namespace
+
+QString TDataER::downloadFolder(const QString &DirectoryName)
+{
+    return downloadRoot() + QDir::separator() + DirectoryName;
+}
+
 bool TDataER::DirectoryCreate(const QString &DirectoryName)
 {
-    const QString path = QCoreApplication::applicationDirPath() + QDir::separator() + DirectoryName;
+    const QString root = downloadRoot();
+    const QString path = root + QDir::separator() + DirectoryName;
     if (QFileInfo(path).isDir())
         return true;
-    if (QDir().mkdir(path))
+    if (QDir().mkpath(root) && QDir().mkdir(path))
         return true;
     throw VardexError(QStringLiteral("Невозможно создать папку ") + path);
 }

@@ -51,7 +51,11 @@ public:
     static QString my_ucfirst(const QString &inSTR);
     // Without leading and trailing characters of code 32 and below (blanks and control characters).
     static QString Trim(const QString &text);
-    static bool DirectoryCreate(const QString &DirectoryName);
+    // A download folder: beside the program when the program's folder can be written (a copy run
+    // from a folder of its own), else under the user's documents ("Documents/Vardex"), as an
+    // installed program in /usr/bin has it.
+    static QString downloadFolder(const QString &DirectoryName);
+    static bool DirectoryCreate(const QString &DirectoryName);   // downloadFolder(name), one level
     // False for a typed login holding control, format or separator characters (such as a
     // right-to-left mark): no stored address has them, and they only disguise another one.
     static bool isPlainLogin(const QString &login);

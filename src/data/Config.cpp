@@ -1,6 +1,9 @@
 #include "data/Config.h"
 
 #include <QFileInfo>
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QUrl>
 #include <optional>
@@ -125,4 +128,22 @@ const Config &Config::get()
 {
     static const Config config = fromEnvironment();
     return config;
+}
+
+void setApplicationIdentity()
+{
+    const auto location = [](QStandardPaths::StandardLocation kind) { return QStandardPaths::writableLocation(kind); };
+    QCoreApplication::setApplicationName(QStringLiteral("Vardex"));
+    const QString oldData = location(QStandardPaths::AppDataLocation), oldCache = location(QStandardPaths::CacheLocation);
+    const QString oldSettings = QSettings().fileName();
+    QCoreApplication::setOrganizationName(QStringLiteral("Vetlan"));
+    const auto moveOnce = [](const QString &from, const QString &to) {
+        if (from == to || !QFileInfo::exists(from) || QFileInfo::exists(to))
+            return;
+        QDir().mkpath(QFileInfo(to).path());
+        QDir().rename(from, to);
+    };
+    moveOnce(oldData, location(QStandardPaths::AppDataLocation));
+    moveOnce(oldCache, location(QStandardPaths::CacheLocation));
+    moveOnce(oldSettings, QSettings().fileName());
 }

@@ -27,3 +27,8 @@ struct Config {
     static Config load(const QString &settingsFile, const QProcessEnvironment &env);
     static QString defaultSettingsFile() { return QStringLiteral("/etc/vardex/vardex.conf"); }
 };
+
+// The program's name and maker, which place its settings, drafts, cache and log in the user's
+// folders (~/.config/Vetlan, ~/.local/share/Vetlan/Vardex, ~/.cache/Vetlan/Vardex). Files an
+// earlier version kept under the bare program name are moved there once, drafts included.
+void setApplicationIdentity();

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QHash>
 #include <QMutex>
 #include <QSet>
@@ -46,19 +49,36 @@ bool isWholePdf(const QString &path)
 namespace SavedWorks {
 
 namespace {
-const char *const kIndex = ".vardex-works.tsv";
+// One line per saved file: folder, saved name, stored name. A field that could break the line
+// apart (a tab, a line break, any control character) is never written.
+QString indexPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/saved-works.tsv");
 }
+
+bool plainField(const QString &field)
+{
+    for (const QChar c : field)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            return false;
+    return !field.isEmpty();
+}
+} // namespace
 
 void record(const QString &folder, const QString &savedName, const QString &bodyFile)
 {
-    QFile f(folder + QLatin1Char('/') + QLatin1String(kIndex));
+    if (!plainField(folder) || !plainField(savedName) || !plainField(bodyFile))
+        return;   // that copy is simply not offered to the scoring window
+    QDir().mkpath(QFileInfo(indexPath()).path());
+    QFile f(indexPath());
     if (f.open(QIODevice::Append | QIODevice::Text))
-        f.write((savedName + QLatin1Char('\t') + bodyFile + QLatin1Char('\n')).toUtf8());
+        f.write((folder + QLatin1Char('\t') + savedName + QLatin1Char('\t') + bodyFile + QLatin1Char('\n')).toUtf8());
 }
 
 QString find(const QString &folder, const QString &bodyFile)
 {
-    QFile f(folder + QLatin1Char('/') + QLatin1String(kIndex));
+    QFile f(indexPath());
     if (bodyFile.isEmpty() || !f.open(QIODevice::ReadOnly) || f.size() > 8 * 1024 * 1024)
         return {};
     // the last word on each name counts: a later download may have given it to another work
@@ -66,9 +86,9 @@ QString find(const QString &folder, const QString &bodyFile)
     QString name;
     for (const QByteArray &line : f.readAll().split('\n')) {
         const QList<QByteArray> parts = line.split('\t');
-        if (parts.size() != 2)
+        if (parts.size() != 3 || QString::fromUtf8(parts[0]) != folder)
             continue;
-        const QString saved = QString::fromUtf8(parts[0]), body = QString::fromUtf8(parts[1]);
+        const QString saved = QString::fromUtf8(parts[1]), body = QString::fromUtf8(parts[2]);
         byName.insert(saved, body);
         if (body == bodyFile)
             name = saved;

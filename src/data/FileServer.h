@@ -19,7 +19,8 @@ QString safeFileName(const QString &text);
 bool isWholePdf(const QString &path);
 
 // Which saved file in a download folder holds which stored work, so that the scoring window can
-// show the copy already on disk. A hidden list beside the files; the last entry for a name wins.
+// show the copy already on disk. A list in the program's own data folder (the download folder
+// holds the works only); the last entry for a name wins.
 namespace SavedWorks {
 void record(const QString &folder, const QString &savedName, const QString &bodyFile);
 QString find(const QString &folder, const QString &bodyFile);   // a whole PDF's path, or ""

@@ -1,5 +1,7 @@
 #include "evaluation/ScanPane.h"
 
+#include "data/ADataER.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -273,8 +275,7 @@ void ScanPane::showWork(const WorkScan &work)
         fail(QStringLiteral("у работы нет файла"));
         return;
     }
-    const QString local = SavedWorks::find(QCoreApplication::applicationDirPath() + QLatin1Char('/') + safeFileName(work.discipline),
-                                           work.bodyFile);
+    const QString local = SavedWorks::find(TDataER::downloadFolder(safeFileName(work.discipline)), work.bodyFile);
     if (!local.isEmpty()) {
         open(local, Source::Local);
         return;

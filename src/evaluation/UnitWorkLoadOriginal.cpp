@@ -114,7 +114,7 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
 {
     const QString folderName = safeFileName(DBLookupComboBox1->currentText());
     DataER->DirectoryCreate(folderName);
-    const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/') + folderName;
+    const QString folder = TDataER::downloadFolder(folderName);
     NamedQuery *q = DBGrid1->query();
     QList<TDownLoader> jobs;
     QStringList names, stored;

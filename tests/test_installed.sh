@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The download test as an installed program meets it: the test program copied into a folder its
+# user cannot write (as /usr/bin is), run as an unprivileged user with a home of its own.
+# Needs root to switch users; elsewhere there is nothing to show.
+set -euo pipefail
+program=$1
+if [ "$(id -u)" != 0 ]; then echo "not root: skipped"; exit 0; fi
+bin=$(mktemp -d /tmp/vardex-bin.XXXXXX)
+home=$(mktemp -d /tmp/vardex-home.XXXXXX)
+trap 'rm -rf "$bin" "$home"' EXIT
+cp "$program" "$bin/"
+chmod 555 "$bin"
+chown nobody:nogroup "$home"
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+HOME=$home VARDEX_TEST_READ_ONLY_PROGRAM=1 \
+  setpriv --reuid=nobody --regid=nogroup --clear-groups \
+  "$bin/$(basename "$program")" saveAllFollowsTheProgramsFolder
