@@ -12,6 +12,7 @@
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "data/DataOperations.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "profile/UnitGeneralData.h"
@@ -259,6 +260,28 @@ private slots:
                       "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT='locked'");
         form.BitBtn5->click();
         QCOMPARE(s.platform.texts("error"), QStringList("При сохранении места работы возникла ошибка"));
+    }
+
+    // A text the centre's table cannot hold is refused before anything is written, naming the
+    // characters, with the focus in its box.
+    void textTheColumnCannotHold()
+    {
+        Session s;
+        TFormGeneralDataAppend form;
+        form.show();
+        const QString street = "ул. Ленина ≠ 😀 ё";
+        form.Editstreet->setText(street);
+        form.Editcyti->setFocus();
+        form.BitBtn2->click();
+        const QString refused = Fixture::unholdable(street);
+        if (refused.isEmpty()) {
+            QCOMPARE(s.platform.texts("information"), QStringList("Изменения сохранены"));
+            QCOMPARE(add("`street`"), street);
+            return;
+        }
+        QCOMPARE(s.platform.texts("error"), QStringList(unstorableMessage(refused)));
+        QCOMPARE(form.focusWidget(), form.Editstreet);
+        QVERIFY(add("`street`") != street);
     }
 };
 
