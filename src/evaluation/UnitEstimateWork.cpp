@@ -545,6 +545,11 @@ bool TFormEstimateWork::checkSheet()
             return false;
         }
     }
+    return true;
+}
+
+bool TFormEstimateWork::commentsFit()
+{
     // every comment must fit the column before the first row is written
     for (const Task &t : std::as_const(m_tasks)) {
         auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + QString::number(t.id));
@@ -580,6 +585,10 @@ void TFormEstimateWork::BitBtn1Click()
     ProgressBar1->show();
     ScoreSave outcome;
     try {
+        if (!commentsFit()) {
+            ProgressBar1->hide();
+            return;
+        }
         outcome = saveScores(work, m_sheetExpert, scores, [this](int done) { ProgressBar1->setValue(done); });
     } catch (const std::exception &e) {
         // Nothing was stored; the sheet stays as typed for another try, and in the drafts.
