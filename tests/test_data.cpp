@@ -286,6 +286,21 @@ private slots:
         }
     }
 
+    // A statement is one statement: text that stacks a second one is refused by the server,
+    // and the connection speaks the UTF-8 the escaped literals are written in.
+    void oneStatementAtATime()
+    {
+        TDataER d;
+        NamedQuery *q = d.emptySQL;
+        q->setSQL({"SELECT 1; DELETE FROM `zet_users`"});
+        QVERIFY_THROWS_EXCEPTION(VardexError, q->open());
+        QVERIFY(Fixture::scalar("SELECT COUNT(*) FROM `zet_users`").toInt() > 0);
+        q->setSQL({"SELECT @@character_set_client AS c"});
+        q->open();
+        QCOMPARE(q->field("c").toString(), QString("utf8mb4"));
+        q->close();
+    }
+
     void demoAccountsAreUtf8()
     {
         TDataER d;

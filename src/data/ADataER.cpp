@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <mysql.h>
 
 #include "data/Config.h"
 #include "data/SqlCatalogue.h"
@@ -128,10 +130,34 @@ bool TDataER::connectDB()
         return true;
     if (!db.open())
         raiseConnectionError(db.lastError());
+    secureHandle(db);
     m_open = true;
     columnCharsets.clear();   // another server, or the same one changed meanwhile
     emit afterConnect();
     return db.isOpen();
+}
+
+void TDataER::secureHandle(QSqlDatabase &db)
+{
+    // Values travel as literals escaped by the client library for the connection's character
+    // set: that set must be the UTF-8 the literals are written in, and a slip in the escaping
+    // must not turn one statement into several.
+    MYSQL *mysql = nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && (qstrcmp(handle.typeName(), "MYSQL*") == 0 || qstrcmp(handle.typeName(), "st_mysql*") == 0))
+        mysql = *static_cast<MYSQL *const *>(handle.constData());
+    const QString charset = mysql ? QString::fromLatin1(mysql_character_set_name(mysql)) : QString();
+    QString refusal;
+    if (!mysql)
+        refusal = QStringLiteral("драйвер базы данных не предоставил соединение");
+    else if (mysql_set_server_option(mysql, MYSQL_OPTION_MULTI_STATEMENTS_OFF) != 0)
+        refusal = QString::fromUtf8(mysql_error(mysql));
+    else if (charset != QLatin1String("utf8mb4") && charset != QLatin1String("utf8mb3") && charset != QLatin1String("utf8"))
+        refusal = QStringLiteral("кодировка соединения %1 вместо utf8mb4").arg(charset);
+    if (refusal.isEmpty())
+        return;
+    db.close();
+    throw VardexError(QStringLiteral("DBConnection Error. UnknownMistake\r\n\r\n") + refusal);
 }
 
 bool TDataER::connected() const

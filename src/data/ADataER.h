@@ -89,6 +89,7 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     void closeConnection(bool notify);
+    static void secureHandle(QSqlDatabase &db);
     [[noreturn]] void raiseConnectionError(const QSqlError &error);
 
     Config m_config;
