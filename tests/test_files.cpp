@@ -387,6 +387,30 @@ private slots:
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
     }
 
+    // A server that redirects, or sends without end: the transfer stops, says why in words, and
+    // leaves nothing behind.
+    void oddAnswersAreNamed()
+    {
+        QProcess server;
+        server.start("python3", {Fixture::sourceDir() + "/tests/odd_http.py"});
+        QVERIFY(server.waitForReadyRead(20000));
+        const QString base = "http://127.0.0.1:" + QString::fromUtf8(server.readLine().trimmed()) + "/untestedwork/";
+        const auto stop = qScopeGuard([&] { server.kill(); server.waitForFinished(); });
+        const qint64 cap = DownloadEngine::kMaxDownloadBytes;
+        DownloadEngine::kMaxDownloadBytes = 2 * 1024 * 1024;
+        const auto restore = qScopeGuard([cap] { DownloadEngine::kMaxDownloadBytes = cap; });
+        QTemporaryDir dir;
+        auto *engine = new DownloadEngine({{base + "redirect.pdf", dir.filePath("a.pdf")}, {base + "endless.pdf", dir.filePath("b.pdf")}});
+        QMap<int, QString> reasons;
+        connect(engine, &DownloadEngine::fileFailed, this, [&](int index, const QString &reason) { reasons[index] = reason; });
+        QSignalSpy finished(engine, &DownloadEngine::finished);
+        engine->start();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(reasons.value(0), QString("сервер ответил HTTP 302"));
+        QCOMPARE(reasons.value(1), QString("файл больше 2 МиБ"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     // An older database may name one file in two rows: deleting one row keeps the file the
     // other still names.
     void deletionKeepsAFileAnotherRowNames()

@@ -280,12 +280,27 @@ private slots:
             QFile f(ScanPane::cachePath(QString("w%1.pdf").arg(i)));
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(QByteArray(1000, 'x'));
+            f.flush();   // else the write at close would set the time again
             f.setFileTime(now.addSecs(i - 10), QFileDevice::FileModificationTime);
         }
         ScanPane::trimCache(2500);
         QVERIFY(!QFile::exists(ScanPane::cachePath("w0.pdf")));
         QVERIFY(!QFile::exists(ScanPane::cachePath("w1.pdf")));
         QVERIFY(QFile::exists(ScanPane::cachePath("w2.pdf")));
+        QVERIFY(QFile::exists(ScanPane::cachePath("w3.pdf")));
+        // a scan shown from the cache counts as just used: the oldest others go first
+        for (int i = 0; i < 4; ++i) {
+            QFile f(ScanPane::cachePath(QString("w%1.pdf").arg(i)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(1000, 'x'));
+            f.flush();   // else the write at close would set the time again
+            f.setFileTime(now.addSecs(i - 10), QFileDevice::FileModificationTime);
+        }
+        ScanPane::markUsed(ScanPane::cachePath("w0.pdf"));
+        ScanPane::trimCache(2500);
+        QVERIFY(QFile::exists(ScanPane::cachePath("w0.pdf")));
+        QVERIFY(!QFile::exists(ScanPane::cachePath("w1.pdf")));
+        QVERIFY(!QFile::exists(ScanPane::cachePath("w2.pdf")));
         QVERIFY(QFile::exists(ScanPane::cachePath("w3.pdf")));
         // names that read alike never share a cached file
         QVERIFY(ScanPane::cachePath("a/b.pdf") != ScanPane::cachePath("a_b.pdf"));
@@ -356,6 +371,28 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
         QCOMPARE(results(), QStringList({"1|3|Ошибка в знаке|1", "2|7||1", "3|9|Нет чертежа|1", "4|0||1"}));
         QVERIFY(!form.drafts()->load(1, 1, 2));
+    }
+
+    // Drafts that cannot be written (a full or read-only disk) are said once; scoring goes on.
+    void draftsThatCannotBeKeptAreSaidOnce()
+    {
+        QVERIFY(QDir().mkpath(DraftStore::defaultPath()));   // a folder where the file should be
+        const auto restore = qScopeGuard([] { QDir(DraftStore::defaultPath()).removeRecursively(); });
+        const QString notice = "Черновики оценочных листов не сохраняются на этом компьютере (диск заполнен или "
+                               "недоступен для записи). Сохраняйте каждую оценённую работу в базе данных (Ctrl+S).";
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        scoreBox(form, 1)->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(scoreBox(form, 1), "3");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);   // leaving the box writes the draft
+        QTRY_COMPARE(s.platform.texts("information"), QStringList(notice));
+        scoreBox(form, 2)->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(scoreBox(form, 2), "5");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::qWait(1200);   // and the timed write
+        QCOMPARE(s.platform.texts("information"), QStringList(notice));
     }
 
     // Another expert's drafts are never shown; a draft of a past period is dropped on opening.

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "TextChecks.h"
 #include "data/ADataER.h"
@@ -14,6 +15,8 @@
 #include "data/Config.h"
 #include "data/DataOperations.h"
 #include "data/EventLog.h"
+#include "evaluation/ScanPane.h"
+#include "data/DraftStore.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
 #include "data/VardexError.h"
@@ -107,6 +110,62 @@ private slots:
         QCOMPARE(moved.readAll(), QByteArray("kept"));
         QVERIFY(!QFile::exists(data + "/Vardex/drafts.sqlite"));
         QVERIFY(QFile::exists(config + "/Vetlan/Vardex.conf"));
+    }
+
+    // The log, the drafts and their folders are their user's alone, whatever the umask.
+    void privateFiles()
+    {
+        const mode_t before = umask(022);
+        const auto restore = qScopeGuard([before] { umask(before); });
+        const auto mode = [](const QString &path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+        };
+        QFile::remove(EventLog::path());
+        QDir(QFileInfo(EventLog::path()).path()).removeRecursively();
+        EventLog::write("test", "a line");
+        QCOMPARE(mode(EventLog::path()), 0600);
+        QCOMPARE(mode(QFileInfo(EventLog::path()).path()), 0700);
+        QTemporaryDir dir;
+        const QString drafts = dir.filePath("private/drafts.sqlite");
+        {
+            DraftStore store(drafts);
+            QVERIFY(store.save({1, 2, 3, QDateTime::currentDateTimeUtc(), {{4, "5", "six"}}}));
+        }
+        QCOMPARE(mode(drafts), 0600);
+        QCOMPARE(mode(dir.filePath("private")), 0700);
+        for (const char *journal : {"-wal", "-shm"})
+            if (QFile::exists(drafts + journal))
+                QCOMPARE(mode(drafts + journal), 0600);
+    }
+
+    // File names made from stored names and participants' names stay under the file system's
+    // 255 bytes, whatever their characters, and stay apart.
+    void namesCappedByBytes()
+    {
+        const QString wide(80, QChar(0x2260));   // three bytes each in UTF-8
+        QVERIFY(safeFileName(wide).toUtf8().size() <= kMaxSafeNameBytes);
+        QCOMPARE(capUtf8(QString("ab") + QString::fromUcs4(U"\U0001F600"), 5), QString("ab"));   // never half an emoji
+        const QString a = QFileInfo(ScanPane::cachePath(wide + "a.pdf")).fileName();
+        const QString b = QFileInfo(ScanPane::cachePath(wide + "b.pdf")).fileName();
+        QVERIFY(a.toUtf8().size() <= 255);
+        QVERIFY(a != b);
+        // the download window's longest name: a participant's name, " (n)", ".pdf", a transfer's suffix
+        QVERIFY((safeFileName(wide + wide) + " (99).pdf" + ".abcdefghijklm.part").toUtf8().size() <= 255);
+    }
+
+    // A stored name with a line break or a tab cannot write forged lines into the saved-works index.
+    void savedWorksIndexTakesNoControlCharacters()
+    {
+        QTemporaryDir dir;
+        QFile pdf(dir.filePath("x.pdf"));
+        QVERIFY(pdf.open(QIODevice::WriteOnly));
+        pdf.write("%PDF-1.4\n%%EOF\n");
+        pdf.close();
+        SavedWorks::record(dir.path(), "x.pdf", "evil\n" + dir.path() + "\tx.pdf\tforged.pdf");
+        QCOMPARE(SavedWorks::find(dir.path(), "forged.pdf"), QString());
+        SavedWorks::record(dir.path(), "x.pdf", "MA9_1_2_1001.pdf");
+        QCOMPARE(SavedWorks::find(dir.path(), "MA9_1_2_1001.pdf"), dir.filePath("x.pdf"));
     }
 
     void placeholders()

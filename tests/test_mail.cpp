@@ -13,6 +13,7 @@
 
 #include "RecordingPlatform.h"
 #include "TestFixture.h"
+#include "data/EventLog.h"
 #include "app/AnnPrewiew.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
@@ -188,6 +189,8 @@ private slots:
         QTest::newRow("no full stop") << "expert@vetlantest" << "Введенный логин не является адресом электронной почты";
         QTest::newRow("no at sign") << "expert.vetlan.test" << "Введенный логин не является адресом электронной почты";
         QTest::newRow("unknown address") << " nobody.x@vetlan.test " << "Пользователь с логином nobody.x@vetlan.test не найден в БД";
+        // a password typed into the login box by mistake: shown, never written to the log
+        QTest::newRow("password typed as login") << "Secret.Pa55@x" << "Пользователь с логином Secret.Pa55@x не найден в БД";
         // an attacker's look-alike domains: none of them is the expert's account
         QTest::newRow("accented look-alike") << "expert@vetlán.test" << "Пользователь с логином expert@vetlán.test не найден в БД";
         QTest::newRow("full-width look-alike") << "ｅxpert@vetlan.test" << "Пользователь с логином ｅxpert@vetlan.test не найден в БД";
@@ -199,9 +202,13 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, message);
         const QString before = hashOf("expert@vetlan.test");
+        QFile::remove(EventLog::path());
         Station s;
         s.recover(typed);
         QCOMPARE(s.platform.texts("error"), QStringList(message));
+        QFile log(EventLog::path());
+        const QByteArray logged = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        QVERIFY2(TDataER::Trim(typed).isEmpty() || !logged.contains(TDataER::Trim(typed).toUtf8()), logged.constData());
         QVERIFY(letters().isEmpty());
         QCOMPARE(hashOf("expert@vetlan.test"), before);
     }

@@ -147,3 +147,16 @@ void setApplicationIdentity()
     moveOnce(oldCache, location(QStandardPaths::CacheLocation));
     moveOnce(oldSettings, QSettings().fileName());
 }
+
+bool makePrivateFolder(const QString &path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return true;
+}
+
+void makePrivateFile(const QString &path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}

@@ -32,3 +32,8 @@ struct Config {
 // folders (~/.config/Vetlan, ~/.local/share/Vetlan/Vardex, ~/.cache/Vetlan/Vardex). Files an
 // earlier version kept under the bare program name are moved there once, drafts included.
 void setApplicationIdentity();
+
+// The program's own folders and files hold drafts, scans and the log: readable by their user only
+// (0700 folders, 0600 files), whatever the umask. A folder is made with its parents.
+bool makePrivateFolder(const QString &path);
+void makePrivateFile(const QString &path);

@@ -2,12 +2,15 @@
 
 #include <QAtomicInt>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVariant>
+
+#include "data/Config.h"
 
 namespace {
 
@@ -32,7 +35,13 @@ QString DraftStore::defaultPath()
 DraftStore::DraftStore(const QString &path)
     : m_connection(QStringLiteral("vardex-drafts-%1").arg(counter.fetchAndAddRelaxed(1)))
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    makePrivateFolder(QFileInfo(path).absolutePath());
+    {
+        // made private before SQLite writes into it: its journals take the file's permissions
+        QFile file(path);
+        if (file.open(QIODevice::ReadWrite, QFile::ReadOwner | QFile::WriteOwner))
+            makePrivateFile(path);
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(path);
     if (!db.open()) {

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include "data/Config.h"
+
 namespace EventLog {
 
 QString path()
@@ -42,11 +44,12 @@ void write(const QString &command, const QString &reason)
     static QMutex lock;
     QMutexLocker guard(&lock);
     const QString file = path();
-    QDir().mkpath(QFileInfo(file).path());
+    makePrivateFolder(QFileInfo(file).path());
     rotate(file);
     QFile out(file);
-    if (!out.open(QIODevice::Append | QIODevice::Text))
+    if (!out.open(QIODevice::Append | QIODevice::Text, QFile::ReadOwner | QFile::WriteOwner))
         return;   // a log that cannot be written must not stop the command
+    makePrivateFile(file);   // one written by an earlier version
     const QString line = QDateTime::currentDateTime().toString(Qt::ISODate) + QLatin1Char('\t')
         + oneLine(command.isEmpty() ? QStringLiteral("-") : command) + QLatin1Char('\t') + oneLine(reason) + QLatin1Char('\n');
     out.write(line.toUtf8());

@@ -24,6 +24,21 @@ QString documentAddress(const QString &folder, const QString &fileName)
     return Config::get().filesUrl + folder + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(fileName));
 }
 
+QString capUtf8(const QString &text, int maxBytes)
+{
+    qsizetype bytes = 0, end = 0;
+    while (end < text.size()) {
+        const char32_t c = text.at(end).isHighSurrogate() && end + 1 < text.size() ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
+                                                                                 : text.at(end).unicode();
+        const int size = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (bytes + size > maxBytes)
+            break;
+        bytes += size;
+        end += c >= 0x10000 ? 2 : 1;
+    }
+    return text.left(end);
+}
+
 QString safeFileName(const QString &text)
 {
     QString s;
@@ -32,7 +47,8 @@ QString safeFileName(const QString &text)
     s = s.trimmed();
     while (s.startsWith(QLatin1Char('.')))
         s.remove(0, 1);
-    s = s.trimmed();
+    // room left for " (n).pdf" and a transfer's ".<random>.part" under the 255-byte limit
+    s = capUtf8(s, kMaxSafeNameBytes).trimmed();
     return s.isEmpty() ? QStringLiteral("_") : s;
 }
 
@@ -112,6 +128,8 @@ struct Transfer {
     FILE *file = nullptr;
     QByteArray partPath, targetPath, url;
     std::atomic<qint64> *received = nullptr;
+    qint64 bytes = 0;
+    bool tooLarge = false;
 };
 
 // Each transfer gets a temporary name of its own beside the target, so that two downloads
@@ -131,6 +149,12 @@ FILE *openPartFile(const QByteArray &target, QByteArray &partPath)
 size_t writeToFile(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
+    // an endless answer must not fill the disk: far above any real scan, the transfer stops
+    t->bytes += qint64(size * count);
+    if (t->bytes > DownloadEngine::kMaxDownloadBytes) {
+        t->tooLarge = true;
+        return 0;
+    }
     const size_t n = fwrite(data, size, count, t->file) * size;
     t->received->fetch_add(qint64(n));
     return n;
@@ -270,8 +294,12 @@ void DownloadEngine::run()
             completedBytes += length;
             ++completed;
             const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
-            const QString reason = status >= 400 ? QStringLiteral("сервер ответил HTTP %1").arg(status)
-                                                 : QString::fromUtf8(curl_easy_strerror(msg->data.result));
+            QString reason = QString::fromUtf8(curl_easy_strerror(msg->data.result));
+            if (t->tooLarge)
+                reason = QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20);
+            else if (status >= 300 && msg->data.result == CURLE_OK || status >= 400)
+                // a redirect is not followed: the scan must be at its own address
+                reason = QStringLiteral("сервер ответил HTTP %1").arg(status);
             curl_multi_remove_handle(multi, easy);
             curl_easy_cleanup(easy);
             t->easy = nullptr;

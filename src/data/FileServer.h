@@ -12,8 +12,11 @@ class QThread;
 QString documentAddress(const QString &folder, const QString &fileName);
 
 // A single path component made from any text: / \ : * ? " < > | and control characters become
-// "_", no leading dot, trimmed; never empty.
+// "_", no leading dot, trimmed, at most kMaxSafeNameBytes bytes of UTF-8; never empty.
+constexpr int kMaxSafeNameBytes = 200;
 QString safeFileName(const QString &text);
+// The longest start of the text that takes at most maxBytes bytes of UTF-8 (never half a character).
+QString capUtf8(const QString &text, int maxBytes);
 
 // A PDF header at the start and its end marker in the last 1 KiB: a whole PDF, not a cut one.
 bool isWholePdf(const QString &path);
@@ -40,6 +43,8 @@ class DownloadEngine : public QObject {
     Q_OBJECT
 public:
     static constexpr int kParallel = 6;
+    // A bound far above the largest real scan (60 pages, about 60 MiB; uploads stop at 50 MiB).
+    static inline qint64 kMaxDownloadBytes = 512LL * 1024 * 1024;
     static inline int lowSpeedSeconds = 60;   // below 1 KiB/s this long, a transfer is given up
     explicit DownloadEngine(QList<TDownLoader> jobs);
     ~DownloadEngine() override;

@@ -1,6 +1,7 @@
 #include "evaluation/ScanPane.h"
 
 #include "data/ADataER.h"
+#include "data/Config.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -239,8 +240,17 @@ QString ScanPane::cachePath(const QString &bodyFile)
     QString base = safeFileName(bodyFile);
     if (base.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         base.chop(4);
-    return cacheFolder() + QLatin1Char('/') + base.left(80) + QLatin1Char('-') + QString::fromLatin1(digest)
+    return cacheFolder() + QLatin1Char('/') + capUtf8(base, 150) + QLatin1Char('-') + QString::fromLatin1(digest)
         + QStringLiteral(".pdf");
+}
+
+// The cache forgets the least recently used first: a file shown from it counts as just used.
+// (The time is set through an open file: on a closed one Qt cannot set it.)
+void ScanPane::markUsed(const QString &path)
+{
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly))
+        f.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
 }
 
 void ScanPane::trimCache(qint64 cap)
@@ -282,12 +292,12 @@ void ScanPane::showWork(const WorkScan &work)
     }
     const QString cached = cachePath(work.bodyFile);
     if (isWholePdf(cached)) {
-        QFile(cached).setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);   // recently used
+        markUsed(cached);
         open(cached, Source::Cache);
         return;
     }
     m_status->setText(QStringLiteral("Загрузка скана работы…"));
-    QDir().mkpath(cacheFolder());
+    makePrivateFolder(cacheFolder());
     auto *engine = new DownloadEngine({{documentAddress(QStringLiteral("untestedwork"), work.bodyFile), cached}});
     auto reason = std::make_shared<QString>();
     connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });

@@ -82,7 +82,8 @@ public:
 
     static QString cacheFolder();
     static QString cachePath(const QString &bodyFile);
-    static void trimCache(qint64 cap);   // oldest first, until the folder is within cap
+    static void trimCache(qint64 cap);
+    static void markUsed(const QString &path);   // oldest first, until the folder is within cap
 
 private:
     void open(const QString &path, Source source);

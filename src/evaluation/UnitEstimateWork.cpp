@@ -438,10 +438,21 @@ void TFormEstimateWork::writeDraft()
         auto *score = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly);
         draft.tasks.append({t.id, score ? score->currentText() : QString(), getValueMemoText(QStringLiteral("commentMemo_") + id)});
     }
-    if (m_drafts->save(draft))
+    if (m_drafts->save(draft)) {
         m_dirty = false;
-    else
-        EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + m_drafts->lastError());
+        return;
+    }
+    EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + m_drafts->lastError());
+    if (m_draftsFailureTold)
+        return;
+    // once: the expert must know that only Ctrl+S keeps a score now (a full or read-only disk);
+    // after the current event, since this may run while the window is being left
+    m_draftsFailureTold = true;
+    QTimer::singleShot(0, this, [] {
+        Platform::get().information(QStringLiteral("Черновики оценочных листов не сохраняются на этом компьютере (диск "
+                                                   "заполнен или недоступен для записи). Сохраняйте каждую оценённую "
+                                                   "работу в базе данных (Ctrl+S)."));
+    });
 }
 
 // The running total, and the tasks below their maximum still without a comment, as one types.

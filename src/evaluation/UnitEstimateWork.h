@@ -67,7 +67,8 @@ private:
     void setSheet(int workId);
     bool checkSheet();
     void markRefused(QWidget *box);
-    bool commentsFit();   // false (said, focus in the box) when the table cannot hold a comment
+    bool commentsFit();
+    bool m_draftsFailureTold = false;   // false (said, focus in the box) when the table cannot hold a comment
     int m_sheetExpert = -1;   // who was logged in when the sheet was built
     QVBoxLayout *m_sheet = nullptr;
     int m_workId = 0;

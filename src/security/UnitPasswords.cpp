@@ -121,7 +121,7 @@ void N10Click(QWidget *parent)
     }
     const std::optional<Account> account = TDataER::isPlainLogin(login) ? findAnyAccount(login) : std::nullopt;
     if (!account) {
-        Platform::get().error(QStringLiteral("Пользователь с логином ") + login + QStringLiteral(" не найден в БД"));
+        Platform::get().errorAboutTyped(QStringLiteral("Пользователь с логином ") + login + QStringLiteral(" не найден в БД"), login);
         return;
     }
     // the letter goes to the address on record, never to the typed text

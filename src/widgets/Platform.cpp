@@ -55,6 +55,15 @@ void Platform::error(const QString &text, const QString &detail)
     showError(text, detail);
 }
 
+void Platform::errorAboutTyped(const QString &text, const QString &typed)
+{
+    QString logged = text;
+    if (!typed.isEmpty())
+        logged.replace(typed, QStringLiteral("[введено]"));
+    EventLog::write(currentCommand(), logged);
+    showError(text, QString());
+}
+
 void Platform::topLevelError(const QString &text)
 {
     EventLog::write(currentCommand(), text);

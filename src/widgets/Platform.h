@@ -15,6 +15,9 @@ public:
     // "Show Details…" and, with the text, into the event log.
     void information(const QString &text, const QString &detail = {});
     void error(const QString &text, const QString &detail = {});
+    // As error(), for a text that holds what the user typed into a login box (a password typed
+    // there by mistake must not reach the disk): shown whole, logged with `typed` blanked.
+    void errorAboutTyped(const QString &text, const QString &typed);
     void topLevelError(const QString &text);   // also logged
     virtual bool warningQuestion(const QString &text) = 0;       // true: "Yes"
     virtual QStringList openFiles(const QString &title, const QString &filter, bool multiple) = 0;
