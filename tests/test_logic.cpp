@@ -329,6 +329,63 @@ private slots:
         QVERIFY(failure(QString(), bad).contains("VARDEX_SMTP_PORT"));
     }
 
+    // The settings file is read as written: passwords byte for byte, a value that does not parse
+    // whole refused with its file and key, only a regular file read, loose rights on a file with
+    // a password said.
+    void settingsFileAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("vardex.conf");
+        auto write = [&](const QByteArray &text, QFile::Permissions rights = QFile::ReadOwner | QFile::WriteOwner) {
+            QFile f(file);
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text);
+            f.close();
+            QFile::setPermissions(file, rights);
+        };
+        const auto failure = [&] {
+            try {
+                Config::load(file, {});
+            } catch (const VardexError &error) {
+                return error.message();
+            }
+            return QString();
+        };
+        const QList<QPair<QByteArray, QString>> passwords{
+            {"pa,ss", "pa,ss"}, {"pa;ss", "pa;ss"}, {"back\\sla\\sh", "back\\sla\\sh"},
+            {"\" spaced \"", " spaced "}, {"\"q\\\"uo\\\\te\"", "q\"uo\\te"}, {"=eq=", "=eq="}};
+        for (const auto &[written, meant] : passwords) {
+            write("[database]\r\npassword=" + written + "\r\n");
+            QCOMPARE(Config::load(file, {}).dbPasswordPlain, meant);
+        }
+        write("[database]\nhost=a,b\n");
+        QCOMPARE(failure(), "Неверная настройка в файле настроек " + file
+                                + ", ключ database/host: значение \"a,b\", ожидается одно имя сервера или его IP-адрес.");
+        for (const char *url : {"https://files.centre.lan/?x=1", "https://files.centre.lan/#top", "https://u:p@files.centre.lan/"}) {
+            write(QByteArray("[files]\nurl=") + url + "\n");
+            QVERIFY2(failure().contains("ключ files/url"), url);
+        }
+        write("[database]\npassword=\"open\n");
+        QVERIFY(failure().startsWith("Неверная строка 2 в файле настроек " + file));
+        // a password others may change: said, the start goes on
+        write("[database]\npassword=x\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+        QCOMPARE(Config::load(file, {}).warnings.size(), 1);
+        write("[database]\npassword=x\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QVERIFY(Config::load(file, {}).warnings.isEmpty());
+        // the example the package ships reads as it says
+        QCOMPARE(Config::load(QStringLiteral(VARDEX_SOURCE_DIR) + "/packaging/vardex.conf.example", {}).dbHost,
+                 QString("db.vetlan.example"));
+        // a FIFO is never opened (it would hold the start for ever)
+        const QString fifo = dir.filePath("fifo.conf");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        try {
+            Config::load(fifo, {});
+            QFAIL("a FIFO was taken for a settings file");
+        } catch (const VardexError &e) {
+            QCOMPARE(e.message(), "Файл настроек " + fifo + " не является обычным файлом.");
+        }
+    }
+
     void trim()
     {
         QCOMPARE(TDataER::Trim(QString("\t\x01 a b \n\x1f")), QString("a b"));

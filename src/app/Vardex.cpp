@@ -30,6 +30,10 @@ int main(int argc, char *argv[])
         Platform::get().topLevelError(e.message());
         return 1;
     }
+    for (const QString &warning : Config::get().warnings) {
+        QTextStream(stderr) << warning << Qt::endl;
+        Platform::get().information(warning);
+    }
     TFormMainER mainWindow;
     TDataER dataModule;
     if (dataModule.creationError())

@@ -1,6 +1,7 @@
 #pragma once
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 // Deployment values, each taken from the last of: compiled in < the settings file
 // (/etc/vardex/vardex.conf, or the file VARDEX_CONFIG names) < VARDEX_* environment variables.
@@ -21,6 +22,7 @@ struct Config {
     QString smtpPassword;
     QString smtpCaFile;            // empty: the system's CA store
     QString siteUrl;
+    QStringList warnings;          // said at start: e.g. a password in a file others may change
 
     static const Config &get();
     static Config fromEnvironment();
