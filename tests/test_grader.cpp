@@ -395,6 +395,23 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList(notice));
     }
 
+    // A draft never gives a box more than it takes (a comment of a million characters, from a
+    // damaged or foreign drafts file, would hold the window for a minute).
+    void draftRestoresWhatTheBoxesTake()
+    {
+        {
+            DraftStore store;
+            QVERIFY(store.save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", QString(1024 * 1024, 'c')}}}));
+        }
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>("commentMemo_1");
+        QCOMPARE(memo->toPlainText(), QString(500, 'c'));
+        QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
+    }
+
     // Another expert's drafts are never shown; a draft of a past period is dropped on opening.
     void draftsBelongToTheirExpertAndPeriod()
     {

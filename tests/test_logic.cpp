@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
+#include <QTextDocument>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <sys/stat.h>
 
 #include "TextChecks.h"
@@ -267,6 +270,44 @@ private slots:
         QCOMPARE(doc.toPlainText(), text);
     }
 
+
+    // Texts built to be slow to lay out keep every character but not their cost: format changes
+    // beyond a few thousand take the last format, lines are grouped a hundred to a block, and
+    // no run of text goes a thousand characters without a break.
+    void longTextsStayCheap()
+    {
+        const auto maxLine = [](const QTextDocument &doc) {
+            qsizetype longest = 0;
+            for (const QString &line : doc.toPlainText().split(QRegularExpression("[\n\u2028\u2029]")))
+                longest = qMax(longest, line.size());
+            return longest;
+        };
+        const auto fragments = [](const QTextDocument &doc) {
+            int n = 0;
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                for (auto it = b.begin(); !it.atEnd(); ++it)
+                    ++n;
+            return n;
+        };
+        QTextDocument doc;
+        QString bold = "{\\rtf1\\ansi ";
+        for (int i = 0; i < 50000; ++i)
+            bold += (i % 2 ? "\\b0 x" : "\\b x");
+        Rtf::load(doc, bold + "}");
+        QCOMPARE(doc.toPlainText().count('x'), 50000);
+        QVERIFY(fragments(doc) <= 4000 + doc.blockCount());
+        QString lines = "{\\rtf1\\ansi ";
+        for (int i = 0; i < 100000; ++i)
+            lines += "a\\line ";
+        Rtf::load(doc, lines + "}");
+        QCOMPARE(doc.toPlainText().count('a'), 100000);
+        QVERIFY(doc.blockCount() <= 1001);
+        for (const QString &text : {QString("{\\rtf1\\ansi ") + QString(512 * 1024, 'w') + "}", QString(512 * 1024, 'w')}) {
+            Rtf::load(doc, text);
+            QCOMPARE(doc.toPlainText().count('w'), 512 * 1024);
+            QVERIFY(maxLine(doc) <= 1000);
+        }
+    }
 
     // The Date: header whatever the locale: English names, a numeric zone.
     void dateHeader()

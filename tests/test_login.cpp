@@ -324,7 +324,8 @@ private slots:
         QCOMPARE(viewed.size(), 1);
         QVERIFY(viewed[0].text.endsWith(Rtf::cutNote()));
         QVERIFY(!viewed[0].text.contains("end"));
-        QVERIFY(viewed[0].text.size() <= Rtf::kDefaultLimit + Rtf::cutNote().size() + 1);
+        // (the reader breaks a run of a thousand characters: one more character each)
+        QVERIFY(viewed[0].text.size() <= Rtf::kDefaultLimit * 1001 / 1000 + Rtf::cutNote().size() + 1);
     }
 };
 

@@ -411,7 +411,10 @@ void TFormEstimateWork::fillFromDraft()
         if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly))
             score->setEditText(t.score);
         if (auto *memo = sheet->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly))
-            memo->setPlainText(t.comment);
+            memo->setPlainText(t.comment.left(memo->maxLength()));   // never more than the box takes
+        if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly);
+            score && score->lineEdit() && score->currentText().size() > 16)
+            score->setEditText(score->currentText().left(16));
     }
     m_filling = false;
     m_draftRestored = draft->savedAt.isValid() ? draft->savedAt : QDateTime::currentDateTime();

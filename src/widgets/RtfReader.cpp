@@ -59,24 +59,42 @@ const QSet<QString> &skippedDestinations()
     return names;
 }
 
+// Qt lays a block out whole, and each format change is a fragment of its own: a text that
+// switches bold 50,000 times, or one line of half a million characters, would take minutes.
+constexpr int kMaxFragments = 4000;     // format changes beyond these take the last format
+constexpr int kMaxLineChars = 1000;     // a longer run without a break is broken here
+constexpr int kLinesPerBlock = 100;
+
 class Reader {
 public:
     Reader(QTextDocument &document, const QString &text) : m_text(text), m_cursor(&document) {}
 
     void run()
     {
+        // one edit: the document is laid out once, at the end, not after every insertion
+        m_cursor.beginEditBlock();
+        read();
+        m_cursor.endEditBlock();
+    }
+
+private:
+    void read()
+    {
         int depth = 0;
         while (m_pos < m_text.size()) {
             const QChar c = m_text.at(m_pos);
+            // Text waiting for insertion carries its own format: a group or a control word ends
+            // it only when the format really changes (see text()), bytes waiting for decoding
+            // are decoded in the font they were written in.
             if (c == u'{') {
                 ++m_pos;
-                flushAll();
+                flushBytes();
                 m_skipChars = 0;
                 m_stack.append(m_state);
                 ++depth;
             } else if (c == u'}') {
                 ++m_pos;
-                flushAll();
+                flushBytes();
                 m_skipChars = 0;
                 endGroup();
                 if (m_stack.isEmpty() || --depth == 0)
@@ -98,7 +116,6 @@ public:
         applyBlockFormat();
     }
 
-private:
     void controlWord()
     {
         ++m_pos;   // the backslash
@@ -129,7 +146,6 @@ private:
         }
         if (m_pos < m_text.size() && m_text.at(m_pos) == u' ')
             ++m_pos;   // the delimiter belongs to the word
-        flushText();
         if (word != QLatin1String("u"))
             flushBytes();
         m_skipChars = 0;
@@ -154,7 +170,6 @@ private:
                     --m_skipChars;
                     return;
                 }
-                flushText();
                 m_bytes.append(char(byte));
             }
             return;
@@ -267,7 +282,7 @@ private:
         else if (w == QLatin1String("qj"))
             m_state.align = Qt::AlignJustify;
         else if (w == QLatin1String("line"))
-            text(QString(QChar(QChar::LineSeparator)));
+            lineBreak();
         else if (w == QLatin1String("tab") || w == QLatin1String("cell"))
             text(QStringLiteral("\t"));
         else if (w == QLatin1String("emdash"))
@@ -296,10 +311,15 @@ private:
         case Dest::Text:
             if (!m_bytes.isEmpty())
                 flushBytes();
-            if (m_pendingState.has_value() && !sameFormat(*m_pendingState, m_state))
+            if (m_pendingState.has_value() && !sameFormat(*m_pendingState, m_state) && m_fragments < kMaxFragments)
                 flushText();
-            m_pendingState = m_state;
-            m_pending += s;
+            if (!m_pendingState)
+                m_pendingState = m_state;
+            for (const QChar c : s) {
+                m_pending += c;
+                if (++m_lineChars >= kMaxLineChars)
+                    lineBreak();
+            }
             return;
         case Dest::FontTable:
             if (s == QLatin1String(";"))
@@ -375,8 +395,26 @@ private:
             f.setForeground(m_colours.at(s.color));
         m_blockAlign = s.align;
         m_cursor.insertText(m_pending, f);
+        ++m_fragments;
         m_pending.clear();
         m_pendingState.reset();
+    }
+
+    // A line break in the text: a new block with the paragraph's format, inserted with the text
+    // around it (one insertion, not one per line).
+    void lineBreak()
+    {
+        if (m_state.dest != Dest::Text)
+            return;
+        if (!m_pendingState)
+            m_pendingState = m_state;
+        // a line separator within the block, but a new block every kLinesPerBlock lines: Qt
+        // lays a block out whole, and a block per line costs as much again
+        const bool newBlock = ++m_linesInBlock >= kLinesPerBlock;
+        m_pending += QChar(newBlock ? QChar::ParagraphSeparator : QChar::LineSeparator);
+        if (newBlock)
+            m_linesInBlock = 0;
+        m_lineChars = 0;
     }
 
     void flushAll()
@@ -400,6 +438,8 @@ private:
         m_blockAlign = m_state.align;
         applyBlockFormat();
         m_cursor.insertBlock();
+        m_lineChars = 0;
+        m_linesInBlock = 0;
     }
 
     void endGroup()
@@ -420,6 +460,9 @@ private:
     QString m_pending;
     QByteArray m_bytes;
     int m_skipChars = 0;
+    int m_fragments = 0;
+    int m_lineChars = 0;
+    int m_linesInBlock = 0;
     int m_codePage = 1252;
     int m_defaultFont = 0;
     int m_fontEntry = -1;
@@ -438,7 +481,19 @@ void load(QTextDocument &document, const QString &text, qsizetype limit)
     const bool cut = text.size() > limit;
     const QString shown = cut ? text.left(limit) : text;
     if (!isRtf(shown)) {
-        document.setPlainText(shown);
+        // plain text: lines too long to lay out quickly are broken
+        QString broken;
+        broken.reserve(shown.size() + shown.size() / kMaxLineChars);
+        int run = 0;
+        for (const QChar c : shown) {
+            run = (c == u'\n') ? 0 : run + 1;
+            broken += c;
+            if (run >= kMaxLineChars) {
+                broken += QLatin1Char('\n');
+                run = 0;
+            }
+        }
+        document.setPlainText(broken);
     } else {
         document.clear();
         Reader(document, shown).run();
