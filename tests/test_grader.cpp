@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "Session.h"
@@ -410,6 +411,61 @@ private slots:
         auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>("commentMemo_1");
         QCOMPARE(memo->toPlainText(), QString(500, 'c'));
         QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
+    }
+
+    // Pages of absurd size: laid out without overflow, each shown at most 20,000 pixels a side,
+    // and only the part in sight of a large one is rendered (a billion-point page turned a
+    // quarter once made one image of 1.86 GB).
+    void hugePagesStayBounded()
+    {
+        QTemporaryDir dir;
+        // one page of 10^9 by 1000 points and 40,000 tall pages: together far past an int's reach
+        QByteArray pdf = "%PDF-1.4\n";
+        QList<qsizetype> offsets;
+        const int tall = 40000;
+        QByteArray kids;
+        for (int i = 0; i < tall + 1; ++i)
+            kids += QByteArray::number(3 + i) + " 0 R ";
+        const auto object = [&](const QByteArray &body) {
+            offsets << pdf.size();
+            pdf += QByteArray::number(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
+        };
+        object("<< /Type /Catalog /Pages 2 0 R >>");
+        object("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(tall + 1) + " >>");
+        object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1000000000 1000] >>");
+        for (int i = 0; i < tall; ++i)
+            object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 600 14400] >>");
+        const qsizetype xref = pdf.size();
+        pdf += "xref\n0 " + QByteArray::number(offsets.size() + 1) + "\n0000000000 65535 f \n";
+        for (qsizetype o : offsets)
+            pdf += QByteArray::number(o).rightJustified(10, '0') + " 00000 n \n";
+        pdf += "trailer\n<< /Size " + QByteArray::number(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+            + QByteArray::number(xref) + "\n%%EOF\n";
+        QFile f(dir.filePath("huge.pdf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(pdf);
+        f.close();
+        QPdfDocument document;
+        QCOMPARE(document.load(f.fileName()), QPdfDocument::Error::None);
+        QCOMPARE(document.pageCount(), tall + 1);
+        ScanView view;
+        view.resize(800, 600);
+        view.show();
+        view.setDocument(&document);
+        for (int turn = 0; turn < 2; ++turn) {
+            view.zoomIn();
+            for (int i = 0; i < 3; ++i)
+                view.zoomIn();
+            QVERIFY(view.pageRect(0).width() <= 20000 && view.pageRect(0).height() <= 20000);
+            QVERIFY(view.pageRect(0).width() >= 1 && view.pageRect(0).height() >= 1);
+            QVERIFY(view.verticalScrollBar()->maximum() > 0);
+            view.grab();   // paints what is in sight
+            view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+            view.grab();
+            QVERIFY(view.cachedBytes() <= 64LL * 1024 * 1024);
+            view.verticalScrollBar()->setValue(0);
+            view.rotate();
+        }
     }
 
     // Another expert's drafts are never shown; a draft of a past period is dropped on opening.

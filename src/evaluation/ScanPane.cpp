@@ -13,11 +13,13 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPdfDocument>
+#include <QPdfDocumentRenderOptions>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 #include <memory>
 
 #include "data/FileServer.h"
@@ -29,6 +31,8 @@ constexpr int kSpacing = 8;                          // between pages and around
 constexpr qint64 kRenderedBytes = 64LL * 1024 * 1024;   // rendered pages kept, at most
 constexpr int kRenderedPages = 8;                        // a screenful and its neighbours
 constexpr qreal kStep = 1.25;
+constexpr int kMaxPageSide = 20000;                      // pixels; a larger page is shown smaller
+constexpr qint64 kWholePageBytes = 16LL * 1024 * 1024;   // above this only the part in sight is rendered
 
 } // namespace
 
@@ -89,7 +93,9 @@ qint64 ScanView::cachedBytes() const
 
 QRect ScanView::pageRect(int page) const
 {
-    return page >= 0 && page < m_pages.size() ? m_pages[page] : QRect();
+    if (page < 0 || page >= m_pages.size())
+        return QRect();
+    return QRect(QPoint(kSpacing, int(std::min<qint64>(m_pages[page].y, INT_MAX))), m_pages[page].size);
 }
 
 // Page sizes in pixels: the widest page fills the width, or points at the zoom factor.
@@ -108,14 +114,20 @@ void ScanView::relayout()
     }
     const qreal scale = m_fitWidth ? std::max(0.05, (viewport()->width() - 2.0 * kSpacing) / widest) : m_factor;
     m_scale = scale;
-    int y = kSpacing, width = 0;
+    qint64 y = kSpacing;
+    int width = 0;
     for (const QSizeF &s : sizes) {
-        const QSize px = (s * scale).toSize().expandedTo(QSize(1, 1));
-        m_pages << QRect(QPoint(kSpacing, y), px);
+        // a page of a billion points keeps its shape, at most kMaxPageSide pixels a side
+        const qreal longest = std::max({s.width(), s.height(), 1e-6});
+        const qreal pageScale = std::min(scale, kMaxPageSide / longest);
+        const QSize px(int(std::clamp(s.width() * pageScale, 1.0, qreal(kMaxPageSide))),
+                       int(std::clamp(s.height() * pageScale, 1.0, qreal(kMaxPageSide))));
+        m_pages << PageBox{y, px};
         y += px.height() + kSpacing;
         width = std::max(width, px.width() + 2 * kSpacing);
     }
-    verticalScrollBar()->setRange(0, std::max(0, y - viewport()->height()));
+    // the scroll bar counts in int: what lies beyond its reach is not shown
+    verticalScrollBar()->setRange(0, int(std::clamp<qint64>(y - viewport()->height(), 0, INT_MAX)));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setSingleStep(40);
     horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
@@ -147,18 +159,33 @@ void ScanView::paintEvent(QPaintEvent *event)
     QPainter p(viewport());
     if (!m_document || m_pages.isEmpty())
         return;
-    const QPoint offset(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const QRect visible = event->rect().translated(offset);
+    const qint64 top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
+    const QRect area = event->rect();
     bool paintedFirst = false;
     for (int i = 0; i < m_pages.size(); ++i) {
-        const QRect r = m_pages[i];
-        if (r.top() > visible.bottom())
+        const PageBox &box = m_pages[i];
+        // in viewport coordinates, computed in 64-bit before anything narrows to int
+        const qint64 y = box.y - top;
+        if (y > area.bottom())
             break;
-        if (!r.intersects(visible))
+        if (y + box.size.height() < area.top())
             continue;
-        const QImage image = page(i, r.size());
-        p.fillRect(r.translated(-offset), Qt::white);
-        p.drawImage(r.topLeft() - offset, image);
+        const QRect r(QPoint(kSpacing - left, int(y)), box.size);
+        if (!r.intersects(area))
+            continue;
+        p.fillRect(r, Qt::white);
+        if (qint64(box.size.width()) * box.size.height() * 4 <= kWholePageBytes) {
+            p.drawImage(r.topLeft(), page(i, box.size));
+        } else {
+            // a huge page: only the part in sight, rendered for this paint
+            const QRect inPage = r.intersected(area).translated(-r.topLeft());
+            QPdfDocumentRenderOptions options;
+            options.setRotation(QPdfDocumentRenderOptions::Rotation(m_turns));
+            options.setScaledSize(box.size);
+            options.setScaledClipRect(inPage);
+            p.drawImage(r.topLeft() + inPage.topLeft(), m_document->render(i, inPage.size(), options));
+        }
         paintedFirst = paintedFirst || i == 0;
     }
     if (paintedFirst && !m_firstPainted) {

@@ -39,8 +39,14 @@ protected:
 private:
     void relayout();
     QImage page(int index, QSize size);
+    // A page laid out: its top in document pixels (64-bit: thousands of tall pages overflow an
+    // int) and its size, each side at most kMaxPageSide.
+    struct PageBox {
+        qint64 y;
+        QSize size;
+    };
     QPointer<QPdfDocument> m_document;
-    QList<QRect> m_pages;
+    QList<PageBox> m_pages;
     bool m_fitWidth = true;
     qreal m_factor = 1.0;
     qreal m_scale = 1.0;   // pixels per point as laid out
