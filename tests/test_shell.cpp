@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTabBar>
+#include <QTextDocumentFragment>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -98,6 +100,27 @@ QString accessibleName(QWidget *w)
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
+    // Message boxes wear captions in the language of their buttons; the personal-data note has
+    // its star right before the word.
+    void boxCaptionsAndNote()
+    {
+        installRussianTranslations();
+        QCOMPARE(DesktopPlatform::caption(QMessageBox::Information), QString("Информация"));
+        QCOMPARE(DesktopPlatform::caption(QMessageBox::Warning), QString("Предупреждение"));
+        QCOMPARE(DesktopPlatform::caption(QMessageBox::Critical), QString("Ошибка"));
+        Session s;
+        bool seen = false;
+        s.platform.onDialog = [&](QDialog &d) {
+            for (QLabel *l : d.findChildren<QLabel *>())
+                if (l->text().contains("Обозначены"))
+                    seen = QTextDocumentFragment::fromHtml(l->text()).toPlainText()
+                        == "Примечание: Символом *Обозначены обязательные для ввода поля";
+            return int(QDialog::Rejected);
+        };
+        s.window.item("N102")->trigger();
+        QVERIFY(seen);
+    }
+
     void init() { Fixture::loadDemo(); }
 
     void startWithDatabaseUp()

@@ -109,7 +109,7 @@ TFormGeneralData::TFormGeneralData(QWidget *parent)
     phoneCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->addRow(phoneCaption, EditPhone);
     layout->addLayout(form);
-    auto *note = new QLabel(QStringLiteral("Примечание: Символом <span style=\"color:red; font-weight:bold\">*</span> "
+    auto *note = new QLabel(QStringLiteral("Примечание: Символом <span style=\"color:red; font-weight:bold\">*</span>"
                                            "Обозначены обязательные для ввода поля"), this);
     layout->addWidget(note);
     layout->addStretch();

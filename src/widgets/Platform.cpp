@@ -80,20 +80,31 @@ void Platform::install(Platform *platform) { installed = platform; }
 
 void DesktopPlatform::showInformation(const QString &text, const QString &detail)
 {
-    box(QMessageBox::Information, QStringLiteral("Information"), text, detail);
+    box(QMessageBox::Information, caption(QMessageBox::Information), text, detail);
 }
 
 void DesktopPlatform::showError(const QString &text, const QString &detail)
 {
-    box(QMessageBox::Critical, QStringLiteral("Error"), text, detail);
+    box(QMessageBox::Critical, caption(QMessageBox::Critical), text, detail);
 }
 
 bool DesktopPlatform::warningQuestion(const QString &text)
 {
-    QMessageBox b(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Yes | QMessageBox::Cancel,
+    QMessageBox b(QMessageBox::Warning, caption(QMessageBox::Warning), text, QMessageBox::Yes | QMessageBox::Cancel,
                   dialogParent());
     b.setTextFormat(Qt::PlainText);
     return b.exec() == QMessageBox::Yes;
+}
+
+QString DesktopPlatform::caption(QMessageBox::Icon icon)
+{
+    // the buttons speak Russian exactly when Qt's translation answers for them
+    const bool russian = QCoreApplication::translate("QPlatformTheme", "Cancel") != QLatin1String("Cancel");
+    switch (icon) {
+    case QMessageBox::Critical: return russian ? QStringLiteral("Ошибка") : QStringLiteral("Error");
+    case QMessageBox::Warning: return russian ? QStringLiteral("Предупреждение") : QStringLiteral("Warning");
+    default: return russian ? QStringLiteral("Информация") : QStringLiteral("Information");
+    }
 }
 
 void DesktopPlatform::showTopLevelError(const QString &text)

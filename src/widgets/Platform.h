@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <QMessageBox>
 #include <functional>
 
 class QDialog;
@@ -42,6 +43,8 @@ public:
     int execDialog(QDialog &dialog) override;
     void openUrl(const QString &address) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
+    // A box's caption in the language of its buttons: Russian when Qt's Russian texts are in use.
+    static QString caption(QMessageBox::Icon icon);
 
 protected:
     void showInformation(const QString &text, const QString &detail) override;
