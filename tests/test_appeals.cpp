@@ -89,6 +89,15 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList({"Сохранение завершено", "Сохранение завершено"}));
         QCOMPARE(storedAnswers().mid(0, 3), QStringList({"1|" + answer, "2|", "3|NULL"}));
 
+        // Tab in an answer goes on to the next box, typing no tab
+        answerBox(*form, 1)->setFocus(Qt::MouseFocusReason);
+        QVERIFY(activate(form));
+        answerBox(*form, 1)->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(answerBox(*form, 1), "ok");
+        QTest::keyClick(answerBox(*form, 1), Qt::Key_Tab);
+        QVERIFY(!answerBox(*form, 1)->toPlainText().contains('\t'));
+        QVERIFY(!answerBox(*form, 1)->hasFocus());
+
         // typed text is lost when the applicant changes; a document appeal: answer boxes only
         answerBox(*form, 1)->setPlainText("не сохранено");
         choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");

@@ -135,6 +135,7 @@ void TFormAppealAsnswer::createAnswer()
         auto *answer = new TMemo(500, area);
         answer->setAccessibleName(QStringLiteral("Ответ на претензию: ") + q->field(QStringLiteral("titletask")).toString());
         answer->setFixedHeight(100);
+        answer->setTabChangesFocus(true);   // Tab goes on, as in the score sheet; no tab is stored
         answer->setPlainText(q->field(QStringLiteral("answerСlaim")).toString());
         setHint(answer, QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));
         if (shaded)
