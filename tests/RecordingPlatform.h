@@ -26,7 +26,13 @@ public:
     ~RecordingPlatform() override { Platform::install(nullptr); }
 
     void showInformation(const QString &text, const QString &detail) override { boxes.append({"information", text, detail}); }
-    void showError(const QString &text, const QString &detail) override { boxes.append({"error", text, detail}); }
+    void showError(const QString &text, const QString &detail) override
+    {
+        boxes.append({"error", text, detail});
+        if (onBox)
+            onBox();
+    }
+    std::function<void()> onBox;   // runs as an error box shows: what the user sees behind it
     bool warningQuestion(const QString &text) override
     {
         boxes.append({"warning", text, {}});

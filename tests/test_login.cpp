@@ -154,6 +154,31 @@ private slots:
         QCOMPARE(d.userID, userID);
     }
 
+    // The user panel as the login orders it: reset before a wrong password's box, and the
+    // expert's name shown even when writing the last-login date fails.
+    void userPanelOrder()
+    {
+        RecordingPlatform p;
+        TFormMainER w;
+        TDataER d;
+        w.attachDataModule(&d);
+        answer(p, "expert@vetlan.test", "Demo2023");
+        w.item("N2")->trigger();
+        QCOMPARE(w.userPanel(), QString("РЭ: Соколова Мария Ивановна"));
+        QString behindTheBox;
+        p.onBox = [&] { behindTheBox = w.userPanel(); };
+        answer(p, "expert@vetlan.test", "wrong");
+        w.item("N2")->trigger();
+        QCOMPARE(behindTheBox, QString("Не авторизованный пользователь"));
+        Fixture::exec("CREATE TRIGGER `no_last_enter` BEFORE UPDATE ON `zet_users` FOR EACH ROW "
+                      "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT='read only'");
+        answer(p, "expert@vetlan.test", "Demo2023");
+        w.item("N2")->trigger();
+        QVERIFY(p.texts("toplevel").last().contains("read only"));
+        QCOMPARE(w.userPanel(), QString("РЭ: Соколова Мария Ивановна"));
+        QCOMPARE(d.userID, 1);
+    }
+
     void sessionAcrossAttempts()
     {
         RecordingPlatform p;

@@ -226,7 +226,7 @@ void TFormMainER::buildMenu()
     on("N2", [this] {
         // what was read during this login serves this login only, however it ends
         const auto forget = qScopeGuard([this] { m_prefetched.reset(); });
-        afterLogin(N2Click(this, [this] { prefetchSessionStart(); }));
+        afterLogin(N2Click(this, [this] { prefetchSessionStart(); }, [this](const QString &text) { setUserPanel(text); }));
     });
     on("N104", [this] { N104Click(this); });
     on("N10", [this] { N10Click(this); });

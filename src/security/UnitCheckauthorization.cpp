@@ -63,8 +63,13 @@ void TFormCheckauthorization::showEvent(QShowEvent *event)
     Edit1->setFocus();
 }
 
-LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking)
+LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking,
+                     const std::function<void(const QString &)> &showUser)
 {
+    const auto panel = [&](const QString &text) {
+        if (showUser)
+            showUser(text);
+    };
     TFormCheckauthorization dialog(parent);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return LoginOutcome::Cancelled;
@@ -89,12 +94,14 @@ LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking
     runOffThread([&] { matches = TBCrypt::CheckPassword(password, account->hash); }, whileChecking);
     if (!matches) {
         DataER->userID = -1;
+        panel(QStringLiteral("Не авторизованный пользователь"));
         Platform::get().error(QStringLiteral("Не верный пароль или учетная запись заблокирована"));
         return LoginOutcome::Refused;
     }
     DataER->userID = account->id;
     DataER->FIO = account->fio;
     DataER->LoginUser = account->email;   // letters go to the stored address
+    panel(QStringLiteral("РЭ: ") + account->fio);
     markLastEnter(account->id);
     return LoginOutcome::LoggedIn;
 }

@@ -28,4 +28,7 @@ enum class LoginOutcome {
 // "Авторизация": the dialog, the account check and the session.
 // `whileChecking` runs while the password is checked off the window's thread: reads that do not
 // depend on the outcome overlap the hash instead of following it.
-LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking = {});
+// `showUser` puts a text in the shell's user panel at the moments the login orders (before a
+// refusal's box; before the last-login date is written, so a failure there leaves it shown).
+LoginOutcome N2Click(QWidget *parent, const std::function<void()> &whileChecking = {},
+                     const std::function<void(const QString &)> &showUser = {});
