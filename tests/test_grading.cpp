@@ -510,6 +510,34 @@ private slots:
         QCOMPARE(Fixture::scalar(count).toInt(), 4);
     }
 
+    // A title click's order lasts through every re-read; after a save the work that stood
+    // below the saved one opens, found by its id.
+    void orderLastsAndTheNextWorkFollowsIt()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        const auto order = [&] {
+            QList<int> ids;
+            for (int r = 0; r < form.DBGrid1->query()->recordCount(); ++r)
+                ids << form.DBGrid1->query()->value(r, "id").toInt();
+            return ids;
+        };
+        QCOMPARE(order(), QList<int>({4, 5, 1, 10, 2, 3}));   // the statement's: class, then work code
+        clickTitle(form.DBGrid1, 2);                            // by work code
+        QCOMPARE(order(), QList<int>({1, 10, 2, 4, 5, 3}));
+        form.readData();
+        QCOMPARE(order(), QList<int>({1, 10, 2, 4, 5, 3}));
+        clickWork(form, 1);
+        setScore(form, 1, "3", "Неполное решение");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(order(), QList<int>({10, 2, 4, 5, 3}));
+        QCOMPARE(form.sheetWork(), 10);
+    }
+
     void saveWritesEveryTaskAndMarksTheWork()
     {
         Session s;

@@ -63,6 +63,7 @@ NamedQuery::NamedQuery(QString name, QStringList lines, QList<ParamDecl> params,
 void NamedQuery::setSQL(const QStringList &lines)
 {
     close();
+    m_sortField.clear();
     m_lines = lines;
 }
 
@@ -237,6 +238,8 @@ void NamedQuery::run(bool expectRows)
         }
         m_cursor = 0;
         m_active = true;
+        if (!m_sortField.isEmpty() && m_header.indexOf(m_sortField) >= 0)
+            sortRows(m_sortField);   // the order chosen by a title click lasts
         m_model.reset();
         emit opened();
     }
@@ -263,6 +266,7 @@ void NamedQuery::sortRows(const QString &fieldName)
     const int column = m_header.indexOf(fieldName);
     if (column < 0)
         throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
+    m_sortField = fieldName;
     QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);

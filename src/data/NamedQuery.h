@@ -69,7 +69,10 @@ public:
     void moveTo(int row);
     // Orders the rows held, ascending by a field, stably: numbers as numbers, texts as a Russian
     // reader orders them (digits inside a text by value), empty values first. No round trip.
+    // The order lasts: every later read of this query comes in it too (rows that tie keep the
+    // statement's own order), until the statement is replaced.
     void sortRows(const QString &fieldName);
+    const QString &sortField() const { return m_sortField; }
     QVariant field(const QString &fieldName) const;    // of the current row
     QVariant value(int row, const QString &fieldName) const;
     QVariant value(int row, int column) const;
@@ -105,5 +108,6 @@ private:
     QSqlRecord m_header;
     std::vector<QList<QVariant>> m_rows;
     int m_cursor = 0;
+    QString m_sortField;
     QueryModel m_model;
 };

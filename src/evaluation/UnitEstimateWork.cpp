@@ -616,10 +616,17 @@ void TFormEstimateWork::BitBtn1Click()
     // stored (or stored before): the draft has served its purpose
     m_drafts->remove(work, m_sheetExpert);
     m_dirty = false;
-    int row = 0;
-    for (NamedQuery *list = DBGrid1->query(); row < list->recordCount(); ++row)
-        if (list->value(row, QStringLiteral("id")).toInt() == work)
+    // the next work is the one below the saved one in the order on screen (above, if it was
+    // the last), found again by its id after the list is read anew
+    int next = 0;
+    NamedQuery *shown = DBGrid1->query();
+    for (int row = 0; row < shown->recordCount(); ++row) {
+        if (shown->value(row, QStringLiteral("id")).toInt() == work) {
+            const int neighbour = row + 1 < shown->recordCount() ? row + 1 : row - 1;
+            next = shown->value(neighbour, QStringLiteral("id")).toInt();   // 0 when it was the only one
             break;
+        }
+    }
     removeComponent();
     Scan->clear();
     readData();
@@ -628,8 +635,11 @@ void TFormEstimateWork::BitBtn1Click()
                                     : QStringLiteral("Данные сохранены"));
     // on to the next unscored work: the one that took the saved work's place in the list
     NamedQuery *list = DBGrid1->query();
+    int row = 0;
+    while (row < list->recordCount() && list->value(row, QStringLiteral("id")).toInt() != next)
+        ++row;
     if (list->recordCount() > 0) {
-        DBGrid1->setCurrentIndex(DBGrid1->model()->index(std::min(row, list->recordCount() - 1), 0));
+        DBGrid1->setCurrentIndex(DBGrid1->model()->index(row < list->recordCount() ? row : 0, 0));
         focusFirstScore();
     }
 }
