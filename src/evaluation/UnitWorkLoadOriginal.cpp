@@ -145,6 +145,8 @@ void TFormWorkLoadOriginal::download(const QList<int> &rows)
     });
     connect(engine, &DownloadEngine::finished, this, [this, folder, names, files](const QList<int> &failed) {
         delete files;
+        if (closed())
+            return;   // the files arrived; a window already closed says nothing
         ProgressBar2->reset();
         ProgressBar1->reset();
         QString text = QStringLiteral("Скачивание файлов завершено.\n\rФайлы сохранены в папке:\n\r") + folder;

@@ -57,6 +57,7 @@ void TChildForm::closeEvent(QCloseEvent *event)
     });
     if (clearInstance)
         clearInstance();
+    m_closed = true;
     event->accept();
 }
 

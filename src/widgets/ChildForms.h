@@ -26,6 +26,9 @@ class QTabWidget;
 class TChildForm : public QWidget {
     Q_OBJECT
 public:
+    // Closed by the user or the program: it only waits to be deleted, and shows nothing more.
+    bool closed() const { return m_closed; }
+
     explicit TChildForm(const QString &title, QWidget *parent = nullptr);
     ~TChildForm() override;
     // Clears the class's instance pointer when the window closes (set by openChildWindow).
@@ -40,6 +43,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    bool m_closed = false;
     QList<NamedQuery *> m_queries;
 };
 
