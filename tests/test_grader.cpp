@@ -16,6 +16,7 @@
 #include "Session.h"
 #include "TestFixture.h"
 #include "data/DraftStore.h"
+#include "data/FileServer.h"
 #include "evaluation/ScanPane.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
@@ -411,6 +412,29 @@ private slots:
         auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>("commentMemo_1");
         QCOMPARE(memo->toPlainText(), QString(500, 'c'));
         QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
+    }
+
+    // A fetch that ends after its work was shown again from another source changes nothing.
+    void lateFetchLeavesTheScanShown()
+    {
+        ScanPane pane;
+        pane.resize(600, 800);
+        pane.show();
+        const WorkScan work{1, "MA9_1_2_1001.pdf", "Математика 9 класс"};
+        pane.showWork(work);   // no copy anywhere: fetched from the file server
+        pane.clear();
+        // meanwhile the download window saved it
+        const QString folder = TDataER::downloadFolder("Математика 9 класс");
+        QDir().mkpath(folder);
+        QFile::remove(folder + "/Иванов Иван Иванович.pdf");
+        QVERIFY(QFile::copy(Fixture::filesRoot() + "/untestedwork/MA9_1_2_1001.pdf", folder + "/Иванов Иван Иванович.pdf"));
+        SavedWorks::record(folder, "Иванов Иван Иванович.pdf", "MA9_1_2_1001.pdf");
+        pane.showWork(work);
+        QCOMPARE(pane.source(), ScanPane::Source::Local);
+        QTRY_VERIFY(QFile::exists(ScanPane::cachePath("MA9_1_2_1001.pdf")));   // the first fetch has ended
+        QTest::qWait(200);
+        QCOMPARE(pane.source(), ScanPane::Source::Local);
+        QDir(folder).removeRecursively();
     }
 
     // Pages of absurd size: laid out without overflow, each shown at most 20,000 pixels a side,

@@ -247,6 +247,7 @@ QString ScanPane::statusText() const
 
 void ScanPane::clear()
 {
+    ++m_request;
     m_work = {};
     m_source = Source::None;
     m_view->setDocument(nullptr);
@@ -305,6 +306,7 @@ void ScanPane::showWork(const WorkScan &work)
     if (work.work == m_work.work && work.bodyFile == m_work.bodyFile)
         return;
     m_work = work;
+    const quint64 request = ++m_request;
     m_source = Source::None;
     m_view->setDocument(nullptr);
     m_document->close();
@@ -328,9 +330,9 @@ void ScanPane::showWork(const WorkScan &work)
     auto *engine = new DownloadEngine({{documentAddress(QStringLiteral("untestedwork"), work.bodyFile), cached}});
     auto reason = std::make_shared<QString>();
     connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });
-    connect(engine, &DownloadEngine::finished, this, [this, work, cached, reason](const QList<int> &failed) {
-        if (m_work.work != work.work || m_work.bodyFile != work.bodyFile)
-            return;   // the expert has moved on; the file stays in the cache for later
+    connect(engine, &DownloadEngine::finished, this, [this, request, cached, reason](const QList<int> &failed) {
+        if (request != m_request)
+            return;   // the expert has moved on, or came back and has it from elsewhere; the file stays cached
         if (!failed.isEmpty()) {
             fail(reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
             return;

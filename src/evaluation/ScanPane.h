@@ -99,4 +99,5 @@ private:
     QPdfDocument *m_document;
     WorkScan m_work;   // the work whose scan is shown or on its way
     Source m_source = Source::None;
+    quint64 m_request = 0;   // each showing of a work; a fetch's end applies only to its own
 };
