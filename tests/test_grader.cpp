@@ -173,8 +173,23 @@ private slots:
         QCOMPARE(form.LabelTotal->text(), QString("Итого: 10 из 22"));
         scoreBox(form, 2)->setFocus(Qt::TabFocusReason);
         box->setFocus(Qt::TabFocusReason);
-        QTest::keyClicks(box, "x");
-        QCOMPARE(form.LabelTotal->text(), QString("Итого: 0 из 22"));
+        QTest::keyClicks(box, "x");   // no score: refused where it is typed
+        QCOMPARE(box->currentText(), QString("10"));
+        scoreBox(form, 2)->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, "99");   // above the maximum: the second 9 is refused
+        QCOMPARE(box->currentText(), QString("9"));
+        // back from the drop-down (Esc), digits still replace the score
+        QTest::keyClick(box, Qt::Key_F4);
+        QTRY_VERIFY(box->view()->isVisible());
+        QTest::keyClick(box->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!box->view()->isVisible());
+        QTest::qWait(20);
+        QTest::keyClicks(box, "4");   // (offscreen, the closed popup leaves no focus widget to type into)
+        QCOMPARE(box->currentText(), QString("4"));
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 4 из 22"));
+        QVERIFY(activate(&form));   // the window's keys want it active again
+        box->setFocus(Qt::TabFocusReason);
 
         const int row = form.DBGrid1->currentIndex().row();
         QTest::keyClick(box, Qt::Key_Down, Qt::ControlModifier);

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
+#include <QValidator>
 #include <QTimer>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
@@ -26,6 +27,29 @@
 #include "data/EventLog.h"
 #include "data/VardexError.h"
 #include "evaluation/ScanPane.h"
+
+namespace {
+
+// A score as typed: empty (on the way to one) or a whole number from 0 to the maximum in plain
+// digits. Anything else is refused at the key (QIntValidator would let "99" stand for a maximum
+// of 10, as a step towards a smaller number).
+class ScoreValidator : public QValidator {
+public:
+    ScoreValidator(int maximum, QObject *parent) : QValidator(parent), m_maximum(maximum) {}
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        if (input.size() > 4 || !std::all_of(input.begin(), input.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+            return Invalid;
+        return input.toInt() <= m_maximum ? Acceptable : Invalid;
+    }
+
+private:
+    int m_maximum;
+};
+
+} // namespace
 
 TFormEstimateWork *FormEstimateWork = nullptr;
 
@@ -248,6 +272,7 @@ void TFormEstimateWork::focusFirstScore()
                                                                Qt::FindDirectChildrenOnly)) {
         ScrollBox1->ensureWidgetVisible(box);
         box->setFocus(Qt::TabFocusReason);
+        box->lineEdit()->selectAll();   // also when the focus arrives later, with the window
     }
 }
 
@@ -355,6 +380,9 @@ void TFormEstimateWork::readEstimate(int workId)
         for (int i = 0; i <= max; ++i)
             score->addItem(QString::number(i));
         score->setEditText(QStringLiteral("0"));
+        // only a whole number from 0 to the maximum can be typed: a key that cannot make one is
+        // refused where it is typed, not found at save time
+        score->setValidator(new ScoreValidator(qMax(max, 0), score));
         wheelOnlyWithFocus(score);   // scrolling the sheet never changes a score
         // named by task, so that a screen reader tells the boxes of the tasks apart
         score->setAccessibleName(QStringLiteral("Экспертная оценка: ") + title);
@@ -366,6 +394,7 @@ void TFormEstimateWork::readEstimate(int workId)
         });
         score->installEventFilter(this);
         score->lineEdit()->installEventFilter(this);
+        score->view()->parentWidget()->installEventFilter(this);   // the drop-down closing
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
         onTop(score, QStringLiteral("Estimate_") + id);
 
@@ -486,9 +515,16 @@ bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 {
     // A score box is entered with its text selected, so the digits typed replace the score:
     // the line edit does so itself for Tab; a click would place the cursor after the focus.
-    if (event->type() == QEvent::FocusIn && static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason) {
-        if (auto *edit = qobject_cast<QLineEdit *>(watched))
+    // So also when the focus comes back from the drop-down (Esc) or with the window.
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (auto *edit = qobject_cast<QLineEdit *>(watched); edit && reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
             QTimer::singleShot(0, edit, &QLineEdit::selectAll);
+    }
+    // The drop-down closes (Esc, or a choice) and the focus never left the box: select too.
+    if (event->type() == QEvent::Hide) {
+        if (auto *combo = qobject_cast<QComboBox *>(watched->parent()); combo && combo->lineEdit())
+            QTimer::singleShot(0, combo->lineEdit(), &QLineEdit::selectAll);
     }
     // PageUp / PageDown in a score box turn the scan's pages, never the score.
     if (event->type() == QEvent::KeyPress && qobject_cast<QComboBox *>(watched)) {
