@@ -429,6 +429,33 @@ private slots:
         QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
     }
 
+    // On a dark palette the task titles and the warning read: their colour is the palette's.
+    void textsReadOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(32, 32, 32));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Link, QColor(138, 180, 248));
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        int titles = 0;
+        for (QLabel *label : form.findChildren<QLabel *>()) {
+            label->ensurePolished();
+            QVERIFY2(label->palette().color(label->foregroundRole()) != QColor(Qt::blue), qPrintable(label->text()));
+            if (!label->styleSheet().contains("palette(link)"))
+                continue;
+            const QColor text = label->palette().color(label->foregroundRole());
+            QCOMPARE(text, QColor(138, 180, 248));
+            ++titles;
+        }
+        QVERIFY(titles >= 2);   // the warning and the tasks' titles
+    }
+
     // A fetch that ends after its work was shown again from another source changes nothing.
     void lateFetchLeavesTheScanShown()
     {

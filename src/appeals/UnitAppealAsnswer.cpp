@@ -151,7 +151,7 @@ void TFormAppealAsnswer::createAnswer()
         auto *task = plainLabel(QStringLiteral("ЗАДАНИЕ: ") + q->field(QStringLiteral("titletask")).toString(), area);
         task->setWordWrap(true);
         task->setAlignment(Qt::AlignCenter);
-        task->setStyleSheet(QStringLiteral("color: blue;"));
+        task->setStyleSheet(QStringLiteral("color: palette(link);"));
         onTop(task, QStringLiteral("zad_") + id);
     }
     q->close();

@@ -127,7 +127,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     wf.setPixelSize(13);
     wf.setBold(true);
     warning->setFont(wf);
-    warning->setStyleSheet(QStringLiteral("color: blue;"));
+    warning->setStyleSheet(QStringLiteral("color: palette(link);"));   // blue on light, light on dark palettes
     warning->setAlignment(Qt::AlignCenter);
     warning->setWordWrap(true);
     saveRow->addWidget(warning, 1);
@@ -405,7 +405,7 @@ void TFormEstimateWork::readEstimate(int workId)
         auto *caption = plainLabel(title, sheet);
         caption->setAlignment(Qt::AlignCenter);
         caption->setWordWrap(true);
-        caption->setStyleSheet(QStringLiteral("color: blue;"));
+        caption->setStyleSheet(QStringLiteral("color: palette(link);"));
         caption->setCursor(Qt::PointingHandCursor);
         setHint(caption, QStringLiteral("Задание для экспертного оценивания: ") + title);
         onTop(caption, QStringLiteral("title_") + id);
