@@ -441,6 +441,16 @@ private slots:
         auto *box = sheetControl<QComboBox>(form, "Estimate_1");
         const QRect inViewport(box->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), box->size());
         QVERIFY(form.ScrollBox1->viewport()->rect().contains(inViewport));
+
+        // a missing comment: the whole task comes into view, its title, score and comment
+        setScore(form, 1, "1");
+        form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
+        form.BitBtn1->click();
+        for (const char *name : {"title_1", "Estimate_1", "commentMemo_1"}) {
+            auto *w = sheetControl<QWidget>(form, name);
+            const QRect shown(w->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), w->size());
+            QVERIFY2(form.ScrollBox1->viewport()->rect().contains(shown), name);
+        }
     }
 
     // A comment the centre's table cannot hold (its character set is narrower than ours) is

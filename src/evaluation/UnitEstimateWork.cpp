@@ -542,7 +542,17 @@ bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 // A refused task: brought into view, framed in red until its box changes, the focus in it.
 void TFormEstimateWork::markRefused(QWidget *box)
 {
-    ScrollBox1->ensureWidgetVisible(box);
+    // the whole task in view (its title, score and comment), not only the refused box
+    QWidget *sheet = ScrollBox1->widget();
+    const QString id = box->objectName().section(QLatin1Char('_'), 1);
+    QRect task;
+    for (QWidget *w : sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (!id.isEmpty() && w->objectName().section(QLatin1Char('_'), 1) == id)
+            task |= w->geometry();
+    if (task.isValid() && task.height() <= ScrollBox1->viewport()->height())
+        ScrollBox1->ensureVisible(task.center().x(), task.center().y(), task.width() / 2, task.height() / 2);
+    else
+        ScrollBox1->ensureWidgetVisible(box);
     box->setStyleSheet(QStringLiteral("border: 2px solid red;"));
     box->setFocus();
 }
