@@ -442,14 +442,27 @@ private slots:
         const QRect inViewport(box->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), box->size());
         QVERIFY(form.ScrollBox1->viewport()->rect().contains(inViewport));
 
-        // a missing comment: the whole task comes into view, its title, score and comment
+        // a missing comment: the whole task comes into view, its title, score and comment, also
+        // when the view has little more room than the task
         setScore(form, 1, "1");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        QRect task;
+        for (int pass = 0; pass < 3; ++pass) {   // a narrower view wraps the texts: measure again
+            task = QRect();
+            for (QWidget *w : form.ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+                if (w->objectName().section('_', 1) == "1")
+                    task |= w->geometry();
+            form.resize(form.width(), form.height() - form.ScrollBox1->viewport()->height() + task.height() + 16);
+            QApplication::processEvents();
+        }
         form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
         form.BitBtn1->click();
         for (const char *name : {"title_1", "Estimate_1", "commentMemo_1"}) {
             auto *w = sheetControl<QWidget>(form, name);
             const QRect shown(w->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), w->size());
-            QVERIFY2(form.ScrollBox1->viewport()->rect().contains(shown), name);
+            QVERIFY2(form.ScrollBox1->viewport()->rect().contains(shown),
+                     qPrintable(QString("%1 %2,%3 %4x%5 in %6 task %7").arg(name).arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height()).arg(form.ScrollBox1->viewport()->height()).arg(task.height())));
         }
     }
 

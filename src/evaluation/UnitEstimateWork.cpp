@@ -549,8 +549,11 @@ void TFormEstimateWork::markRefused(QWidget *box)
     for (QWidget *w : sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         if (!id.isEmpty() && w->objectName().section(QLatin1Char('_'), 1) == id)
             task |= w->geometry();
-    if (task.isValid() && task.height() <= ScrollBox1->viewport()->height())
+    const int room = ScrollBox1->viewport()->height();
+    if (task.isValid() && task.height() <= room)
         ScrollBox1->ensureVisible(task.center().x(), task.center().y(), task.width() / 2, task.height() / 2);
+    else if (task.isValid())   // taller than the view: the refused box whole, and above it as much of the task as fits
+        ScrollBox1->verticalScrollBar()->setValue(std::max(task.top(), box->geometry().bottom() + 8 - room));
     else
         ScrollBox1->ensureWidgetVisible(box);
     box->setStyleSheet(QStringLiteral("border: 2px solid red;"));
