@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QSqlDriver>
 #include <QSqlError>
-#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
@@ -15,6 +14,7 @@
 
 #include "data/Config.h"
 #include "data/DraftStore.h"
+#include "data/NamedQuery.h"
 #include "evaluation/ScanPane.h"
 
 namespace Fixture {
@@ -222,9 +222,7 @@ QString holdable(const QString &text)
 {
     const QString charset = schemaVariant();
     QSqlQuery q(db());
-    QSqlField field(QString(), QMetaType::fromType<QString>());
-    field.setValue(text);
-    const QString literal = db().driver()->formatValue(field);
+    const QString literal = NamedQuery::textLiteral(text, db().driver());
     if (!q.exec(QStringLiteral("SELECT CAST(CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS CHAR CHARACTER SET utf8mb4)")
                     .arg(literal, charset))
         || !q.next())

@@ -4,7 +4,6 @@
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <QSqlField>
 
 #include "data/ADataER.h"
 #include "data/NamedQuery.h"
@@ -250,7 +249,6 @@ QString nextStoredName(const QString &storedName)
     return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
 }
 
-
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post)
 {
     constexpr int kNameAttempts = 5;   // names the server already holds, skipped before giving up
@@ -335,10 +333,8 @@ QString unstorableCharacters(const QString &table, const QString &column, const 
         const QString probe = QString::fromUcs4(candidates.constData(), candidates.size());
         NamedQuery *q = DataER->emptySQL;
         q->close();
-        QSqlField field(QString(), QMetaType::fromType<QByteArray>());
-        field.setValue(probe.toUtf8());
-        const QString literal = QSqlDatabase::database(TDataER::connectionName(), false).driver()->formatValue(field);
-        q->setSQL({QStringLiteral("SELECT CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS `back`").arg(literal, charset)});
+        const QSqlDriver *driver = QSqlDatabase::database(TDataER::connectionName(), false).driver();
+        q->setSQL(RuntimeSql::convertThrough(NamedQuery::textLiteral(probe, driver), charset));
         q->open();
         const QList<uint> back = q->field(QStringLiteral("back")).toString().toUcs4();
         q->close();

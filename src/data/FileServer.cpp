@@ -86,7 +86,7 @@ void record(const QString &folder, const QString &savedName, const QString &body
 {
     if (!plainField(folder) || !plainField(savedName) || !plainField(bodyFile))
         return;   // that copy is simply not offered to the scoring window
-    QDir().mkpath(QFileInfo(indexPath()).path());
+    makePrivateFolder(QFileInfo(indexPath()).path());   // the folder the drafts live in
     QFile f(indexPath());
     if (f.open(QIODevice::Append | QIODevice::Text))
         f.write((folder + QLatin1Char('\t') + savedName + QLatin1Char('\t') + bodyFile + QLatin1Char('\n')).toUtf8());
@@ -297,7 +297,7 @@ void DownloadEngine::run()
             QString reason = QString::fromUtf8(curl_easy_strerror(msg->data.result));
             if (t->tooLarge)
                 reason = QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20);
-            else if (status >= 300 && msg->data.result == CURLE_OK || status >= 400)
+            else if ((status >= 300 && msg->data.result == CURLE_OK) || status >= 400)
                 // a redirect is not followed: the scan must be at its own address
                 reason = QStringLiteral("сервер ответил HTTP %1").arg(status);
             curl_multi_remove_handle(multi, easy);

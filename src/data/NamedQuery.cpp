@@ -169,14 +169,18 @@ QString NamedQuery::literal(const QString &name, const QSqlDriver *driver) const
         return v.toDate().isValid()
             ? QLatin1Char('\'') + v.toDate().toString(Qt::ISODate) + QLatin1Char('\'')
             : QStringLiteral("NULL");
-    default: {
-        // The client library escapes the UTF-8 bytes for the connection's character set and the
-        // server's quoting mode, exactly as it would for a bound value.
-        QSqlField field(QString(), QMetaType::fromType<QByteArray>());
-        field.setValue(v.toString().toUtf8());
-        return driver->formatValue(field);
+    default:
+        return textLiteral(v.toString(), driver);
     }
-    }
+}
+
+QString NamedQuery::textLiteral(const QString &text, const QSqlDriver *driver)
+{
+    // The client library escapes the UTF-8 bytes for the connection's character set and the
+    // server's quoting mode, exactly as it would for a bound value.
+    QSqlField field(QString(), QMetaType::fromType<QByteArray>());
+    field.setValue(text.toUtf8());
+    return driver->formatValue(field);
 }
 
 void NamedQuery::run(bool expectRows)

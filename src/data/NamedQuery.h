@@ -88,6 +88,9 @@ public:
         QList<qsizetype> marks;   // where each "?" stands in text
     };
     static Prepared prepareText(const QString &sql);
+    // A text as an SQL literal, escaped by the client library for the connection's character set
+    // and quoting mode: how every text value travels.
+    static QString textLiteral(const QString &text, const QSqlDriver *driver);
 
 signals:
     void opened();

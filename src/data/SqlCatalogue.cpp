@@ -294,4 +294,9 @@ QStringList insertSubjectAreas(int userId, const QList<int> &subjectIds)
     return {sql};
 }
 
+QStringList convertThrough(const QString &literal, const QString &charset)
+{
+    return {QStringLiteral("SELECT CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS `back`").arg(literal, charset)};
+}
+
 } // namespace RuntimeSql

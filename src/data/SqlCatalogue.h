@@ -22,4 +22,7 @@ QStringList countAdditionalData(int userId);
 QStringList insertAdditionalData(int userId);
 QStringList deleteSubjectAreas(int userId);
 QStringList insertSubjectAreas(int userId, const QList<int> &subjectIds);
+// The literal text as a column in `charset` would hold it, read back (a character it cannot hold
+// comes back as "?"). `literal` is already escaped; `charset` a plain name from the server.
+QStringList convertThrough(const QString &literal, const QString &charset);
 }

@@ -437,13 +437,11 @@ void TFormEstimateWork::fillFromDraft()
     for (const DraftTask &t : draft->tasks) {
         const QString id = QString::number(t.task);
         m_touched.insert(t.task);
+        // never more than a box takes, whatever the drafts file holds
         if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly))
-            score->setEditText(t.score);
+            score->setEditText(t.score.left(16));
         if (auto *memo = sheet->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly))
-            memo->setPlainText(t.comment.left(memo->maxLength()));   // never more than the box takes
-        if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly);
-            score && score->lineEdit() && score->currentText().size() > 16)
-            score->setEditText(score->currentText().left(16));
+            memo->setPlainText(t.comment.left(memo->maxLength()));
     }
     m_filling = false;
     m_draftRestored = draft->savedAt.isValid() ? draft->savedAt : QDateTime::currentDateTime();
