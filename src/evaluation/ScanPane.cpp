@@ -12,8 +12,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPaintEvent>
-#include <QPdfDocument>
-#include <QPdfDocumentRenderOptions>
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QToolButton>
@@ -23,6 +21,8 @@
 #include <memory>
 
 #include "data/FileServer.h"
+#include "evaluation/ScanLimits.h"
+#include "evaluation/ScanRenderer.h"
 #include "widgets/ChildForms.h"
 
 namespace {
@@ -31,7 +31,7 @@ constexpr int kSpacing = 8;                          // between pages and around
 constexpr qint64 kRenderedBytes = 64LL * 1024 * 1024;   // rendered pages kept, at most
 constexpr int kRenderedPages = 8;                        // a screenful and its neighbours
 constexpr qreal kStep = 1.25;
-constexpr int kMaxPageSide = 20000;                      // pixels; a larger page is shown smaller
+constexpr int kMaxPageSide = ScanLimits::kMaxPageSide;
 constexpr qint64 kWholePageBytes = 16LL * 1024 * 1024;   // above this only the part in sight is rendered
 
 } // namespace
@@ -45,9 +45,14 @@ ScanView::ScanView(QWidget *parent) : QAbstractScrollArea(parent)
     viewport()->setAutoFillBackground(true);
 }
 
-void ScanView::setDocument(QPdfDocument *document)
+void ScanView::setPages(ScanRenderer *renderer, const QList<QSizeF> &pagePoints)
 {
-    m_document = document;
+    if (m_renderer)
+        m_renderer->disconnect(this);
+    m_renderer = renderer;
+    m_points = renderer ? pagePoints : QList<QSizeF>();
+    if (renderer)
+        connect(renderer, &ScanRenderer::rendered, this, &ScanView::keep);
     m_cache.clear();
     m_turns = 0;
     m_firstPainted = false;
@@ -102,11 +107,9 @@ QRect ScanView::pageRect(int page) const
 void ScanView::relayout()
 {
     m_pages.clear();
-    const int count = m_document ? m_document->pageCount() : 0;
     QList<QSizeF> sizes;
     qreal widest = 1;
-    for (int i = 0; i < count; ++i) {
-        QSizeF s = m_document->pagePointSize(i);
+    for (QSizeF s : m_points) {
         if (m_turns % 2)
             s.transpose();
         sizes << s;
@@ -136,33 +139,39 @@ void ScanView::relayout()
     viewport()->update();
 }
 
-QImage ScanView::page(int index, QSize size)
+const ScanView::Rendered *ScanView::find(int page, QSize size, int turns, QRect clip) const
 {
-    for (qsizetype i = 0; i < m_cache.size(); ++i) {
-        if (m_cache[i].page == index && m_cache[i].size == size && m_cache[i].turns == m_turns) {
-            m_cache.move(i, m_cache.size() - 1);
-            return m_cache.last().image;
-        }
-    }
-    QPdfDocumentRenderOptions options;
-    options.setRotation(QPdfDocumentRenderOptions::Rotation(m_turns));
-    QImage image = m_document->render(index, size, options);
-    m_cache.append({index, size, m_turns, image});
-    // the oldest go first, but never the page just rendered
-    while (m_cache.size() > 1 && (m_cache.size() > kRenderedPages || cachedBytes() > kRenderedBytes))
-        m_cache.removeFirst();
-    return image;
+    for (const Rendered &r : m_cache)
+        if (r.page == page && r.size == size && r.turns == turns
+            && (clip.isNull() ? r.clip.isNull() : !r.clip.isNull() && r.clip.contains(clip)))
+            return &r;
+    return nullptr;
 }
 
+// A page arrives from the helper: kept among the last few, the oldest go first (never this one).
+void ScanView::keep(int page, QSize size, int turns, QRect clip, const QImage &image)
+{
+    for (qsizetype i = 0; i < m_cache.size(); ++i)
+        if (m_cache[i].page == page && m_cache[i].size == size && m_cache[i].turns == turns && m_cache[i].clip == clip)
+            m_cache.removeAt(i--);
+    m_cache.append({page, size, turns, clip, image});
+    while (m_cache.size() > 1 && (m_cache.size() > kRenderedPages || cachedBytes() > kRenderedBytes))
+        m_cache.removeFirst();
+    viewport()->update();
+}
+
+// Pages in sight are drawn from what the helper rendered; one that is not there yet is asked for
+// (the first missing one: the helper answers one at a time) and meanwhile shows white, or the same
+// page at another size, stretched, while a zoom is on its way.
 void ScanView::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
-    if (!m_document || m_pages.isEmpty())
+    if (!m_renderer || m_pages.isEmpty())
         return;
     const qint64 top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
     const QRect area = event->rect();
-    bool paintedFirst = false;
+    bool paintedFirst = false, asked = false;
     for (int i = 0; i < m_pages.size(); ++i) {
         const PageBox &box = m_pages[i];
         // in viewport coordinates, computed in 64-bit before anything narrows to int
@@ -175,18 +184,26 @@ void ScanView::paintEvent(QPaintEvent *event)
         if (!r.intersects(area))
             continue;
         p.fillRect(r, Qt::white);
-        if (qint64(box.size.width()) * box.size.height() * 4 <= kWholePageBytes) {
-            p.drawImage(r.topLeft(), page(i, box.size));
-        } else {
-            // a huge page: only the part in sight, rendered for this paint
-            const QRect inPage = r.intersected(area).translated(-r.topLeft());
-            QPdfDocumentRenderOptions options;
-            options.setRotation(QPdfDocumentRenderOptions::Rotation(m_turns));
-            options.setScaledSize(box.size);
-            options.setScaledClipRect(inPage);
-            p.drawImage(r.topLeft() + inPage.topLeft(), m_document->render(i, inPage.size(), options));
+        // a huge page: only the part in sight is rendered
+        const bool whole = qint64(box.size.width()) * box.size.height() * 4 <= kWholePageBytes;
+        const QRect clip = whole ? QRect() : r.intersected(area).translated(-r.topLeft());
+        if (const Rendered *have = find(i, box.size, m_turns, clip)) {
+            p.drawImage(r.topLeft() + have->clip.topLeft(), have->image);
+            paintedFirst = paintedFirst || i == 0;
+            continue;
         }
-        paintedFirst = paintedFirst || i == 0;
+        for (const Rendered &c : std::as_const(m_cache)) {
+            if (c.page != i || c.turns != m_turns)
+                continue;
+            if (c.clip.isNull() && whole)
+                p.drawImage(r, c.image);   // another zoom, until this one arrives
+            else if (!c.clip.isNull() && c.size == box.size)
+                p.drawImage(r.topLeft() + c.clip.topLeft(), c.image);
+        }
+        if (!asked) {
+            m_renderer->render(i, box.size, m_turns, clip);
+            asked = true;
+        }
     }
     if (paintedFirst && !m_firstPainted) {
         m_firstPainted = true;
@@ -205,7 +222,7 @@ void ScanView::scrollContentsBy(int, int)
     viewport()->update();
 }
 
-ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_document(new QPdfDocument(this))
+ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_renderer(new ScanRenderer(this))
 {
     setObjectName(QStringLiteral("ScanPane"));
     auto *layout = new QVBoxLayout(this);
@@ -232,12 +249,24 @@ ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_document(new QPdfDocume
     button(QStringLiteral("↻"), "ScanRotate", QStringLiteral("Повернуть на 90° (Ctrl+R)"), &ScanView::rotate);
     layout->addLayout(top);
     layout->addWidget(m_view, 1);
+    connect(m_renderer, &ScanRenderer::opened, this, [this](const QList<QSizeF> &pages) {
+        m_view->setPages(m_renderer, pages);
+        const QString where = m_source == Source::Local ? QStringLiteral("сохранённая копия")
+            : m_source == Source::Cache                 ? QStringLiteral("из кэша")
+                                                        : QStringLiteral("загружен с сервера");
+        m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(pages.size()).arg(where));
+    });
+    connect(m_renderer, &ScanRenderer::failed, this, [this](const QString &reason) {
+        if (m_source == Source::Cache)
+            QFile::remove(m_opening);   // a bad cached copy is fetched again next time
+        fail(reason);
+    });
     clear();
 }
 
 ScanPane::~ScanPane()
 {
-    m_view->setDocument(nullptr);
+    m_view->setPages(nullptr, {});
 }
 
 QString ScanPane::statusText() const
@@ -250,8 +279,8 @@ void ScanPane::clear()
     ++m_request;
     m_work = {};
     m_source = Source::None;
-    m_view->setDocument(nullptr);
-    m_document->close();
+    m_view->setPages(nullptr, {});
+    m_renderer->close();
     m_status->setText(QStringLiteral("Скан работы появится здесь, когда работа выбрана в списке"));
 }
 
@@ -308,8 +337,8 @@ void ScanPane::showWork(const WorkScan &work)
     m_work = work;
     const quint64 request = ++m_request;
     m_source = Source::None;
-    m_view->setDocument(nullptr);
-    m_document->close();
+    m_view->setPages(nullptr, {});
+    m_renderer->close();
     if (work.bodyFile.isEmpty()) {
         fail(QStringLiteral("у работы нет файла"));
         return;
@@ -343,28 +372,19 @@ void ScanPane::showWork(const WorkScan &work)
     engine->start();
 }
 
+// Where it comes from is known at once; the pages once the helper has opened it.
 void ScanPane::open(const QString &path, Source source)
 {
-    const QPdfDocument::Error error = m_document->load(path);
-    if (error != QPdfDocument::Error::None || m_document->pageCount() <= 0) {
-        m_document->close();
-        if (source == Source::Cache)
-            QFile::remove(path);   // a broken cached copy is fetched again next time
-        fail(error == QPdfDocument::Error::FileNotFound ? QStringLiteral("файл не найден")
-                                                        : QStringLiteral("файл повреждён или не является PDF"));
-        return;
-    }
     m_source = source;
-    m_view->setDocument(m_document);
-    const QString where = source == Source::Local ? QStringLiteral("сохранённая копия")
-        : source == Source::Cache                 ? QStringLiteral("из кэша")
-                                                  : QStringLiteral("загружен с сервера");
-    m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(m_document->pageCount()).arg(where));
+    m_opening = path;
+    m_status->setText(QStringLiteral("Открытие скана…"));
+    m_renderer->open(path);
 }
 
 void ScanPane::fail(const QString &reason)
 {
     m_source = Source::None;
-    m_view->setDocument(nullptr);
+    m_view->setPages(nullptr, {});
+    m_renderer->close();
     m_status->setText(QStringLiteral("Скан работы недоступен: ") + reason);
 }

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 class QLabel;
-class QPdfDocument;
+class ScanRenderer;
 
 // The pages of a scan one under another, scrolled continuously. Only the pages in sight are
 // rendered, and only a few rendered pages are kept, so memory stays bounded however long the
@@ -15,7 +15,8 @@ class ScanView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit ScanView(QWidget *parent = nullptr);
-    void setDocument(QPdfDocument *document);   // null: empty
+    // The pages of the scan the renderer has open, their sizes in points; none: empty.
+    void setPages(ScanRenderer *renderer, const QList<QSizeF> &pagePoints);
 
     void zoomIn();
     void zoomOut();
@@ -29,7 +30,7 @@ public:
     QRect pageRect(int page) const;   // in document coordinates
 
 signals:
-    void firstPagePainted();   // once after each setDocument
+    void firstPagePainted();   // once after each setPages, when the first page is drawn
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -38,14 +39,17 @@ protected:
 
 private:
     void relayout();
-    QImage page(int index, QSize size);
+    void keep(int page, QSize size, int turns, QRect clip, const QImage &image);
+    struct Rendered;
+    const Rendered *find(int page, QSize size, int turns, QRect clip) const;
     // A page laid out: its top in document pixels (64-bit: thousands of tall pages overflow an
     // int) and its size, each side at most kMaxPageSide.
     struct PageBox {
         qint64 y;
         QSize size;
     };
-    QPointer<QPdfDocument> m_document;
+    QPointer<ScanRenderer> m_renderer;
+    QList<QSizeF> m_points;
     QList<PageBox> m_pages;
     bool m_fitWidth = true;
     qreal m_factor = 1.0;
@@ -56,6 +60,7 @@ private:
         int page;
         QSize size;
         int turns;
+        QRect clip;   // null: the whole page
         QImage image;
     };
     QList<Rendered> m_cache;   // most recently used last
@@ -70,7 +75,8 @@ struct WorkScan {
 
 // The selected work's scan beside the score sheet: the copy the download window saved if it is
 // there and whole, else the user's cache, else fetched from the file server into the cache.
-// A missing or broken scan says why in the pane's line and never stops the scoring.
+// It is opened and drawn by the helper process (ScanRenderer). A missing, broken or hostile scan
+// says why in the pane's line and never stops the scoring.
 class ScanPane : public QWidget {
     Q_OBJECT
 public:
@@ -96,7 +102,8 @@ private:
     void fail(const QString &reason);
     QLabel *m_status;
     ScanView *m_view;
-    QPdfDocument *m_document;
+    ScanRenderer *m_renderer;
+    QString m_opening;   // the file the renderer is opening for the work shown
     WorkScan m_work;   // the work whose scan is shown or on its way
     Source m_source = Source::None;
     quint64 m_request = 0;   // each showing of a work; a fetch's end applies only to its own
