@@ -4,6 +4,8 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS vardex vardex-passwd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# the scan renderer, found by vardex as ../libexec/vardex/vardex-scan from its own folder
+install(TARGETS vardex-scan RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vardex)
 
 set(PKG ${CMAKE_SOURCE_DIR}/packaging)
 set(PKG_OUT ${CMAKE_BINARY_DIR}/packaging)

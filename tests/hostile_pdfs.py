@@ -2,7 +2,7 @@
 """Malformed and hostile PDFs, as a file server the workstation does not control may serve them
 as a work's scan. Each is small on disk; what it costs lies in what a reader makes of it.
 
-    tests/hostile_pdfs.py FOLDER      writes FOLDER/<kind>.pdf for every kind, prints the names
+    tests/hostile_pdfs.py FOLDER      writes FOLDER/<kind>.pdf for every kind (or those named after it)
 """
 import os
 import sys
@@ -294,7 +294,6 @@ def main():
             continue
         with open(os.path.join(folder, name + '.pdf'), 'wb') as f:
             f.write(make())
-        print(name)
 
 
 if __name__ == '__main__':

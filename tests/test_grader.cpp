@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -75,6 +76,18 @@ void openByClick(TFormEstimateWork &form, int workId)
         }
     }
     QFAIL("work not listed");
+}
+
+// Resident memory of a process in MiB (0 when it is gone).
+double residentMiB(qint64 pid)
+{
+    QFile f(QString("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
 }
 
 } // namespace
@@ -535,6 +548,109 @@ private slots:
             view.verticalScrollBar()->setValue(0);
             view.rotate();
         }
+    }
+
+    // Malformed and hostile scans as a file server may serve them: the window answers input all
+    // along (a timer on its event loop is never late by 100 ms), memory stays bounded, the pane
+    // shows the scan or says why, and a proper scan shows as usual afterwards.
+    void hostileScans_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("outcome");   // "shown", "refused" (any reason), "either", or the exact line
+        const QString shown = "shown", refused = "refused", either = "either";
+        const QString cut = "Скан работы недоступен: файл не является целым PDF";
+        const QString tooMany = "Скан работы недоступен: в скане %1 страниц, показываются сканы до 1000 страниц";
+        const QList<std::pair<const char *, QString>> rows = {
+            {"truncated", cut},
+            {"not_pdf", cut},
+            {"tree_loop", "Скан работы недоступен: скан не открылся за 5 с"},
+            {"million_kids", tooMany.arg(1000000)},
+            {"many_pages", tooMany.arg(200000)},
+            {"many_distinct_pages", tooMany.arg(200000)},
+            {"self_form", refused},
+            {"two_forms", refused},
+            {"inflating_stream", refused},
+            {"inflating_operators", refused},
+            {"many_images", refused},
+            {"huge_image", either},   // about 1.7 s to draw: near the bound
+            {"huge_media_box", shown},
+            {"tall_page", shown},
+            {"odd_media_box", shown},
+            {"deep_arrays", shown},
+            {"deep_dictionaries", shown},
+            {"deep_graphics_state", shown},
+            {"bad_font", shown},
+            {"xref_loop", shown},
+            {"xref_beyond", shown},
+            {"bad_lengths", shown},
+            {"huge_count", shown},
+            {"encrypted", "Скан работы недоступен: файл защищён паролем"},
+            {"no_pages", "Скан работы недоступен: файл повреждён или не является PDF"},
+        };
+        for (const auto &[kind, outcome] : rows)
+            QTest::newRow(kind) << QString(kind) << outcome;
+    }
+    void hostileScans()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, outcome);
+        static QTemporaryDir made;
+        static bool generated = false;
+        if (!generated) {
+            QCOMPARE(QProcess::execute("python3", {VARDEX_SOURCE_DIR "/tests/hostile_pdfs.py", made.path()}), 0);
+            generated = true;
+        }
+        const QString name = "hostile_" + kind + ".pdf";
+        const QString served = Fixture::filesRoot() + "/untestedwork/" + name;
+        QFile::remove(served);
+        QVERIFY(QFile::copy(made.filePath(kind + ".pdf"), served));
+        Fixture::exec("UPDATE `zet_untestedwork` SET `bodyFile`='" + name + "' WHERE `id`=2");
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QTRY_VERIFY(form.Scan->view()->cachedBytes() > 0);
+
+        QElapsedTimer since;
+        qint64 worst = 0;
+        const double start = residentMiB(QCoreApplication::applicationPid());
+        double window = start, helper = 0;
+        QTimer probe;
+        probe.setInterval(10);
+        connect(&probe, &QTimer::timeout, this, [&] {
+            worst = std::max(worst, since.restart());
+            window = std::max(window, residentMiB(QCoreApplication::applicationPid()));
+            helper = std::max(helper, residentMiB(form.Scan->renderer()->helperPid()));
+        });
+        since.start();
+        probe.start();
+        openByClick(form, 2);
+        const auto refusedLine = [&] { return form.Scan->statusText().startsWith("Скан работы недоступен: "); };
+        const auto drawn = [&] { return form.Scan->view()->cachedBytes() > 0; };
+        if (outcome == "shown") {
+            QTRY_VERIFY_WITH_TIMEOUT(drawn(), 10000);
+            QCOMPARE(form.Scan->statusText(), QString("Скан работы: страниц 1 (загружен с сервера)"));
+        } else if (outcome == "either") {
+            QTRY_VERIFY_WITH_TIMEOUT(drawn() || refusedLine(), 10000);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(refusedLine(), 10000);
+            if (outcome != "refused")
+                QCOMPARE(form.Scan->statusText(), outcome);
+        }
+        // the sheet takes keys meanwhile
+        QTest::mouseClick(scoreBox(form, 1)->lineEdit(), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_3);
+        QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
+        // and a proper scan shows afterwards
+        openByClick(form, 1);
+        QTRY_VERIFY(form.Scan->statusText().startsWith("Скан работы: страниц 2"));
+        QTRY_VERIFY(drawn());
+        probe.stop();
+        QVERIFY2(worst < 100, qPrintable(QString("the window was held %1 ms").arg(worst)));
+        QVERIFY2(window - start < 200, qPrintable(QString("the window grew by %1 MiB").arg(window - start)));
+        QVERIFY2(helper < 1024 + 128, qPrintable(QString("the renderer took %1 MiB").arg(helper)));
+        QFile::remove(served);
     }
 
     // Another expert's drafts are never shown; a draft of a past period is dropped on opening.

@@ -89,6 +89,7 @@ public:
     void clear();
 
     ScanView *view() const { return m_view; }
+    ScanRenderer *renderer() const { return m_renderer; }
     QString statusText() const;
     Source source() const { return m_source; }
 

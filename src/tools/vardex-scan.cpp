@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -30,13 +31,12 @@
 
 namespace {
 
-void answer(const QByteArray &line, const QByteArray &body = {})
+void answer(const QByteArray &line, bool more = false)
 {
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fputc('\n', stdout);
-    if (!body.isEmpty())
-        std::fwrite(body.constData(), 1, size_t(body.size()), stdout);
-    std::fflush(stdout);
+    if (!more)
+        std::fflush(stdout);
 }
 
 void limitSelf(qint64 memoryMiB)
@@ -110,13 +110,13 @@ void render(QPdfDocument &document, const QList<QByteArray> &words)
         return;
     }
     image = std::move(image).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QByteArray body;
-    body.reserve(qsizetype(out.width()) * out.height() * 4);
-    for (int y = 0; y < image.height(); ++y)
-        body.append(reinterpret_cast<const char *>(image.constScanLine(y)), qsizetype(out.width()) * 4);
+    const qsizetype row = qsizetype(out.width()) * 4;
     answer("image " + id + ' ' + QByteArray::number(out.width()) + ' ' + QByteArray::number(out.height()) + ' '
-               + QByteArray::number(body.size()),
-           body);
+               + QByteArray::number(row * out.height()),
+           true);
+    for (int y = 0; y < image.height(); ++y)   // 32-bit rows carry no padding, but say so anyway
+        std::fwrite(image.constScanLine(y), 1, size_t(row), stdout);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -128,6 +128,10 @@ int main(int argc, char **argv)
         if (std::strcmp(argv[i], "--memory-mib") == 0)
             memoryMiB = std::max(64LL, std::atoll(argv[i + 1]));
     limitSelf(memoryMiB);
+    // a page goes out in a few large writes rather than many pipe-sized ones
+    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+    static char buffer[1 << 20];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     QCoreApplication app(argc, argv);
     QPdfDocument document;
     char *line = nullptr;
