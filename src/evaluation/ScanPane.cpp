@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <QWheelEvent>
 #include <memory>
 
 #include "data/FileServer.h"
@@ -64,28 +66,89 @@ void ScanView::setPages(ScanRenderer *renderer, const QList<QSizeF> &pagePoints)
 
 void ScanView::zoomIn()
 {
-    m_fitWidth = false;
-    m_factor = qMin(8.0, m_scale * kStep);
-    relayout();
+    zoomTo(m_scale * kStep, viewport()->rect().center());
 }
 
 void ScanView::zoomOut()
 {
-    m_fitWidth = false;
-    m_factor = qMax(0.1, m_scale / kStep);
-    relayout();
+    zoomTo(m_scale / kStep, viewport()->rect().center());
+}
+
+void ScanView::zoomTo(qreal factor, QPoint anchor)
+{
+    keeping(anchor, [&] {
+        m_fitWidth = false;
+        m_factor = std::clamp(factor, 0.1, 8.0);
+    });
 }
 
 void ScanView::fitWidth()
 {
-    m_fitWidth = true;
-    relayout();
+    keeping(viewport()->rect().center(), [&] { m_fitWidth = true; });
 }
 
 void ScanView::rotate()
 {
-    m_turns = (m_turns + 1) % 4;
+    keeping(viewport()->rect().center(), [&] { m_turns = (m_turns + 1) % 4; });
+}
+
+// The page under the anchor and the place on it (as fractions of its size) are where they were
+// after the change: a zoom on page 2 stays on page 2.
+void ScanView::keeping(QPoint anchor, const std::function<void()> &change)
+{
+    const qint64 docY = verticalScrollBar()->value() + anchor.y();
+    const qint64 docX = horizontalScrollBar()->value() + anchor.x();
+    int page = -1;
+    qreal fx = 0, fy = 0;
+    for (int i = 0; i < m_pages.size(); ++i) {
+        if (docY < m_pages[i].y + m_pages[i].size.height() + kSpacing || i + 1 == m_pages.size()) {
+            page = i;
+            fx = qreal(docX - kSpacing) / m_pages[i].size.width();
+            fy = qreal(docY - m_pages[i].y) / m_pages[i].size.height();
+            break;
+        }
+    }
+    change();
     relayout();
+    if (page < 0 || page >= m_pages.size())
+        return;
+    const PageBox &box = m_pages[page];
+    verticalScrollBar()->setValue(int(std::clamp<qint64>(box.y + qint64(fy * box.size.height()) - anchor.y(), 0, INT_MAX)));
+    horizontalScrollBar()->setValue(int(kSpacing + fx * box.size.width()) - anchor.x());
+}
+
+void ScanView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0)
+        zoomTo(m_scale * std::pow(kStep, steps), event->position().toPoint());
+    event->accept();
+}
+
+int ScanView::currentPage() const
+{
+    const qint64 middle = verticalScrollBar()->value() + viewport()->height() / 2;
+    for (int i = 0; i < m_pages.size(); ++i)
+        if (middle < m_pages[i].y + m_pages[i].size.height() + kSpacing)
+            return i;
+    return int(m_pages.size()) - 1;
+}
+
+int ScanView::zoomPercent() const
+{
+    return qRound(m_scale * 72.0 / 96.0 * 100.0);
+}
+
+QSize ScanView::renderedSize(int page) const
+{
+    for (auto r = m_cache.crbegin(); r != m_cache.crend(); ++r)
+        if (r->page == page && r->clip.isNull())
+            return r->image.size();
+    return {};
 }
 
 qint64 ScanView::cachedBytes() const
@@ -137,6 +200,7 @@ void ScanView::relayout()
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setSingleStep(40);
     viewport()->update();
+    emit viewChanged();
 }
 
 const ScanView::Rendered *ScanView::find(int page, QSize size, int turns, QRect clip) const
@@ -171,6 +235,7 @@ void ScanView::paintEvent(QPaintEvent *event)
     const qint64 top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
     const QRect area = event->rect();
+    const qreal ratio = std::max(1.0, devicePixelRatioF());   // sharp on a high-density screen
     bool paintedFirst = false, asked = false;
     for (int i = 0; i < m_pages.size(); ++i) {
         const PageBox &box = m_pages[i];
@@ -184,24 +249,30 @@ void ScanView::paintEvent(QPaintEvent *event)
         if (!r.intersects(area))
             continue;
         p.fillRect(r, Qt::white);
+        // rendered in device pixels, at most kMaxPageSide a side
+        const qreal scale = std::min({ratio, qreal(kMaxPageSide) / box.size.width(), qreal(kMaxPageSide) / box.size.height()});
+        const QSize pixels(std::max(1, qRound(box.size.width() * scale)), std::max(1, qRound(box.size.height() * scale)));
         // a huge page: only the part in sight is rendered
-        const bool whole = qint64(box.size.width()) * box.size.height() * 4 <= kWholePageBytes;
-        const QRect clip = whole ? QRect() : r.intersected(area).translated(-r.topLeft());
-        if (const Rendered *have = find(i, box.size, m_turns, clip)) {
-            p.drawImage(r.topLeft() + have->clip.topLeft(), have->image);
+        const bool whole = qint64(pixels.width()) * pixels.height() * 4 <= kWholePageBytes;
+        const QRectF seen = QRectF(r.intersected(area).translated(-r.topLeft()));
+        const QRect clip = whole ? QRect()
+                                 : QRectF(seen.topLeft() * scale, seen.size() * scale).toAlignedRect().intersected(QRect(QPoint(), pixels));
+        // an image of `pixels` (or a part of it) drawn over the page's rectangle in the view
+        const auto draw = [&](const Rendered &c) {
+            const QRectF part = c.clip.isNull() ? QRectF(QPointF(), c.size) : QRectF(c.clip);
+            const qreal sx = qreal(box.size.width()) / c.size.width(), sy = qreal(box.size.height()) / c.size.height();
+            p.drawImage(QRectF(r.left() + part.left() * sx, r.top() + part.top() * sy, part.width() * sx, part.height() * sy), c.image);
+        };
+        if (const Rendered *have = find(i, pixels, m_turns, clip)) {
+            draw(*have);
             paintedFirst = paintedFirst || i == 0;
             continue;
         }
-        for (const Rendered &c : std::as_const(m_cache)) {
-            if (c.page != i || c.turns != m_turns)
-                continue;
-            if (c.clip.isNull() && whole)
-                p.drawImage(r, c.image);   // another zoom, until this one arrives
-            else if (!c.clip.isNull() && c.size == box.size)
-                p.drawImage(r.topLeft() + c.clip.topLeft(), c.image);
-        }
+        for (const Rendered &c : std::as_const(m_cache))
+            if (c.page == i && c.turns == m_turns && (c.clip.isNull() || c.size == pixels))
+                draw(c);   // another zoom or part, until this one arrives
         if (!asked) {
-            m_renderer->render(i, box.size, m_turns, clip);
+            m_renderer->render(i, pixels, m_turns, clip);
             asked = true;
         }
     }
@@ -220,6 +291,7 @@ void ScanView::resizeEvent(QResizeEvent *event)
 void ScanView::scrollContentsBy(int, int)
 {
     viewport()->update();
+    emit viewChanged();
 }
 
 ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_renderer(new ScanRenderer(this))
@@ -233,6 +305,10 @@ ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_renderer(new ScanRender
     m_status->setWordWrap(true);
     top->addWidget(m_status, 1);
     m_view = new ScanView(this);
+    m_page = plainLabel(QString(), this);
+    m_page->setObjectName(QStringLiteral("LabelScanPage"));
+    top->addWidget(m_page);
+    connect(m_view, &ScanView::viewChanged, this, [this] { m_page->setText(pageText()); });
     const auto button = [&](const QString &text, const char *name, const QString &hint, void (ScanView::*slot)()) {
         auto *b = new QToolButton(this);
         b->setText(text);
@@ -272,6 +348,13 @@ ScanPane::~ScanPane()
 QString ScanPane::statusText() const
 {
     return m_status->text();
+}
+
+QString ScanPane::pageText() const
+{
+    if (m_view->pageCount() == 0)
+        return {};
+    return QStringLiteral("стр. %1 из %2, %3 %").arg(m_view->currentPage() + 1).arg(m_view->pageCount()).arg(m_view->zoomPercent());
 }
 
 void ScanPane::clear()

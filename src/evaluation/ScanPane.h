@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class ScanRenderer;
@@ -28,17 +29,24 @@ public:
     qint64 cachedBytes() const;
     int pageCount() const { return int(m_pages.size()); }
     QRect pageRect(int page) const;   // in document coordinates
+    int currentPage() const;          // the page across the middle of the view
+    int zoomPercent() const;          // 100: the printed size on a 96-dpi screen
+    QSize renderedSize(int page) const;   // pixels of the page as last rendered whole; empty: none
 
 signals:
     void firstPagePainted();   // once after each setPages, when the first page is drawn
+    void viewChanged();        // zoom, turn, pages or scroll
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     void relayout();
+    void keeping(QPoint anchor, const std::function<void()> &change);   // the point under anchor stays
+    void zoomTo(qreal factor, QPoint anchor);
     void keep(int page, QSize size, int turns, QRect clip, const QImage &image);
     struct Rendered;
     const Rendered *find(int page, QSize size, int turns, QRect clip) const;
@@ -89,6 +97,7 @@ public:
     void clear();
 
     ScanView *view() const { return m_view; }
+    QString pageText() const;
     ScanRenderer *renderer() const { return m_renderer; }
     QString statusText() const;
     Source source() const { return m_source; }
@@ -102,6 +111,7 @@ private:
     void open(const QString &path, Source source);
     void fail(const QString &reason);
     QLabel *m_status;
+    QLabel *m_page;   // "стр. N из M, Z %"
     ScanView *m_view;
     ScanRenderer *m_renderer;
     QString m_opening;   // the file the renderer is opening for the work shown
