@@ -103,8 +103,9 @@ void ScanView::keeping(QPoint anchor, const std::function<void()> &change)
     for (int i = 0; i < m_pages.size(); ++i) {
         if (docY < m_pages[i].y + m_pages[i].size.height() + kSpacing || i + 1 == m_pages.size()) {
             page = i;
-            fx = qreal(docX - kSpacing) / m_pages[i].size.width();
-            fy = qreal(docY - m_pages[i].y) / m_pages[i].size.height();
+            // a point beside the page (or in the gap below it) counts as its nearest edge
+            fx = std::clamp(qreal(docX - kSpacing) / m_pages[i].size.width(), 0.0, 1.0);
+            fy = std::clamp(qreal(docY - m_pages[i].y) / m_pages[i].size.height(), 0.0, 1.0);
             break;
         }
     }
