@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -215,6 +217,24 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList(TFormEstimateWork::keyList()));
     }
 
+    // Alt+digit goes to that task's score box, its text selected, from anywhere in the window.
+    void altDigitGoesToTheTask()
+    {
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        form.DBGrid1->setFocus();
+        QTest::keyClick(form.DBGrid1, Qt::Key_3, Qt::AltModifier);
+        QVERIFY(focusedIn(scoreBox(form, 3)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_8);
+        QCOMPARE(scoreBox(form, 3)->currentText(), QString("8"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::AltModifier);
+        QVERIFY(focusedIn(scoreBox(form, 1)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_9, Qt::AltModifier);   // there is no ninth task
+        QVERIFY(focusedIn(scoreBox(form, 1)));
+    }
+
     // Where the scan comes from: the file server the first time (into the cache), the cache the
     // next, the download window's saved copy once there is one. The zoom stays from work to work.
     void scanSources()
@@ -333,6 +353,43 @@ private slots:
         QVERIFY(ScanPane::cachePath("a/b.pdf") != ScanPane::cachePath("a_b.pdf"));
     }
 
+    // On a 1024x600 screen the window takes the main window's whole area, the work's code is never
+    // cut, a restored draft's notice has a line of its own, and the works with a draft are marked.
+    void smallScreen()
+    {
+        QVERIFY(DraftStore().save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "2", "начато"}}}));
+        Session s;
+        s.window.resize(1024, 600);
+        QVERIFY(activate(&s.window));
+        s.window.item("N33")->trigger();
+        auto *form = s.window.mdiArea()->findChild<TFormEstimateWork *>();
+        QVERIFY(form);
+        QVERIFY(qobject_cast<QMdiSubWindow *>(form->parentWidget())->isMaximized());
+        TDBGrid *grid = form->DBGrid1;
+        int first = 0, code = 0;
+        while (grid->isColumnHidden(first))
+            ++first;
+        while (grid->query()->model()->fieldName(code) != "user_id")
+            ++code;
+        for (int r = 0; r < grid->query()->recordCount(); ++r) {
+            const QModelIndex cell = grid->model()->index(r, first);
+            const bool draft = grid->query()->value(r, "id").toInt() == 1;
+            QCOMPARE(!cell.data(Qt::DecorationRole).isNull(), draft);
+            QCOMPARE(cell.data(Qt::ToolTipRole).toString(), draft ? QString("Есть несохранённый черновик оценочного листа") : QString());
+        }
+        for (int r = 0; r < grid->query()->recordCount(); ++r)   // no code elided in the list
+            QVERIFY(grid->fontMetrics().horizontalAdvance(grid->query()->value(r, "user_id").toString()) + 8 <= grid->columnWidth(code));
+        openByClick(*form, 1);
+        QCoreApplication::processEvents();
+        QVERIFY(form->LabelWork->text().endsWith("код работы 1001"));
+        const QRect room = form->LabelWork->contentsRect();
+        const QRect needed = form->LabelWork->fontMetrics().boundingRect(room, Qt::TextWordWrap, form->LabelWork->text());
+        QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(), qPrintable(form->LabelWork->text()));
+        QVERIFY(form->LabelDraft->isVisible());
+        QVERIFY(form->LabelDraft->text().startsWith("Восстановлен несохранённый черновик от "));
+        QVERIFY(s.window.grab().save(QCoreApplication::applicationDirPath() + "/scoring-1024x600.png"));
+    }
+
     // The three panes come back as the expert left them.
     void panesKeepTheirSizes()
     {
@@ -392,7 +449,8 @@ private slots:
         QCOMPARE(scoreBox(form, 2)->currentText(), QString("7"));
         QCOMPARE(scoreBox(form, 3)->currentText(), QString("9"));
         QCOMPARE(commentBox(form, 3)->toPlainText(), QString("Нет чертежа"));
-        QVERIFY2(form.LabelWork->text().contains("восстановлен несохранённый черновик"), qPrintable(form.LabelWork->text()));
+        QVERIFY(form.LabelDraft->text().startsWith("Восстановлен несохранённый черновик от "));
+        QVERIFY(form.LabelDraft->isVisible());
         QCOMPARE(form.LabelTotal->text(), QString("Итого: 19 из 22"));
         QTest::keyClick(scoreBox(form, 1), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
@@ -735,7 +793,7 @@ private slots:
         openByClick(form, 1);
         QCOMPARE(scoreBox(form, 1)->currentText(), QString("0"));
         QCOMPARE(commentBox(form, 1)->toPlainText(), QString());
-        QVERIFY(!form.LabelWork->text().contains("черновик"));
+        QVERIFY(form.LabelDraft->isHidden());
         QVERIFY(form.drafts()->load(1, 2, 2));     // still the other expert's
     }
 };

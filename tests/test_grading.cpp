@@ -195,7 +195,8 @@ private slots:
         clickWork(*form, 1);
         QCOMPARE(form->sheetWork(), 1);
         QVERIFY(form->BitBtn1->isEnabled());
-        // on screen by ascending task id, six controls per task in their order
+        // on screen by ascending task id, six controls per task in their order (the score box in a
+        // row with its maximum)
         QStringList order;
         auto *layout = form->ScrollBox1->widget()->layout();
         for (int i = 0; i < layout->count(); ++i)
@@ -203,13 +204,14 @@ private slots:
                 order << w->objectName();
         QStringList expected;
         for (int task : {1, 2, 3, 4})
-            for (const char *prefix : {"title_", "comment1_", "Estimate_", "comment2_", "commentMemo_", "MyShape_"})
+            for (const char *prefix : {"title_", "comment1_", "scoreRow_", "comment2_", "commentMemo_", "MyShape_"})
                 expected << prefix + QString::number(task);
         QCOMPARE(order, expected);
         QCOMPARE(sheetControl<QLabel>(*form, "title_2")->text(), QString("Задание 2. Решите уравнение"));
         auto *score3 = sheetControl<QComboBox>(*form, "Estimate_3");
         QCOMPARE(score3->count(), 11);
         QCOMPARE(score3->currentText(), QString("0"));
+        QCOMPARE(sheetControl<QLabel>(*form, "maxEstimate_3")->text(), QString("из 10"));
         QCOMPARE(sheetControl<QComboBox>(*form, "Estimate_4")->count(), 1);   // a 0-point task offers only "0"
         auto *memo = sheetControl<TMemo>(*form, "commentMemo_1");
         memo->setPlainText(QString(600, QChar(0x0436)));

@@ -131,6 +131,16 @@ void DraftStore::remove(int work, int expert)
     db.commit();
 }
 
+QSet<int> DraftStore::works(int expert, int period)
+{
+    QSet<int> out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (m_open && run(q, QStringLiteral("SELECT work FROM sheet WHERE expert = ? AND period = ?"), {expert, period}))
+        while (q.next())
+            out.insert(q.value(0).toInt());
+    return out;
+}
+
 void DraftStore::dropOtherPeriods(int period)
 {
     if (!m_open)

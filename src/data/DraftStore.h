@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -38,6 +39,8 @@ public:
     // The expert's sheet of a work in that period, if one is kept.
     std::optional<Draft> load(int work, int expert, int period);
     void remove(int work, int expert);
+    // The works the expert has a sheet of in that period.
+    QSet<int> works(int expert, int period);
     // Sheets of any other period are of no use any more.
     void dropOtherPeriods(int period);
 

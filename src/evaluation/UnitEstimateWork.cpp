@@ -105,7 +105,13 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     QFont bold = LabelWork->font();
     bold.setBold(true);
     LabelWork->setFont(bold);
+    LabelWork->setWordWrap(true);   // a narrow pane wraps the header, never cuts the work's code
     rightLayout->addWidget(LabelWork);
+    LabelDraft = plainLabel(QString(), right);
+    LabelDraft->setObjectName(QStringLiteral("LabelDraft"));
+    LabelDraft->setWordWrap(true);
+    LabelDraft->hide();
+    rightLayout->addWidget(LabelDraft);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setWidgetResizable(true);
     auto *sheet = new QWidget(ScrollBox1);
@@ -163,6 +169,8 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     };
     key(QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { openWork(1); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { openWork(-1); });
+    for (int k = 1; k <= 9; ++k)
+        key(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + k)), [this, k] { focusTask(k); });
     key(QKeySequence::Save, [this] {
         if (BitBtn1->isEnabled())
             BitBtn1Click();
@@ -182,6 +190,9 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
         EventLog::write(windowTitle(), QStringLiteral("Черновики недоступны: ") + m_drafts->lastError());
     if (m_period > 0)
         m_drafts->dropOtherPeriods(m_period);
+    m_draftWorks = m_drafts->works(DataER->userID, m_period);
+    DBGrid1->setRowMark([this](int row) { return m_draftWorks.contains(DBGrid1->query()->value(row, QStringLiteral("id")).toInt()); },
+                        QStringLiteral("Есть несохранённый черновик оценочного листа"));
     m_draftTimer = new QTimer(this);
     m_draftTimer->setSingleShot(true);
     m_draftTimer->setInterval(1000);
@@ -206,7 +217,7 @@ TFormEstimateWork::~TFormEstimateWork()
 QString TFormEstimateWork::keyList()
 {
     return QStringLiteral("Клавиши: ↑ ↓ и Enter в списке — открыть работу; Ctrl+↓ / Ctrl+↑ — следующая / предыдущая "
-                          "работа; цифры — оценка; Tab / Shift+Tab — оценка, комментарий, следующая оценка; "
+                          "работа; Alt+1…Alt+9 — оценка задания с этим номером; цифры — оценка; Tab / Shift+Tab — оценка, комментарий, следующая оценка; "
                           "Ctrl+S — сохранить; PageUp / PageDown — листать скан; Ctrl+плюс / Ctrl+минус / Ctrl+0 — "
                           "масштаб скана; Ctrl+R — повернуть скан; F1 — этот список");
 }
@@ -216,8 +227,10 @@ void TFormEstimateWork::setSheet(int workId)
     m_workId = workId;
     m_sheetExpert = workId > 0 ? DataER->userID : -1;
     BitBtn1->setEnabled(workId > 0);
-    if (workId <= 0)
+    if (workId <= 0) {
         LabelWork->clear();
+        LabelDraft->hide();
+    }
 }
 
 void TFormEstimateWork::readData()
@@ -268,12 +281,25 @@ void TFormEstimateWork::focusFirstScore()
     if (m_tasks.isEmpty())
         return;
     // on screen the tasks read by ascending id: the last of the query's order comes first
-    if (auto *box = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + QString::number(m_tasks.last().id),
-                                                               Qt::FindDirectChildrenOnly)) {
-        ScrollBox1->ensureWidgetVisible(box);
-        box->setFocus(Qt::TabFocusReason);
-        box->lineEdit()->selectAll();   // also when the focus arrives later, with the window
-    }
+    focusTask(1);
+}
+
+void TFormEstimateWork::focusTask(int ordinal)
+{
+    if (ordinal < 1 || ordinal > m_tasks.size())
+        return;
+    QComboBox *box = m_tasks.at(m_tasks.size() - ordinal).score;
+    ScrollBox1->ensureWidgetVisible(box);
+    box->setFocus(Qt::TabFocusReason);
+    box->lineEdit()->selectAll();   // also when the focus arrives later, with the window
+}
+
+const TFormEstimateWork::Task *TFormEstimateWork::taskOf(const QWidget *control) const
+{
+    for (const Task &t : m_tasks)
+        if (control == t.score || control == t.memo)
+            return &t;
+    return nullptr;
 }
 
 void TFormEstimateWork::DBGrid1CellClick()
@@ -291,10 +317,10 @@ void TFormEstimateWork::DBGrid1CellClick()
     QString header = QStringLiteral("Работа: ") + list->value(row, QStringLiteral("PrefixEncrypt")).toString()
         + QStringLiteral(", класс ") + list->value(row, QStringLiteral("classStudy")).toString()
         + QStringLiteral(", код работы ") + list->value(row, QStringLiteral("user_id")).toString();
-    if (m_draftRestored.isValid())
-        header += QStringLiteral(" — восстановлен несохранённый черновик от ")
-            + m_draftRestored.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
     LabelWork->setText(header);
+    LabelDraft->setText(QStringLiteral("Восстановлен несохранённый черновик от ")
+                        + m_draftRestored.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    LabelDraft->setVisible(m_draftRestored.isValid());
     updateProgress();
     showScan(work);
 }
@@ -327,10 +353,8 @@ void TFormEstimateWork::removeComponent()
     m_draftTimer->stop();
     m_draftRestored = QDateTime();
     m_touched.clear();
-    QWidget *sheet = ScrollBox1->widget();
-    const QList<QWidget *> controls = sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-    for (QWidget *w : controls)
-        delete w;
+    for (const Task &t : std::as_const(m_tasks))
+        qDeleteAll(t.widgets);
     m_tasks.clear();
     setSheet(0);
 }
@@ -344,16 +368,18 @@ void TFormEstimateWork::readEstimate(int workId)
     q->open();
     QWidget *sheet = ScrollBox1->widget();
     // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
-    auto onTop = [this](QWidget *w, const QString &name) {
+    QList<QWidget *> widgets;
+    auto onTop = [this, &widgets](QWidget *w, const QString &name) {
         w->setObjectName(name);
         m_sheet->insertWidget(0, w);
         w->show();   // at once, so that the checks can put the focus into it
+        widgets << w;
     };
     for (q->first(); !q->eof(); q->next()) {
         const QString id = q->field(QStringLiteral("id")).toString();
         const int max = q->field(QStringLiteral("maxestimation")).toInt();
         const QString title = q->field(QStringLiteral("titletask")).toString();
-        m_tasks.append({id.toInt(), max});
+        widgets.clear();
 
         auto *bar = new QFrame(sheet);
         bar->setFixedHeight(5);
@@ -396,7 +422,17 @@ void TFormEstimateWork::readEstimate(int workId)
         score->lineEdit()->installEventFilter(this);
         score->view()->parentWidget()->installEventFilter(this);   // the drop-down closing
         setHint(score, QStringLiteral("Экспертная оценка за выполненное задание"));
-        onTop(score, QStringLiteral("Estimate_") + id);
+        score->setObjectName(QStringLiteral("Estimate_") + id);
+        // the box and its maximum beside it: "из N"
+        auto *scoreRow = new QWidget(sheet);
+        auto *rowLayout = new QHBoxLayout(scoreRow);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        score->setParent(scoreRow);
+        rowLayout->addWidget(score, 1);
+        auto *outOf = plainLabel(QStringLiteral("из %1").arg(qMax(max, 0)), scoreRow);
+        outOf->setObjectName(QStringLiteral("maxEstimate_") + id);
+        rowLayout->addWidget(outOf);
+        onTop(scoreRow, QStringLiteral("scoreRow_") + id);
 
         auto *comment1 = captionFor(score, QStringLiteral("Экспертная оценка:"), sheet);
         comment1->setWordWrap(true);
@@ -409,14 +445,13 @@ void TFormEstimateWork::readEstimate(int workId)
         caption->setCursor(Qt::PointingHandCursor);
         setHint(caption, QStringLiteral("Задание для экспертного оценивания: ") + title);
         onTop(caption, QStringLiteral("title_") + id);
+        m_tasks.append({id.toInt(), max, score, memo, widgets});
     }
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
     QWidget *previous = DBGrid1;
     for (qsizetype i = m_tasks.size() - 1; i >= 0; --i) {
-        const QString id = QString::number(m_tasks.at(i).id);
-        for (const QString &name : {QStringLiteral("Estimate_") + id, QStringLiteral("commentMemo_") + id}) {
-            QWidget *w = sheet->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly);
+        for (QWidget *w : {static_cast<QWidget *>(m_tasks.at(i).score), static_cast<QWidget *>(m_tasks.at(i).memo)}) {
             QWidget::setTabOrder(previous, w);
             previous = w;
         }
@@ -433,15 +468,15 @@ void TFormEstimateWork::fillFromDraft()
     if (!draft)
         return;
     m_filling = true;
-    QWidget *sheet = ScrollBox1->widget();
-    for (const DraftTask &t : draft->tasks) {
-        const QString id = QString::number(t.task);
-        m_touched.insert(t.task);
-        // never more than a box takes, whatever the drafts file holds
-        if (auto *score = sheet->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly))
-            score->setEditText(t.score.left(16));
-        if (auto *memo = sheet->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly))
-            memo->setPlainText(t.comment.left(memo->maxLength()));
+    for (const DraftTask &d : draft->tasks) {
+        for (const Task &t : std::as_const(m_tasks)) {
+            if (t.id != d.task)
+                continue;
+            m_touched.insert(d.task);
+            // never more than a box takes, whatever the drafts file holds
+            t.score->setEditText(d.score.left(16));
+            t.memo->setPlainText(d.comment.left(t.memo->maxLength()));
+        }
     }
     m_filling = false;
     m_draftRestored = draft->savedAt.isValid() ? draft->savedAt : QDateTime::currentDateTime();
@@ -463,13 +498,14 @@ void TFormEstimateWork::writeDraft()
     if (!m_dirty || m_workId <= 0 || m_period <= 0)
         return;
     Draft draft{m_workId, m_sheetExpert, m_period, QDateTime::currentDateTimeUtc(), {}};
-    for (const Task &t : std::as_const(m_tasks)) {
-        const QString id = QString::number(t.id);
-        auto *score = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id, Qt::FindDirectChildrenOnly);
-        draft.tasks.append({t.id, score ? score->currentText() : QString(), getValueMemoText(QStringLiteral("commentMemo_") + id)});
-    }
+    for (const Task &t : std::as_const(m_tasks))
+        draft.tasks.append({t.id, t.score->currentText(), t.memo->toPlainText()});
     if (m_drafts->save(draft)) {
         m_dirty = false;
+        if (!m_draftWorks.contains(draft.work)) {
+            m_draftWorks.insert(draft.work);
+            DBGrid1->refreshMarks();
+        }
         return;
     }
     EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + m_drafts->lastError());
@@ -490,13 +526,10 @@ void TFormEstimateWork::updateTotal()
 {
     int total = 0, maximum = 0;
     for (const Task &t : std::as_const(m_tasks)) {
-        const QString id = QString::number(t.id);
-        const std::optional<int> score = getValueEstim(QStringLiteral("Estimate_") + id, t.max);
+        const std::optional<int> score = scoreOf(t);
         total += score.value_or(0);
         maximum += qMax(t.max, 0);
-        auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + id, Qt::FindDirectChildrenOnly);
-        if (!memo)
-            continue;
+        TMemo *memo = t.memo;
         // only once the score was given: a fresh sheet is not all warnings
         const bool wanting = m_touched.contains(t.id) && score && *score < t.max && memo->toPlainText().isEmpty();
         const QString amber = QStringLiteral("border: 2px dashed #d08000;");
@@ -541,66 +574,45 @@ bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 void TFormEstimateWork::markRefused(QWidget *box)
 {
     // the whole task in view (its title, score and comment), not only the refused box
-    QWidget *sheet = ScrollBox1->widget();
-    const QString id = box->objectName().section(QLatin1Char('_'), 1);
     QRect task;
-    for (QWidget *w : sheet->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        if (!id.isEmpty() && w->objectName().section(QLatin1Char('_'), 1) == id)
+    if (const Task *t = taskOf(box))
+        for (const QWidget *w : t->widgets)
             task |= w->geometry();
+    // the box in the sheet's coordinates (a score box sits in a row with its maximum)
+    const QRect boxRect(box->mapTo(ScrollBox1->widget(), QPoint()), box->size());
     const int room = ScrollBox1->viewport()->height();
     if (task.isValid() && task.height() <= room)
         ScrollBox1->ensureVisible(task.center().x(), task.center().y(), task.width() / 2, task.height() / 2);
     else if (task.isValid())   // taller than the view: the refused box whole, and above it as much of the task as fits
-        ScrollBox1->verticalScrollBar()->setValue(std::max(task.top(), box->geometry().bottom() + 8 - room));
+        ScrollBox1->verticalScrollBar()->setValue(std::max(task.top(), boxRect.bottom() + 8 - room));
     else
         ScrollBox1->ensureWidgetVisible(box);
     box->setStyleSheet(QStringLiteral("border: 2px solid red;"));
     box->setFocus();
 }
 
-std::optional<int> TFormEstimateWork::getValueEstim(const QString &name, int max) const
+std::optional<int> TFormEstimateWork::scoreOf(const Task &task)
 {
-    auto *box = ScrollBox1->widget()->findChild<QComboBox *>(name, Qt::FindDirectChildrenOnly);
-    if (!box)
-        return 0;
     bool ok = false;
-    const int value = box->currentText().trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > qMax(max, 0))
+    const int value = task.score->currentText().trimmed().toInt(&ok);
+    if (!ok || value < 0 || value > qMax(task.max, 0))
         return std::nullopt;
     return value;
-}
-
-int TFormEstimateWork::getValueMemo(const QString &name)
-{
-    auto *memo = ScrollBox1->widget()->findChild<TMemo *>(name, Qt::FindDirectChildrenOnly);
-    if (!memo)
-        return 0;
-    memo->setFocus();
-    return int(memo->toPlainText().size());
-}
-
-QString TFormEstimateWork::getValueMemoText(const QString &name) const
-{
-    auto *memo = ScrollBox1->widget()->findChild<TMemo *>(name, Qt::FindDirectChildrenOnly);
-    return memo ? memo->toPlainText() : QString();
 }
 
 // The score range and the comment rule, task by task from the highest id.
 bool TFormEstimateWork::checkSheet()
 {
     for (const Task &t : std::as_const(m_tasks)) {
-        const QString id = QString::number(t.id);
-        const std::optional<int> score = getValueEstim(QStringLiteral("Estimate_") + id, t.max);
+        const std::optional<int> score = scoreOf(t);
         if (!score) {
-            if (auto *box = ScrollBox1->widget()->findChild<QComboBox *>(QStringLiteral("Estimate_") + id))
-                markRefused(box);
+            markRefused(t.score);
             Platform::get().information(QStringLiteral("Оценка за задание должна быть целым числом от 0 до ")
                                         + QString::number(qMax(t.max, 0)));
             return false;
         }
-        if (*score < t.max && getValueMemo(QStringLiteral("commentMemo_") + id) == 0) {
-            if (auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + id))
-                markRefused(memo);
+        if (*score < t.max && t.memo->toPlainText().isEmpty()) {
+            markRefused(t.memo);
             Platform::get().information(QStringLiteral("У задания, оцененного не на максимальный балл, отсутствует "
                                                        "комментарий. Необходимо обосновать свое решение"));
             return false;
@@ -613,9 +625,8 @@ bool TFormEstimateWork::commentsFit()
 {
     // every comment must fit the column before the first row is written
     for (const Task &t : std::as_const(m_tasks)) {
-        auto *memo = ScrollBox1->widget()->findChild<TMemo *>(QStringLiteral("commentMemo_") + QString::number(t.id));
-        if (memo && !storableIn(memo, QStringLiteral("zet_result"), QStringLiteral("commentestimate"), memo->toPlainText())) {
-            markRefused(memo);
+        if (!storableIn(t.memo, QStringLiteral("zet_result"), QStringLiteral("commentestimate"), t.memo->toPlainText())) {
+            markRefused(t.memo);
             return false;
         }
     }
@@ -636,11 +647,8 @@ void TFormEstimateWork::BitBtn1Click()
         return;
     const int work = m_workId;
     QList<TaskScore> scores;
-    for (const Task &t : std::as_const(m_tasks)) {
-        const QString id = QString::number(t.id);
-        scores.append({t.id, *getValueEstim(QStringLiteral("Estimate_") + id, t.max),
-                       getValueMemoText(QStringLiteral("commentMemo_") + id)});
-    }
+    for (const Task &t : std::as_const(m_tasks))
+        scores.append({t.id, *scoreOf(t), t.memo->toPlainText()});
     ProgressBar1->setRange(0, int(m_tasks.size()));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
@@ -662,6 +670,7 @@ void TFormEstimateWork::BitBtn1Click()
     ProgressBar1->hide();
     // stored (or stored before): the draft has served its purpose
     m_drafts->remove(work, m_sheetExpert);
+    m_draftWorks.remove(work);
     m_dirty = false;
     // the next work is the one below the saved one in the order on screen (above, if it was
     // the last), found again by its id after the list is read anew

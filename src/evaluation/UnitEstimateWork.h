@@ -30,6 +30,7 @@ public:
     QScrollArea *ScrollBox1 = nullptr;
     QPushButton *BitBtn1 = nullptr;        // "Сохранить"
     QLabel *LabelWork = nullptr;           // names the work whose sheet is shown
+    QLabel *LabelDraft = nullptr;          // "Восстановлен несохранённый черновик от …", on its own line
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *LabelProgress = nullptr;       // "Оценено X из Y"
     QLabel *LabelTotal = nullptr;          // "Итого: N из M"
@@ -48,11 +49,8 @@ public:
     void DBGrid1CellClick();
     void readEstimate(int workId);
     void removeComponent();
-    // The score typed for a task, if it is a whole number from 0 to max.
-    std::optional<int> getValueEstim(const QString &name, int max) const;
-    int getValueMemo(const QString &name);
-    QString getValueMemoText(const QString &name) const;
     void BitBtn1Click();
+    void focusTask(int ordinal);   // the score box of the task shown ordinal-th (from 1)
     int sheetWork() const { return m_workId; }   // 0: no sheet on screen
 
 protected:
@@ -60,10 +58,17 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // One task of the sheet on screen and its controls.
     struct Task {
         int id;
         int max;
+        QComboBox *score;
+        TMemo *memo;
+        QList<QWidget *> widgets;   // all of it, title to bar, in the sheet
     };
+    // The score typed for a task, if it is a whole number from 0 to its maximum.
+    static std::optional<int> scoreOf(const Task &task);
+    const Task *taskOf(const QWidget *control) const;
     void setSheet(int workId);
     bool checkSheet();
     void markRefused(QWidget *box);
@@ -72,7 +77,7 @@ private:
     int m_sheetExpert = -1;   // who was logged in when the sheet was built
     QVBoxLayout *m_sheet = nullptr;
     int m_workId = 0;
-    QList<Task> m_tasks;   // in the query's order: descending id
+    QList<Task> m_tasks;   // in the query's order: descending id; on screen the other way round
     void sheetEdited();
     void fillFromDraft();
     void showScan(int workId);
@@ -83,6 +88,7 @@ private:
     bool m_filling = false;     // the sheet is being filled, not typed
     int m_period = 0;
     QDateTime m_draftRestored;  // when the sheet on screen came from a draft
+    QSet<int> m_draftWorks;     // the works with a draft of this expert: marked in the list
     QSet<int> m_touched;        // tasks whose score was given on this sheet
     QString m_prefix;           // of the work on screen
 };

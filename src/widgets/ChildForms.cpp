@@ -23,6 +23,9 @@
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QTextCursor>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
@@ -360,6 +363,21 @@ class GridProxy : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
     QList<GridColumn> columns;
+    std::function<bool(int)> marked;
+    QString markHint;
+    QIcon mark;
+
+    bool isMarked(const QModelIndex &index) const
+    {
+        return marked && index.column() == firstShown() && marked(index.row());
+    }
+    int firstShown() const
+    {
+        for (int c = 0; c < columnCount(); ++c)
+            if (column(c))
+                return c;
+        return 0;
+    }
 
     const GridColumn *column(int section) const
     {
@@ -387,6 +405,8 @@ public:
             if (const GridColumn *c = column(index.column()))
                 return int(c->align);
         }
+        if ((role == Qt::DecorationRole || role == Qt::ToolTipRole) && isMarked(index))
+            return role == Qt::DecorationRole ? QVariant(mark) : QVariant(markHint);
         return QIdentityProxyModel::data(index, role);
     }
 };
@@ -431,6 +451,31 @@ void TDBGrid::applyColumns()
         if (column && column->width > 0)
             setColumnWidth(c, qMax(column->width, horizontalHeader()->sectionSizeHint(c)));
     }
+}
+
+void TDBGrid::setRowMark(std::function<bool(int row)> marked, const QString &hint)
+{
+    if (!m_proxy)
+        return;
+    QPixmap dot(10, 10);
+    dot.fill(Qt::transparent);
+    QPainter p(&dot);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xd0, 0x80, 0x00));   // amber: reads on light and dark rows, selected or not
+    p.drawEllipse(QRectF(1, 1, 8, 8));
+    p.end();
+    m_proxy->mark = QIcon(dot);
+    m_proxy->marked = std::move(marked);
+    m_proxy->markHint = hint;
+    refreshMarks();
+}
+
+void TDBGrid::refreshMarks()
+{
+    if (m_proxy && m_proxy->rowCount() > 0)
+        emit m_proxy->dataChanged(m_proxy->index(0, 0), m_proxy->index(m_proxy->rowCount() - 1, m_proxy->columnCount() - 1),
+                                  {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 int TDBGrid::currentRow() const

@@ -107,13 +107,16 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
     const QSize designSize = form->size();
     // a window opened while another is maximised is maximised too, as in any MDI program
     const QMdiSubWindow *active = area->activeSubWindow();
-    const bool maximised = active && active->isMaximized();
+    bool maximised = active && active->isMaximized();
     QMdiSubWindow *sub = area->addSubWindow(form);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
-    // the window's client area at its design size, the frame around it
+    // the window's client area at its design size, the frame around it; on a screen too small
+    // for that, all of the main window's area
     sub->resize(sub->size() - form->size() + designSize);
+    const QSize room = area->viewport()->size();
+    maximised = maximised || sub->width() > room.width() || sub->height() > room.height();
     if (maximised)
         sub->showMaximized();
     else
@@ -212,6 +215,9 @@ public:
     QVariant currentValue(const QString &field) const;
     int currentRow() const;
     void selectRow0();
+    // A mark (a small dot before the first column's text, with a hint) on the rows it holds for.
+    void setRowMark(std::function<bool(int row)> marked, const QString &hint);
+    void refreshMarks();   // the rows it holds for have changed
 
 private:
     void applyColumns();
