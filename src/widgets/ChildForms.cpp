@@ -104,6 +104,17 @@ void placeInside(QMdiArea *area, QMdiSubWindow *sub)
     sub->move(x, y);
 }
 
+QString plainCaption(const QString &caption)
+{
+    QString out;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption.at(i) == QLatin1Char('&') && ++i >= caption.size())
+            break;
+        out += caption.at(i);
+    }
+    return out;
+}
+
 QLabel *captionFor(QWidget *field, const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -111,7 +122,7 @@ QLabel *captionFor(QWidget *field, const QString &text, QWidget *parent)
     // Lists and grids do not take their name from a buddy: give it to them outright.
     if (field->accessibleName().isEmpty()) {
         QString name = text;
-        name.remove(QLatin1Char('&')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        name = plainCaption(name).replace(QLatin1Char('\n'), QLatin1Char(' '));
         name = name.simplified();
         if (name.endsWith(QLatin1Char(':')))
             name.chop(1);

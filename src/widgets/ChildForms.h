@@ -62,6 +62,8 @@ public:
 // A caption for a field: the label's buddy is the field, so that a screen reader names the field
 // by it and an "&" mnemonic in it moves the focus there.
 QLabel *captionFor(QWidget *field, const QString &text, QWidget *parent);
+// A caption as read, without the "&" that marks its Alt letter ("&&" is a plain "&").
+QString plainCaption(const QString &caption);
 
 // A hint shows as the tooltip and, through the main window, in its hint panel; it is also the
 // control's accessible description.
