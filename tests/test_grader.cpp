@@ -1,7 +1,9 @@
 // The grader's bench in the scoring window, driven by keys as an expert without a mouse would:
 // the scan beside the sheet and where it comes from, the running total, progress, and typed
 // sheets that outlive a lost server and a restarted program.
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -233,6 +235,46 @@ private slots:
         QVERIFY(focusedIn(scoreBox(form, 1)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_9, Qt::AltModifier);   // there is no ninth task
         QVERIFY(focusedIn(scoreBox(form, 1)));
+    }
+
+    // Ctrl+Space in a comment box lists the expert's own earlier comments on that task, most used
+    // first, filtered by what is typed; Enter puts one in.
+    void earlierCommentsAtHand()
+    {
+        Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                      "`commentestimate`, `untestedworkID`) VALUES (1, 2, 1, 1, 3, 'Нет ответа', 90), "
+                      "(1, 2, 1, 1, 3, 'Ошибка в знаке', 91), (1, 2, 1, 1, 2, 'Ошибка в знаке', 92), "
+                      "(1, 2, 2, 1, 3, 'Чужой комментарий', 93), (1, 2, 1, 2, 3, 'Другое задание', 94)");
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QTest::mouseClick(commentBox(form, 1)->viewport(), Qt::LeftButton);
+        QTest::keyClick(commentBox(form, 1), Qt::Key_Space, Qt::ControlModifier);
+        QCompleter *list = form.commentList();
+        QTRY_VERIFY(list->popup()->isVisible());
+        const auto offered = [&] {
+            QStringList out;
+            for (int r = 0; r < list->completionModel()->rowCount(); ++r)
+                out << list->completionModel()->index(r, 0).data().toString();
+            return out;
+        };
+        QCOMPARE(offered(), QStringList({"Ошибка в знаке", "Нет ответа"}));
+        // keys go to the open list, which passes on what it does not take itself
+        typeText(QApplication::activePopupWidget(), "нет");
+        QCOMPARE(commentBox(form, 1)->toPlainText(), QString("нет"));
+        QCOMPARE(offered(), QStringList({"Нет ответа"}));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!list->popup()->isVisible());
+        QCOMPARE(commentBox(form, 1)->toPlainText(), QString("Нет ответа"));
+        // another task's list is its own
+        QTest::mouseClick(commentBox(form, 2)->viewport(), Qt::LeftButton);
+        QTest::keyClick(commentBox(form, 2), Qt::Key_Space, Qt::ControlModifier);
+        QTRY_VERIFY(list->popup()->isVisible());
+        QCOMPARE(offered(), QStringList({"Другое задание"}));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!list->popup()->isVisible());
+        QCOMPARE(commentBox(form, 2)->toPlainText(), QString());
     }
 
     // Where the scan comes from: the file server the first time (into the cache), the cache the

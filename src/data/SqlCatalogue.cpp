@@ -138,6 +138,14 @@ QList<QueryDef> build()
                      " and `educationlListID`=(SELECT `educationallistID` from `zet_untestedwork` where `id`=:untestID) "
                      "order by `id` DESC"}),
               {integer("untestID")}});
+    // the expert's own comments on the tasks of a work's discipline, newest first (counted by the
+    // scoring window, which offers the most used first)
+    c.append({"GETexpertComments",
+              lines({"SELECT `evalutionsystemID`, `commentestimate` FROM `zet_result` WHERE `expertID`=:userID and "
+                     "`commentestimate`<>'' and `evalutionsystemID` IN (SELECT `id` FROM `zet_evaluationsystem` WHERE "
+                     "`periodID`=" ACTIVE_PERIOD " and `educationlListID`=(SELECT `educationallistID` from "
+                     "`zet_untestedwork` where `id`=:untestID)) order by `id` DESC"}),
+              {integer("userID"), integer("untestID")}});
     c.append({"INSestimate",
               lines({"INSERT INTO `zet_result`(`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
                      "`commentestimate`, `untestedworkID`) VALUES ((SELECT `educationallistID` from `zet_untestedwork` where "

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
+#include <QStringListModel>
+#include <QAbstractItemView>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -202,6 +205,21 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
             writeDraft();
     });
 
+    // the list of earlier comments, shared by the sheet's comment boxes
+    m_commentList = new QCompleter(this);
+    m_commentList->setObjectName(QStringLiteral("CommentList"));
+    m_commentList->setModel(new QStringListModel(m_commentList));
+    m_commentList->setCaseSensitivity(Qt::CaseInsensitive);
+    m_commentList->setFilterMode(Qt::MatchContains);
+    m_commentList->setModelSorting(QCompleter::UnsortedModel);   // most used first, as read
+    m_commentList->setMaxVisibleItems(8);
+    connect(m_commentList, qOverload<const QString &>(&QCompleter::activated), this, [this](const QString &text) {
+        if (auto *memo = qobject_cast<TMemo *>(m_commentList->widget())) {
+            memo->setPlainText(text);
+            memo->moveCursor(QTextCursor::End);
+        }
+    });
+
     setSheet(0);
     readData();   // FormCreate
 }
@@ -217,7 +235,7 @@ TFormEstimateWork::~TFormEstimateWork()
 QString TFormEstimateWork::keyList()
 {
     return QStringLiteral("Клавиши: ↑ ↓ и Enter в списке — открыть работу; Ctrl+↓ / Ctrl+↑ — следующая / предыдущая "
-                          "работа; Alt+1…Alt+9 — оценка задания с этим номером; цифры — оценка; Tab / Shift+Tab — оценка, комментарий, следующая оценка; "
+                          "работа; Alt+1…Alt+9 — оценка задания с этим номером; Ctrl+Пробел в комментарии — прежние комментарии; цифры — оценка; Tab / Shift+Tab — оценка, комментарий, следующая оценка; "
                           "Ctrl+S — сохранить; PageUp / PageDown — листать скан; Ctrl+плюс / Ctrl+минус / Ctrl+0 — "
                           "масштаб скана; Ctrl+R — повернуть скан; F1 — этот список");
 }
@@ -392,6 +410,12 @@ void TFormEstimateWork::readEstimate(int workId)
 
         connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->setStyleSheet(QString()); });
         connect(memo, &QPlainTextEdit::textChanged, this, &TFormEstimateWork::sheetEdited);
+        // the list of earlier comments follows what is typed while it is open
+        connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
+            if (m_commentList->widget() == memo && m_commentList->popup()->isVisible())
+                offerComments(memo);
+        });
+        memo->installEventFilter(this);   // Ctrl+Space
         setHint(memo, QStringLiteral("Комментарий обязателен, если задание оценено не на максимальный балл. "
                                         "Комментарий будет виден участнику"));
         onTop(memo, QStringLiteral("commentMemo_") + id);
@@ -457,6 +481,7 @@ void TFormEstimateWork::readEstimate(int workId)
         }
     }
     QWidget::setTabOrder(previous, BitBtn1);
+    readEarlierComments(workId);
     fillFromDraft();
     updateTotal();
 }
@@ -542,8 +567,70 @@ void TFormEstimateWork::updateTotal()
     LabelTotal->setText(m_tasks.isEmpty() ? QString() : QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum));
 }
 
+// The expert's comments on these tasks in earlier works, counted here: one read per sheet, none
+// while typing. A failure only leaves the list empty.
+void TFormEstimateWork::readEarlierComments(int workId)
+{
+    m_earlierComments.clear();
+    try {
+        NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"));
+        q->close();
+        q->setParam(QStringLiteral("userID"), m_sheetExpert);
+        q->setParam(QStringLiteral("untestID"), workId);
+        q->open();
+        QHash<int, QHash<QString, int>> uses;   // by task: comment -> times used
+        QHash<int, QStringList> newestFirst;
+        for (q->first(); !q->eof(); q->next()) {
+            const int task = q->field(QStringLiteral("evalutionsystemID")).toInt();
+            const QString comment = q->field(QStringLiteral("commentestimate")).toString().trimmed();
+            if (comment.isEmpty())
+                continue;
+            if (uses[task][comment]++ == 0)
+                newestFirst[task] << comment;
+        }
+        q->close();
+        for (auto it = newestFirst.begin(); it != newestFirst.end(); ++it) {
+            QStringList list = it.value();
+            const QHash<QString, int> &count = uses[it.key()];
+            std::stable_sort(list.begin(), list.end(), [&](const QString &a, const QString &b) { return count[a] > count[b]; });
+            m_earlierComments.insert(it.key(), list);
+        }
+    } catch (const std::exception &e) {
+        EventLog::write(windowTitle(), QStringLiteral("Прежние комментарии не прочитаны: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void TFormEstimateWork::offerComments(TMemo *memo)
+{
+    const Task *task = taskOf(memo);
+    if (!task)
+        return;
+    auto *model = static_cast<QStringListModel *>(m_commentList->model());
+    if (m_commentList->widget() != memo || model->stringList() != m_earlierComments.value(task->id)) {
+        m_commentList->setWidget(memo);
+        memo->setList(m_commentList->popup());
+        model->setStringList(m_earlierComments.value(task->id));
+    }
+    m_commentList->setCompletionPrefix(memo->toPlainText().trimmed());
+    if (m_commentList->completionCount() == 0) {
+        m_commentList->popup()->hide();
+        return;
+    }
+    QRect at = memo->cursorRect();
+    at.setWidth(memo->viewport()->width());
+    m_commentList->complete(at);
+    m_commentList->popup()->setCurrentIndex(m_commentList->completionModel()->index(0, 0));   // Enter takes the first
+}
+
 bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && qobject_cast<TMemo *>(watched)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {
+            offerComments(static_cast<TMemo *>(watched));
+            return true;
+        }
+    }
     // A score box is entered with its text selected, so the digits typed replace the score:
     // the line edit does so itself for Tab; a click would place the cursor after the focus.
     // So also when the focus comes back from the drop-down (Esc) or with the window.

@@ -1,6 +1,8 @@
 #pragma once
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -51,6 +53,10 @@ public:
     void removeComponent();
     void BitBtn1Click();
     void focusTask(int ordinal);   // the score box of the task shown ordinal-th (from 1)
+    // The expert's earlier comments on the task of this comment box, most used first, in a list
+    // under the cursor filtered by what the box holds; Enter puts one in (Ctrl+Space).
+    void offerComments(TMemo *memo);
+    QCompleter *commentList() const { return m_commentList; }
     int sheetWork() const { return m_workId; }   // 0: no sheet on screen
 
 protected:
@@ -91,6 +97,9 @@ private:
     QSet<int> m_draftWorks;     // the works with a draft of this expert: marked in the list
     QSet<int> m_touched;        // tasks whose score was given on this sheet
     QString m_prefix;           // of the work on screen
+    QHash<int, QStringList> m_earlierComments;   // by task, most used first: read with the sheet
+    QCompleter *m_commentList = nullptr;
+    void readEarlierComments(int workId);
 };
 
 extern TFormEstimateWork *FormEstimateWork;

@@ -528,6 +528,24 @@ TMemo::TMemo(int maxLength, QWidget *parent) : QPlainTextEdit(parent), m_maxLeng
     });
 }
 
+void TMemo::keyPressEvent(QKeyEvent *event)
+{
+    if (m_list && m_list->isVisible()) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            event->ignore();   // the list takes it
+            return;
+        default:
+            break;
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
 bool storableIn(QWidget *box, const QString &table, const QString &column, const QString &text)
 {
     const QString refused = unstorableCharacters(table, column, text);
