@@ -277,6 +277,32 @@ private slots:
         QCOMPARE(commentBox(form, 2)->toPlainText(), QString());
     }
 
+    // While a work is scored the next one is read and its first page rendered: after Ctrl+S its
+    // sheet and page are on screen before the window has painted anything else.
+    void nextWorkAtOnce()
+    {
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        NamedQuery *list = form.DBGrid1->query();
+        int row = 0;
+        while (list->value(row, "id").toInt() != 1)
+            ++row;
+        const int next = list->value(row + 1, "id").toInt();
+        QTRY_COMPARE_WITH_TIMEOUT(form.Scan->aheadWork(), next, 10000);
+        for (auto [task, score] : {std::pair{Qt::Key_1, "5"}, {Qt::Key_2, "7"}, {Qt::Key_3, "10"}}) {
+            QTest::keyClick(QApplication::focusWidget(), task, Qt::AltModifier);
+            QTest::keyClicks(QApplication::focusWidget(), score);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        // at once: no event has been processed since the save
+        QCOMPARE(form.sheetWork(), next);
+        QVERIFY2(form.Scan->statusText().startsWith("Скан работы: страниц 2"), qPrintable(form.Scan->statusText()));
+        QCOMPARE(form.Scan->view()->renderedSize(0), form.Scan->view()->pageRect(0).size());
+    }
+
     // Where the scan comes from: the file server the first time (into the cache), the cache the
     // next, the download window's saved copy once there is one. The zoom stays from work to work.
     void scanSources()

@@ -36,6 +36,22 @@ constexpr qreal kStep = 1.25;
 constexpr int kMaxPageSide = ScanLimits::kMaxPageSide;
 constexpr qint64 kWholePageBytes = 16LL * 1024 * 1024;   // above this only the part in sight is rendered
 
+// A page of that many points laid out at a scale: its shape kept, at most kMaxPageSide a side.
+QSize laidOut(QSizeF points, qreal scale)
+{
+    const qreal longest = std::max({points.width(), points.height(), 1e-6});
+    const qreal pageScale = std::min(scale, kMaxPageSide / longest);
+    return QSize(int(std::clamp(points.width() * pageScale, 1.0, qreal(kMaxPageSide))),
+                 int(std::clamp(points.height() * pageScale, 1.0, qreal(kMaxPageSide))));
+}
+
+// The device pixels a page laid out at `logical` is rendered at, at most kMaxPageSide a side.
+QSize devicePixels(QSize logical, qreal ratio)
+{
+    const qreal scale = std::min({ratio, qreal(kMaxPageSide) / logical.width(), qreal(kMaxPageSide) / logical.height()});
+    return QSize(std::max(1, qRound(logical.width() * scale)), std::max(1, qRound(logical.height() * scale)));
+}
+
 } // namespace
 
 ScanView::ScanView(QWidget *parent) : QAbstractScrollArea(parent)
@@ -179,16 +195,12 @@ void ScanView::relayout()
         sizes << s;
         widest = std::max(widest, s.width());
     }
-    const qreal scale = m_fitWidth ? std::max(0.05, (viewport()->width() - 2.0 * kSpacing) / widest) : m_factor;
+    const qreal scale = scaleFor(widest);
     m_scale = scale;
     qint64 y = kSpacing;
     int width = 0;
     for (const QSizeF &s : sizes) {
-        // a page of a billion points keeps its shape, at most kMaxPageSide pixels a side
-        const qreal longest = std::max({s.width(), s.height(), 1e-6});
-        const qreal pageScale = std::min(scale, kMaxPageSide / longest);
-        const QSize px(int(std::clamp(s.width() * pageScale, 1.0, qreal(kMaxPageSide))),
-                       int(std::clamp(s.height() * pageScale, 1.0, qreal(kMaxPageSide))));
+        const QSize px = laidOut(s, scale);   // a page of a billion points keeps its shape
         m_pages << PageBox{y, px};
         y += px.height() + kSpacing;
         width = std::max(width, px.width() + 2 * kSpacing);
@@ -202,6 +214,24 @@ void ScanView::relayout()
     horizontalScrollBar()->setSingleStep(40);
     viewport()->update();
     emit viewChanged();
+}
+
+qreal ScanView::scaleFor(qreal widest) const
+{
+    return m_fitWidth ? std::max(0.05, (viewport()->width() - 2.0 * kSpacing) / widest) : m_factor;
+}
+
+// What the first page of those pages would be rendered at in this view, unturned; empty when
+// only a part of it would be.
+QSize ScanView::firstPagePixels(const QList<QSizeF> &pagePoints) const
+{
+    if (pagePoints.isEmpty())
+        return {};
+    qreal widest = 1;
+    for (const QSizeF &s : pagePoints)
+        widest = std::max(widest, s.width());
+    const QSize pixels = devicePixels(laidOut(pagePoints.first(), scaleFor(widest)), std::max(1.0, devicePixelRatioF()));
+    return qint64(pixels.width()) * pixels.height() * 4 <= kWholePageBytes ? pixels : QSize();
 }
 
 const ScanView::Rendered *ScanView::find(int page, QSize size, int turns, QRect clip) const
@@ -251,8 +281,8 @@ void ScanView::paintEvent(QPaintEvent *event)
             continue;
         p.fillRect(r, Qt::white);
         // rendered in device pixels, at most kMaxPageSide a side
-        const qreal scale = std::min({ratio, qreal(kMaxPageSide) / box.size.width(), qreal(kMaxPageSide) / box.size.height()});
-        const QSize pixels(std::max(1, qRound(box.size.width() * scale)), std::max(1, qRound(box.size.height() * scale)));
+        const QSize pixels = devicePixels(box.size, ratio);
+        const qreal scale = qreal(pixels.width()) / box.size.width();
         // a huge page: only the part in sight is rendered
         const bool whole = qint64(pixels.width()) * pixels.height() * 4 <= kWholePageBytes;
         const QRectF seen = QRectF(r.intersected(area).translated(-r.topLeft()));
@@ -295,7 +325,8 @@ void ScanView::scrollContentsBy(int, int)
     emit viewChanged();
 }
 
-ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_renderer(new ScanRenderer(this))
+ScanPane::ScanPane(QWidget *parent)
+    : QWidget(parent), m_renderer(new ScanRenderer(this)), m_spare(new ScanRenderer(this))
 {
     setObjectName(QStringLiteral("ScanPane"));
     auto *layout = new QVBoxLayout(this);
@@ -326,19 +357,55 @@ ScanPane::ScanPane(QWidget *parent) : QWidget(parent), m_renderer(new ScanRender
     button(QStringLiteral("↻"), "ScanRotate", QStringLiteral("Повернуть на 90° (Ctrl+R)"), &ScanView::rotate);
     layout->addLayout(top);
     layout->addWidget(m_view, 1);
-    connect(m_renderer, &ScanRenderer::opened, this, [this](const QList<QSizeF> &pages) {
-        m_view->setPages(m_renderer, pages);
-        const QString where = m_source == Source::Local ? QStringLiteral("сохранённая копия")
-            : m_source == Source::Cache                 ? QStringLiteral("из кэша")
-                                                        : QStringLiteral("загружен с сервера");
-        m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(pages.size()).arg(where));
-    });
-    connect(m_renderer, &ScanRenderer::failed, this, [this](const QString &reason) {
-        if (m_source == Source::Cache)
-            QFile::remove(m_opening);   // a bad cached copy is fetched again next time
-        fail(reason);
-    });
+    for (ScanRenderer *r : {m_renderer, m_spare}) {
+        connect(r, &ScanRenderer::opened, this, [this, r](const QList<QSizeF> &pages) { opened(r, pages); });
+        connect(r, &ScanRenderer::failed, this, [this, r](const QString &reason) { failed(r, reason); });
+        connect(r, &ScanRenderer::rendered, this, [this, r](int page, QSize size, int turns, QRect clip, const QImage &image) {
+            rendered(r, page, size, turns, clip, image);
+        });
+    }
     clear();
+}
+
+static QString sourceText(ScanPane::Source source)
+{
+    return source == ScanPane::Source::Local ? QStringLiteral("сохранённая копия")
+        : source == ScanPane::Source::Cache  ? QStringLiteral("из кэша")
+                                             : QStringLiteral("загружен с сервера");
+}
+
+void ScanPane::opened(ScanRenderer *renderer, const QList<QSizeF> &pages)
+{
+    if (renderer == m_renderer) {
+        m_view->setPages(m_renderer, pages);
+        m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(pages.size()).arg(sourceText(m_source)));
+        return;
+    }
+    m_ahead.pages = pages;
+    m_ahead.pixels = m_view->firstPagePixels(pages);
+    if (m_ahead.pixels.isValid())
+        m_spare->render(0, m_ahead.pixels, 0);
+    else
+        m_ahead.ready = true;   // a page too large to render whole: drawn in parts when shown
+}
+
+void ScanPane::failed(ScanRenderer *renderer, const QString &reason)
+{
+    if (renderer != m_renderer) {
+        m_ahead = {};   // said when that work is shown, the usual way
+        return;
+    }
+    if (m_source == Source::Cache)
+        QFile::remove(m_opening);   // a bad cached copy is fetched again next time
+    fail(reason);
+}
+
+void ScanPane::rendered(ScanRenderer *renderer, int page, QSize size, int turns, QRect clip, const QImage &image)
+{
+    if (renderer == m_spare && page == 0 && turns == 0 && clip.isNull() && size == m_ahead.pixels) {
+        m_ahead.first = image;
+        m_ahead.ready = true;
+    }
 }
 
 ScanPane::~ScanPane()
@@ -427,33 +494,106 @@ void ScanPane::showWork(const WorkScan &work)
         fail(QStringLiteral("у работы нет файла"));
         return;
     }
+    // rendered ahead: the helpers change places, the first page is there already
+    if (prefetched(work) && QFile::exists(m_ahead.path)) {
+        std::swap(m_renderer, m_spare);
+        m_source = m_ahead.source;
+        m_opening = m_ahead.path;
+        m_view->setPages(m_renderer, m_ahead.pages);
+        if (!m_ahead.first.isNull())
+            m_view->keep(0, m_ahead.pixels, 0, {}, m_ahead.first);
+        m_status->setText(QStringLiteral("Скан работы: страниц %1 (%2)").arg(m_ahead.pages.size()).arg(sourceText(m_source)));
+        m_ahead = {};
+        return;
+    }
+    if (m_ahead.work.work == work.work) {
+        m_spare->close();   // not ready yet: this work goes the usual way
+        m_ahead = {};
+    }
+    Source source;
+    const QString path = onDisk(work, &source);
+    if (!path.isEmpty()) {
+        open(path, source);
+        return;
+    }
+    m_status->setText(QStringLiteral("Загрузка скана работы…"));
+    fetch(work, [this, request] { return request == m_request; }, [this, work](bool ok, const QString &reason) {
+        if (ok)
+            open(cachePath(work.bodyFile), Source::Server);
+        else
+            fail(reason);
+    });
+}
+
+QString ScanPane::onDisk(const WorkScan &work, Source *source)
+{
     const QString local = SavedWorks::find(TDataER::downloadFolder(safeFileName(work.discipline)), work.bodyFile);
     if (!local.isEmpty()) {
-        open(local, Source::Local);
-        return;
+        *source = Source::Local;
+        return local;
     }
     const QString cached = cachePath(work.bodyFile);
     if (isWholePdf(cached)) {
         markUsed(cached);
-        open(cached, Source::Cache);
-        return;
+        *source = Source::Cache;
+        return cached;
     }
-    m_status->setText(QStringLiteral("Загрузка скана работы…"));
+    return {};
+}
+
+void ScanPane::fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
+                     const std::function<void(bool ok, const QString &reason)> &done)
+{
+    const QString cached = cachePath(work.bodyFile);
     makePrivateFolder(cacheFolder());
     auto *engine = new DownloadEngine({{documentAddress(QStringLiteral("untestedwork"), work.bodyFile), cached}});
     auto reason = std::make_shared<QString>();
     connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });
-    connect(engine, &DownloadEngine::finished, this, [this, request, cached, reason](const QList<int> &failed) {
-        if (request != m_request)
+    connect(engine, &DownloadEngine::finished, this, [stillWanted, done, reason](const QList<int> &failed) {
+        if (!stillWanted())
             return;   // the expert has moved on, or came back and has it from elsewhere; the file stays cached
         if (!failed.isEmpty()) {
-            fail(reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
+            done(false, reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
             return;
         }
         trimCache(cacheCap);
-        open(cached, Source::Server);
+        done(true, {});
     });
     engine->start();
+}
+
+bool ScanPane::prefetched(const WorkScan &work) const
+{
+    return m_ahead.ready && m_ahead.work.work == work.work && m_ahead.work.bodyFile == work.bodyFile;
+}
+
+void ScanPane::prefetch(const WorkScan &work)
+{
+    if (work.work <= 0 || work.bodyFile.isEmpty() || (work.work == m_work.work && work.bodyFile == m_work.bodyFile)
+        || (m_ahead.work.work == work.work && m_ahead.work.bodyFile == work.bodyFile))
+        return;
+    m_spare->close();
+    m_ahead = {};
+    m_ahead.work = work;
+    m_ahead.request = ++m_aheadCount;
+    const quint64 request = m_ahead.request;
+    Source source;
+    const QString path = onDisk(work, &source);
+    const auto openAhead = [this](const QString &file, Source from) {
+        m_ahead.path = file;
+        m_ahead.source = from;
+        m_spare->open(file);
+    };
+    if (!path.isEmpty()) {
+        openAhead(path, source);
+        return;
+    }
+    fetch(work, [this, request] { return m_ahead.request == request; }, [this, work, openAhead](bool ok, const QString &) {
+        if (ok)
+            openAhead(cachePath(work.bodyFile), Source::Server);
+        else
+            m_ahead = {};
+    });
 }
 
 // Where it comes from is known at once; the pages once the helper has opened it.

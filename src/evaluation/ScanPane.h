@@ -32,6 +32,9 @@ public:
     int currentPage() const;          // the page across the middle of the view
     int zoomPercent() const;          // 100: the printed size on a 96-dpi screen
     QSize renderedSize(int page) const;   // pixels of the page as last rendered whole; empty: none
+    QSize firstPagePixels(const QList<QSizeF> &pagePoints) const;
+    // A page rendered ahead of time, kept as if this view had asked for it.
+    void keep(int page, QSize size, int turns, QRect clip, const QImage &image);
 
 signals:
     void firstPagePainted();   // once after each setPages, when the first page is drawn
@@ -47,7 +50,7 @@ private:
     void relayout();
     void keeping(QPoint anchor, const std::function<void()> &change);   // the point under anchor stays
     void zoomTo(qreal factor, QPoint anchor);
-    void keep(int page, QSize size, int turns, QRect clip, const QImage &image);
+    qreal scaleFor(qreal widestPoints) const;
     struct Rendered;
     const Rendered *find(int page, QSize size, int turns, QRect clip) const;
     // A page laid out: its top in document pixels (64-bit: thousands of tall pages overflow an
@@ -95,6 +98,11 @@ public:
     ~ScanPane() override;
     void showWork(const WorkScan &work);
     void clear();
+    // The work likely to be shown next: its scan fetched, opened and its first page rendered in a
+    // second helper now, so that showWork() puts it on screen at once.
+    void prefetch(const WorkScan &work);
+    bool prefetched(const WorkScan &work) const;   // ready to be shown at once
+    int aheadWork() const { return m_ahead.ready ? m_ahead.work.work : 0; }
 
     ScanView *view() const { return m_view; }
     QString pageText() const;
@@ -110,11 +118,31 @@ public:
 private:
     void open(const QString &path, Source source);
     void fail(const QString &reason);
+    void opened(ScanRenderer *renderer, const QList<QSizeF> &pages);
+    void failed(ScanRenderer *renderer, const QString &reason);
+    void rendered(ScanRenderer *renderer, int page, QSize size, int turns, QRect clip, const QImage &image);
+    // The saved copy or the cache, when either holds the work's scan whole; "" otherwise.
+    static QString onDisk(const WorkScan &work, Source *source);
+    // Into the cache from the file server; done(ok, reason) unless a newer fetch of the same kind began.
+    void fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
+               const std::function<void(bool ok, const QString &reason)> &done);
     QLabel *m_status;
     QLabel *m_page;   // "стр. N из M, Z %"
     ScanView *m_view;
     ScanRenderer *m_renderer;
     QString m_opening;   // the file the renderer is opening for the work shown
+    ScanRenderer *m_spare;   // renders ahead; the two change places when the work ahead is shown
+    struct Ahead {
+        WorkScan work;
+        quint64 request = 0;
+        QString path;
+        Source source = Source::None;
+        QList<QSizeF> pages;
+        QSize pixels;
+        QImage first;
+        bool ready = false;
+    } m_ahead;
+    quint64 m_aheadCount = 0;
     WorkScan m_work;   // the work whose scan is shown or on its way
     Source m_source = Source::None;
     quint64 m_request = 0;   // each showing of a work; a fetch's end applies only to its own

@@ -220,6 +220,11 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
         }
     });
 
+    m_prefetchTimer = new QTimer(this);
+    m_prefetchTimer->setSingleShot(true);
+    m_prefetchTimer->setInterval(300);
+    connect(m_prefetchTimer, &QTimer::timeout, this, [this] { prefetchNext(); });
+
     setSheet(0);
     readData();   // FormCreate
 }
@@ -341,23 +346,31 @@ void TFormEstimateWork::DBGrid1CellClick()
     LabelDraft->setVisible(m_draftRestored.isValid());
     updateProgress();
     showScan(work);
+    m_prefetchTimer->start();   // the next one, once the expert stays on this one a moment
+}
+
+WorkScan TFormEstimateWork::scanOf(int workId)
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"));
+    q->close();
+    q->setParam(QStringLiteral("untestID"), workId);
+    q->open();
+    WorkScan scan{workId, {}, {}};
+    if (q->recordCount() > 0) {
+        scan.bodyFile = q->field(QStringLiteral("bodyFile")).toString();
+        scan.discipline = q->field(QStringLiteral("nameEdu")).toString();
+    }
+    q->close();
+    return scan;
 }
 
 // The scan never stops the scoring: whatever goes wrong finding it is said in its pane.
 void TFormEstimateWork::showScan(int workId)
 {
     try {
-        NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"));
-        q->close();
-        q->setParam(QStringLiteral("untestID"), workId);
-        q->open();
-        WorkScan scan{workId, {}, {}};
-        if (q->recordCount() > 0) {
-            scan.bodyFile = q->field(QStringLiteral("bodyFile")).toString();
-            scan.discipline = q->field(QStringLiteral("nameEdu")).toString();
-        }
-        q->close();
-        Scan->showWork(scan);
+        Scan->showWork(m_ahead.work == workId ? m_ahead.scan : scanOf(workId));
+        if (m_ahead.work == workId)
+            m_ahead = {};
     } catch (const std::exception &e) {
         Scan->showWork({workId, {}, {}});
         EventLog::write(windowTitle(), QStringLiteral("Скан работы недоступен: ") + QString::fromUtf8(e.what()));
@@ -377,13 +390,44 @@ void TFormEstimateWork::removeComponent()
     setSheet(0);
 }
 
-void TFormEstimateWork::readEstimate(int workId)
+QList<TFormEstimateWork::TaskDef> TFormEstimateWork::readTasks(int workId)
 {
-    removeComponent();
     NamedQuery *q = DataER->query(QStringLiteral("GETestimateWork"));
     q->close();
     q->setParam(QStringLiteral("untestID"), workId);
     q->open();
+    QList<TaskDef> tasks;
+    for (q->first(); !q->eof(); q->next())
+        tasks.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("maxestimation")).toInt(),
+                      q->field(QStringLiteral("titletask")).toString()});
+    return tasks;
+}
+
+// The work that comes next (the one below in the list, or above at its end): its sheet read and
+// its scan rendered now, while this one is scored.
+void TFormEstimateWork::prefetchNext()
+{
+    NamedQuery *list = DBGrid1->query();
+    const QModelIndex current = DBGrid1->currentIndex();
+    if (m_workId <= 0 || !current.isValid() || list->recordCount() < 2)
+        return;
+    const int row = current.row() + 1 < list->recordCount() ? current.row() + 1 : current.row() - 1;
+    const int work = list->value(row, QStringLiteral("id")).toInt();
+    if (work == m_ahead.work)
+        return;
+    try {
+        m_ahead = {work, readTasks(work), scanOf(work)};
+        Scan->prefetch(m_ahead.scan);
+    } catch (const std::exception &e) {
+        m_ahead = {};   // it is read when it is opened, as any other
+        EventLog::write(windowTitle(), QStringLiteral("Следующая работа не прочитана заранее: ") + QString::fromUtf8(e.what()));
+    }
+}
+
+void TFormEstimateWork::readEstimate(int workId)
+{
+    removeComponent();
+    const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : readTasks(workId);
     QWidget *sheet = ScrollBox1->widget();
     // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
     QList<QWidget *> widgets;
@@ -393,10 +437,10 @@ void TFormEstimateWork::readEstimate(int workId)
         w->show();   // at once, so that the checks can put the focus into it
         widgets << w;
     };
-    for (q->first(); !q->eof(); q->next()) {
-        const QString id = q->field(QStringLiteral("id")).toString();
-        const int max = q->field(QStringLiteral("maxestimation")).toInt();
-        const QString title = q->field(QStringLiteral("titletask")).toString();
+    for (const TaskDef &def : defs) {
+        const QString id = QString::number(def.id);
+        const int max = def.max;
+        const QString &title = def.title;
         widgets.clear();
 
         auto *bar = new QFrame(sheet);

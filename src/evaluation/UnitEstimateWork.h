@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "evaluation/ScanPane.h"
 #include "widgets/ChildForms.h"
 
 class QComboBox;
@@ -100,6 +101,20 @@ private:
     QHash<int, QStringList> m_earlierComments;   // by task, most used first: read with the sheet
     QCompleter *m_commentList = nullptr;
     void readEarlierComments(int workId);
+    struct TaskDef {
+        int id;
+        int max;
+        QString title;
+    };
+    QList<TaskDef> readTasks(int workId);
+    WorkScan scanOf(int workId);
+    void prefetchNext();
+    struct Ahead {
+        int work = 0;
+        QList<TaskDef> tasks;
+        WorkScan scan;
+    } m_ahead;   // the work read ahead: the next one in the list
+    QTimer *m_prefetchTimer = nullptr;
 };
 
 extern TFormEstimateWork *FormEstimateWork;
