@@ -25,7 +25,13 @@ public:
     RecordingPlatform() { Platform::install(this); }
     ~RecordingPlatform() override { Platform::install(nullptr); }
 
-    void showInformation(const QString &text, const QString &detail) override { boxes.append({"information", text, detail}); }
+    std::function<void()> onInformation;   // runs as an information box is closed
+    void showInformation(const QString &text, const QString &detail) override
+    {
+        boxes.append({"information", text, detail});
+        if (onInformation)
+            onInformation();
+    }
     void showError(const QString &text, const QString &detail) override
     {
         boxes.append({"error", text, detail});
