@@ -170,9 +170,11 @@ void explain(const ListQuery &l)
     out << "\n";
 }
 
-// Opening a list in its window (the window's own re-read, then painting) and one title click.
+// Opening a list in its window (the window's own re-read, then painting) and a title click on
+// each of its columns (the first click on that column after the read: the slowest).
 struct WindowFigures {
-    double openMs = 0, bareMs = 0, sortMs = 0;
+    double openMs = 0, bareMs = 0, sortMs = 0;   // sortMs: the slowest column
+    QString sortColumn;
     int rows = 0;
 };
 
@@ -182,7 +184,7 @@ void paint(QWidget *w)
     w->repaint();
 }
 
-WindowFigures measureWindow(QWidget *form, TDBGrid *grid, const std::function<void()> &reread, int sortColumn)
+WindowFigures measureWindow(QWidget *form, TDBGrid *grid, const std::function<void()> &reread)
 {
     WindowFigures f;
     activate(form);
@@ -191,14 +193,33 @@ WindowFigures measureWindow(QWidget *form, TDBGrid *grid, const std::function<vo
     f.openMs = bestOf(5, [&] { reread(); paint(grid->viewport()); });
     NamedQuery *q = grid->query();
     f.rows = q->recordCount();
-    // the bare query: the same statement with the same values, no window
-    f.bareMs = bestOf(5, [&] { q->close(); q->open(); });
-    reread();
-    paint(grid->viewport());
-    f.sortMs = bestOf(5, [&] {
-        clickTitle(grid, sortColumn);
+    // the bare query: the same statement with the same values in a query of its own, no view on it
+    NamedQuery bare(QStringLiteral("bare"), q->sql(), q->params(), TDataER::connectionName());
+    for (const ParamDecl &p : q->params())
+        bare.setParam(p.name, q->param(p.name));
+    f.bareMs = bestOf(5, [&] { bare.close(); bare.open(); });
+    // every shown column, each clicked once after a fresh read; best of 3 reads per column
+    QMap<int, double> best;
+    for (int pass = 0; pass < 3; ++pass) {
+        reread();
         paint(grid->viewport());
-    });
+        for (int c = 0; c < grid->model()->columnCount(); ++c) {
+            if (grid->isColumnHidden(c))
+                continue;
+            grid->scrollTo(grid->model()->index(0, c));
+            QElapsedTimer t;
+            t.start();
+            clickTitle(grid, c);
+            paint(grid->viewport());
+            const double ms = t.nsecsElapsed() / 1e6;
+            best[c] = best.contains(c) ? std::min(best[c], ms) : ms;
+        }
+    }
+    for (auto it = best.cbegin(); it != best.cend(); ++it)
+        if (it.value() >= f.sortMs) {
+            f.sortMs = it.value();
+            f.sortColumn = grid->model()->headerData(it.key(), Qt::Horizontal).toString();
+        }
     return f;
 }
 
@@ -206,15 +227,15 @@ void windows(int scale, QList<WindowFigures> &all)
 {
     Session s;
     const auto show = [&](const char *what, const WindowFigures &f) {
-        out << QStringLiteral("  %1: %2 rows, window %3 ms, bare query %4 ms (%5×), title click %6 ms\n")
+        out << QStringLiteral("  %1: %2 rows, window %3 ms, bare query %4 ms (%5×), title click at most %6 ms (\"%7\")\n")
                    .arg(QString::fromUtf8(what)).arg(f.rows).arg(f.openMs, 0, 'f', 1).arg(f.bareMs, 0, 'f', 1)
-                   .arg(f.openMs / f.bareMs, 0, 'f', 2).arg(f.sortMs, 0, 'f', 1);
+                   .arg(f.openMs / f.bareMs, 0, 'f', 2).arg(f.sortMs, 0, 'f', 1).arg(f.sortColumn);
         out.flush();
     };
     {
         TFormWorkLoadOriginal form(&s.window);
         form.DBLookupComboBox1->selectIndex(0);
-        const auto f = measureWindow(&form, form.DBGrid1, [&] { form.readData(); }, 1);
+        const auto f = measureWindow(&form, form.DBGrid1, [&] { form.readData(); });
         show("unchecked works (Дисциплина 1)", f);
         all << f;
         if (scale == 10) {
@@ -223,18 +244,19 @@ void windows(int scale, QList<WindowFigures> &all)
                    f.openMs <= 1.5 * f.bareMs);
             target(QStringLiteral("its bare query ≤ 50 ms (SCALE 10, %1 rows)").arg(f.rows),
                    QStringLiteral("%1 ms").arg(f.bareMs, 0, 'f', 1), f.bareMs <= 50);
-            target(QStringLiteral("title-click sort of that list ≤ 40 ms"), QStringLiteral("%1 ms").arg(f.sortMs, 0, 'f', 1),
+            target(QStringLiteral("title-click sort of that list ≤ 40 ms, any column"),
+                   QStringLiteral("%1 ms (\"%2\", the slowest)").arg(f.sortMs, 0, 'f', 1).arg(f.sortColumn),
                    f.sortMs <= 40);
         }
     }
     {
         TFormUploadCheckWork form(&s.window);
         form.DBLookupComboBoxEDU->selectIndex(0);
-        show("uploads (Дисциплина 1, all areas)", measureWindow(&form, form.DBGrid1, [&] { form.readData(); }, 3));
+        show("uploads (Дисциплина 1, all areas)", measureWindow(&form, form.DBGrid1, [&] { form.readData(); }));
     }
     {
         TFormEstimateWork form(&s.window);
-        show("works to score (expert 1)", measureWindow(&form, form.DBGrid1, [&] { form.readData(); }, 1));
+        show("works to score (expert 1)", measureWindow(&form, form.DBGrid1, [&] { form.readData(); }));
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QDate>
 #include <QLocale>
 #include <algorithm>
+#include <numeric>
+#include <optional>
 #include <cmath>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -259,22 +261,33 @@ void NamedQuery::close()
         return;
     m_active = false;
     m_rows.clear();
+    m_sortKeys.clear();
     m_header = QSqlRecord();
     m_cursor = 0;
     m_model.reset();
     emit closed();
 }
 
-void NamedQuery::sortRows(const QString &fieldName)
+struct NamedQuery::SortKeys {
+    bool numeric = true;                                // every value a number (or empty)
+    std::vector<char> null;
+    std::vector<double> number;
+    std::vector<std::optional<QCollatorSortKey>> text;  // when not all numbers
+    bool less(size_t a, size_t b) const
+    {
+        if (null[a] || null[b])
+            return null[a] && !null[b];
+        return numeric ? number[a] < number[b] : text[a]->compare(*text[b]) < 0;
+    }
+};
+
+NamedQuery::SortKeys &NamedQuery::sortKeys(int column)
 {
-    const int column = m_header.indexOf(fieldName);
-    if (column < 0)
-        throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
-    m_sortField = fieldName;
-    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const auto numeric = [](const QVariant &v) {
+    std::shared_ptr<SortKeys> &keys = m_sortKeys[column];
+    if (keys)
+        return *keys;
+    keys = std::make_shared<SortKeys>();
+    const auto isNumber = [](const QVariant &v) {
         switch (v.metaType().id()) {
         case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
         case QMetaType::Double: case QMetaType::Float:
@@ -283,14 +296,55 @@ void NamedQuery::sortRows(const QString &fieldName)
             return false;
         }
     };
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const QList<QVariant> &a, const QList<QVariant> &b) {
-        const QVariant &x = a[column], &y = b[column];
-        if (x.isNull() || y.isNull())
-            return x.isNull() && !y.isNull();
-        if (numeric(x) && numeric(y))
-            return x.toDouble() < y.toDouble();
-        return collator.compare(x.toString(), y.toString()) < 0;
-    });
+    const size_t n = m_rows.size();
+    keys->null.resize(n);
+    for (size_t r = 0; r < n; ++r) {
+        const QVariant &v = m_rows[r][column];
+        keys->null[r] = v.isNull();
+        keys->numeric = keys->numeric && (v.isNull() || isNumber(v));
+    }
+    if (keys->numeric) {
+        keys->number.resize(n);
+        for (size_t r = 0; r < n; ++r)
+            keys->number[r] = keys->null[r] ? 0 : m_rows[r][column].toDouble();
+    } else {
+        QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+        collator.setNumericMode(true);
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        keys->text.resize(n);
+        for (size_t r = 0; r < n; ++r)
+            if (!keys->null[r])
+                keys->text[r] = collator.sortKey(m_rows[r][column].toString());
+    }
+    return *keys;
+}
+
+void NamedQuery::sortRows(const QString &fieldName)
+{
+    const int column = m_header.indexOf(fieldName);
+    if (column < 0)
+        throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
+    m_sortField = fieldName;
+    const SortKeys &keys = sortKeys(column);
+    std::vector<size_t> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys.less(a, b); });
+    // the rows and every column's keys made so far, into the new order
+    const auto permute = [&order](auto &v) {
+        if (v.size() != order.size())
+            return;
+        std::remove_reference_t<decltype(v)> sorted;
+        sorted.reserve(v.size());
+        for (size_t i : order)
+            sorted.push_back(std::move(v[i]));
+        v = std::move(sorted);
+    };
+    permute(m_rows);
+    for (auto &[c, k] : m_sortKeys) {
+        permute(k->null);
+        permute(k->number);
+        permute(k->text);
+    }
     m_cursor = 0;
     m_model.reset();
 }

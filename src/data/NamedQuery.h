@@ -5,6 +5,8 @@
 #include <QSqlRecord>
 #include <QStringList>
 #include <QVariant>
+#include <map>
+#include <memory>
 #include <vector>
 
 class QSqlDatabase;
@@ -112,5 +114,10 @@ private:
     std::vector<QList<QVariant>> m_rows;
     int m_cursor = 0;
     QString m_sortField;
+    // A column's sort keys, made once per read on its first title click and kept in row order:
+    // a click compares keys, not texts through the collator.
+    struct SortKeys;
+    std::map<int, std::shared_ptr<SortKeys>> m_sortKeys;
+    SortKeys &sortKeys(int column);
     QueryModel m_model;
 };
