@@ -27,8 +27,8 @@
 #include "../tests/Session.h"
 #include "../tests/TestFixture.h"
 #include "data/FileServer.h"
-#include "evaluation/ScanPane.h"
-#include "evaluation/ScanRenderer.h"
+#include "widgets/ScanPane.h"
+#include "widgets/ScanRenderer.h"
 #include "evaluation/UnitEstimateWork.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "data/Config.h"
 #include "data/DraftStore.h"
 #include "data/NamedQuery.h"
-#include "evaluation/ScanPane.h"
+#include "widgets/ScanPane.h"
 
 namespace Fixture {
 

@@ -11,6 +11,7 @@
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "widgets/ScanPane.h"
 #include "app/UnitMainER.h"
 #include "appeals/UnitAppealAsnswer.h"
 #include "data/ADataER.h"
@@ -56,6 +57,34 @@ class TestAppeals : public QObject {
 
 private slots:
     void init() { Fixture::loadDemo(); }
+
+    // Beside the claims: the applicant's work in that discipline, its scan and what each task was
+    // given (the score of the maximum and the comment).
+    void workBesideTheClaims()
+    {
+        Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                      "`commentestimate`, `untestedworkID`) VALUES (1, 2, 1, 1, 3, 'Ответ записан <b>неверно</b>', 1), "
+                      "(1, 2, 1, 2, 7, '', 1)");
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        QVERIFY(form);
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1001"));
+        QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
+        QTRY_VERIFY(form->Scan->view()->cachedBytes() > 0);
+        const QString scores = form->LabelScores->text();
+        QVERIFY2(scores.startsWith("Задание 1. Вычислите значение выражения: 3 из 5\n    Ответ записан <b>неверно</b>\n"),
+                 qPrintable(scores));
+        QCOMPARE(form->LabelScores->textFormat(), Qt::PlainText);   // a participant's text is shown as typed
+        QVERIFY2(scores.contains(": 7 из 7\n") && scores.contains(": не оценено") && scores.endsWith("\nИтого: 10 из 22"),
+                 qPrintable(scores));
+        // another applicant: their own work, not yet scored
+        choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");
+        QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1002"));
+        QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
+        QVERIFY(!form->LabelScores->text().contains("Итого"));
+    }
 
     void typedInAndDocumentAppeals()
     {

@@ -21,8 +21,8 @@
 #include "TestFixture.h"
 #include "data/DraftStore.h"
 #include "data/FileServer.h"
-#include "evaluation/ScanPane.h"
-#include "evaluation/ScanRenderer.h"
+#include "widgets/ScanPane.h"
+#include "widgets/ScanRenderer.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
 

@@ -18,7 +18,7 @@
 #include "data/Config.h"
 #include "data/DataOperations.h"
 #include "data/EventLog.h"
-#include "evaluation/ScanPane.h"
+#include "widgets/ScanPane.h"
 #include "data/DraftStore.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"

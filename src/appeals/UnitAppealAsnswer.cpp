@@ -4,7 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QVBoxLayout>
+
+#include "widgets/ScanPane.h"
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
@@ -20,8 +23,16 @@ const QString kShaded = QStringLiteral("background-color: rgb(238, 245, 255);");
 TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     : TChildForm(QStringLiteral("Формирование ответа на апелляцию заявителю в электронном виде"), parent)
 {
-    resize(635, 477);
-    auto *layout = new QVBoxLayout(this);
+    resize(1180, 620);
+    auto *outer = new QVBoxLayout(this);
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter"));
+    splitter->setChildrenCollapsible(false);
+    outer->addWidget(splitter, 1);
+    auto *left = new QWidget(splitter);
+    auto *layout = new QVBoxLayout(left);
+    layout->setContentsMargins(0, 0, 0, 0);
+    splitter->addWidget(left);
     DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
                                   QStringLiteral("Выбор общеобразовательного мероприятия"));
     DBLookupComboBox2 = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
@@ -44,6 +55,36 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     ScrollBox1->setWidget(area);
     layout->addWidget(ScrollBox1, 1);
 
+    // the work the claims are about: its scan (the scoring window's pane, sources and cache) and
+    // the scores and comments each task was given
+    auto *right = new QWidget(splitter);
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    LabelWork = plainLabel(QString(), right);
+    LabelWork->setObjectName(QStringLiteral("LabelWork"));
+    LabelWork->setWordWrap(true);
+    QFont bold = LabelWork->font();
+    bold.setBold(true);
+    LabelWork->setFont(bold);
+    rightLayout->addWidget(LabelWork);
+    auto *work = new QSplitter(Qt::Vertical, right);
+    Scan = new ScanPane(work);
+    work->addWidget(Scan);
+    auto *scores = new QScrollArea(work);
+    scores->setObjectName(QStringLiteral("ScrollScores"));
+    scores->setWidgetResizable(true);
+    LabelScores = plainLabel(QString(), scores);
+    LabelScores->setObjectName(QStringLiteral("LabelScores"));
+    LabelScores->setWordWrap(true);
+    LabelScores->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    LabelScores->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    scores->setWidget(LabelScores);
+    work->addWidget(scores);
+    work->setSizes({420, 160});
+    rightLayout->addWidget(work, 1);
+    splitter->addWidget(right);
+    splitter->setSizes({560, 620});
+
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
@@ -54,7 +95,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     bottom->addWidget(BitBtn3);
     bottom->addStretch();
     bottom->addWidget(BitBtn2);
-    layout->addLayout(bottom);
+    outer->addLayout(bottom);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
 
@@ -104,8 +145,68 @@ void TFormAppealAsnswer::removeComponent()
         delete w;
 }
 
+// The applicant's work in this discipline and period: its scan, and per task the score of the
+// maximum and the comment it was given. Nothing of it stops the answering.
+void TFormAppealAsnswer::showWork()
+{
+    LabelScores->clear();
+    const int applicant = DBLookupComboBox2->keyValue();
+    const int discipline = DBLookupComboBox1->keyValue();
+    NamedQuery *q = DataER->query(QStringLiteral("GETappealWork"));
+    q->close();
+    q->setParam(QStringLiteral("userID"), applicant);
+    q->setParam(QStringLiteral("eduID"), discipline);
+    q->open();
+    if (applicant <= 0 || q->recordCount() == 0) {
+        q->close();
+        Scan->clear();
+        LabelWork->setText(applicant > 0 ? QStringLiteral("Работа заявителя в этом мероприятии не найдена") : QString());
+        return;
+    }
+    const WorkScan scan{q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("bodyFile")).toString(),
+                        q->field(QStringLiteral("nameEdu")).toString()};
+    LabelWork->setText(QStringLiteral("Работа: ") + q->field(QStringLiteral("PrefixEncrypt")).toString()
+                       + QStringLiteral(", код работы ") + QString::number(applicant));
+    q->close();
+    Scan->showWork(scan);
+
+    NamedQuery *r = DataER->query(QStringLiteral("GETappealScores"));
+    r->close();
+    r->setParam(QStringLiteral("untestID"), scan.work);
+    r->setParam(QStringLiteral("eduID"), discipline);
+    r->open();
+    QStringList lines;
+    int total = 0, maximum = 0, lastTask = 0;
+    bool scored = false;
+    for (r->first(); !r->eof(); r->next()) {
+        const int task = r->field(QStringLiteral("id")).toInt();
+        const int max = r->field(QStringLiteral("maxestimation")).toInt();
+        if (task != lastTask)
+            maximum += qMax(max, 0);
+        lastTask = task;
+        const QVariant score = r->field(QStringLiteral("estimate"));
+        QString line = r->field(QStringLiteral("titletask")).toString() + QStringLiteral(": ");
+        if (score.isNull()) {
+            line += QStringLiteral("не оценено");
+        } else {
+            scored = true;
+            total += score.toInt();
+            line += QStringLiteral("%1 из %2").arg(score.toInt()).arg(qMax(max, 0));
+            const QString comment = r->field(QStringLiteral("commentestimate")).toString();
+            if (!comment.isEmpty())
+                line += QStringLiteral("\n    ") + comment;
+        }
+        lines << line;
+    }
+    r->close();
+    if (scored)
+        lines << QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum);
+    LabelScores->setText(lines.join(QLatin1Char('\n')));
+}
+
 void TFormAppealAsnswer::createAnswer()
 {
+    showWork();
     removeComponent();
     NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"));
     q->close();

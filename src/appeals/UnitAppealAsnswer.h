@@ -2,6 +2,7 @@
 #include "widgets/ChildForms.h"
 
 class QLabel;
+class ScanPane;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -17,6 +18,11 @@ public:
     QScrollArea *ScrollBox1;
     QPushButton *BitBtn2;              // "Сохранить"
     QPushButton *BitBtn3;              // "Выгрузить"
+    // beside the claims: the applicant's work, its scan and what it was given per task
+    QLabel *LabelWork;
+    ScanPane *Scan;
+    QLabel *LabelScores;
+    void showWork();
 
     void readUser();
     void infoAppeal();

@@ -229,6 +229,19 @@ QList<QueryDef> build()
                      "A.`expertID`=:expID and B.`id`=A.`usersID`",
                      "order by fio"}),
               {integer("eduID"), integer("expID")}});
+    // the applicant's work beside the claims: its scan, and the scores and comments it was given
+    c.append({"GETappealWork",
+              lines({"SELECT W.`id`, W.`bodyFile`, E.`nameEdu`, E.`PrefixEncrypt` FROM `zet_untestedwork` W, "
+                     "`zet_educationallist` E WHERE W.`user_id`=:userID and W.`educationallistID`=:eduID and "
+                     "W.`period_id`=" ACTIVE_PERIOD " and E.`id`=W.`educationallistID`",
+                     "order by W.`id` DESC"}),
+              {integer("userID"), integer("eduID")}});
+    c.append({"GETappealScores",
+              lines({"SELECT S.`id`, S.`titletask`, S.`maxestimation`, R.`estimate`, R.`commentestimate` FROM "
+                     "`zet_evaluationsystem` S LEFT JOIN `zet_result` R ON R.`evalutionsystemID`=S.`id` and "
+                     "R.`untestedworkID`=:untestID WHERE S.`periodID`=" ACTIVE_PERIOD " and S.`educationlListID`=:eduID",
+                     "order by S.`id`, R.`id`"}),
+              {integer("untestID"), integer("eduID")}});
     c.append({"appealExpertGet",
               lines({"SELECT A.`id`,B.`titletask`, A.`claim`, case when A.`answerСlaim` IS NULL or A.`answerСlaim` = ''",
                      "            then ''",

@@ -29,7 +29,7 @@
 #include "data/DraftStore.h"
 #include "data/EventLog.h"
 #include "data/VardexError.h"
-#include "evaluation/ScanPane.h"
+#include "widgets/ScanPane.h"
 
 namespace {
 

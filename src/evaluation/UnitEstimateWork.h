@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "evaluation/ScanPane.h"
+#include "widgets/ScanPane.h"
 #include "widgets/ChildForms.h"
 
 class QComboBox;

@@ -27,7 +27,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "evaluation/ScanLimits.h"
+#include "widgets/ScanLimits.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "evaluation/ScanRenderer.h"
+#include "widgets/ScanRenderer.h"
 
-#include "evaluation/ScanLimits.h"
+#include "widgets/ScanLimits.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

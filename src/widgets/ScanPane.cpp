@@ -1,4 +1,4 @@
-#include "evaluation/ScanPane.h"
+#include "widgets/ScanPane.h"
 
 #include "data/ADataER.h"
 #include "data/Config.h"
@@ -23,8 +23,8 @@
 #include <memory>
 
 #include "data/FileServer.h"
-#include "evaluation/ScanLimits.h"
-#include "evaluation/ScanRenderer.h"
+#include "widgets/ScanLimits.h"
+#include "widgets/ScanRenderer.h"
 #include "widgets/ChildForms.h"
 
 namespace {
