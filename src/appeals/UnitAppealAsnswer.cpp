@@ -72,6 +72,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     work->addWidget(Scan);
     auto *scores = new QScrollArea(work);
     scores->setObjectName(QStringLiteral("ScrollScores"));
+    scores->setAccessibleName(QStringLiteral("Оценки работы по заданиям"));
     scores->setWidgetResizable(true);
     LabelScores = plainLabel(QString(), scores);
     LabelScores->setObjectName(QStringLiteral("LabelScores"));
