@@ -22,6 +22,7 @@
 #include "data/DraftStore.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
+#include "data/ScoreSheet.h"
 #include "data/VardexError.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "widgets/RtfReader.h"
@@ -44,6 +45,68 @@ private slots:
         QCOMPARE(TDataER::DEcryptText(QString(QChar(0x0002)), 5), QString(QChar(0xFFFD)));
         QCOMPARE(TDataER::DEcryptText(QString(QChar(0xFFFF)), -1), QString(QChar(0x0000)));
         QCOMPARE(TDataER::DEcryptText("Vetlan#Sorev2023", 0).size(), 16);
+    }
+
+    // The score sheet's rules without a window: the range and comment rules and which task is
+    // refused first (in the sheet's order, descending id), the total, the rows and the draft.
+    void scoreSheetRules_data()
+    {
+        QTest::addColumn<QStringList>("typed");   // per task 3, 2, 1: "score|comment"
+        QTest::addColumn<QString>("refused");     // "task:rule", or "" for none
+        QTest::addColumn<int>("total");
+        QTest::newRow("all at maximum") << QStringList({"4|", "0|", "10|"}) << "" << 14;
+        QTest::newRow("below maximum with comment") << QStringList({"3|почти", "0|", " 7 |ошибка"}) << "" << 10;
+        QTest::newRow("missing comment") << QStringList({"4|", "0|", "9|"}) << "1:comment" << 13;
+        QTest::newRow("range before comment, highest id first") << QStringList({"3|", "0|", "11|"}) << "3:comment" << 3;
+        QTest::newRow("out of range") << QStringList({"4|", "1|", "9|нет"}) << "2:range" << 13;
+        QTest::newRow("not a number") << QStringList({"4|", "0|", "abc|"}) << "1:range" << 4;
+        QTest::newRow("empty") << QStringList({"|", "0|", "10|"}) << "3:range" << 10;
+        QTest::newRow("negative") << QStringList({"-1|x", "0|", "10|"}) << "3:range" << 10;
+    }
+    void scoreSheetRules()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QString, refused);
+        QFETCH(int, total);
+        // task 2 has no points to give (a negative maximum counts as none)
+        ScoreSheet sheet({{3, 4, "З3"}, {2, -1, "З2"}, {1, 10, "З1"}});
+        for (int i = 0; i < 3; ++i) {
+            sheet.setScore(3 - i, typed[i].section('|', 0, 0));
+            sheet.setComment(3 - i, typed[i].section('|', 1));
+        }
+        const auto refusal = sheet.firstRefusal();
+        QCOMPARE(refusal ? QString("%1:%2").arg(refusal->task).arg(refusal->rule == ScoreSheet::Rule::Range ? "range" : "comment")
+                         : QString(), refused);
+        QCOMPARE(sheet.total(), total);
+        QCOMPARE(sheet.maximum(), 14);
+    }
+
+    void scoreSheetRowsAndDraft()
+    {
+        ScoreSheet sheet({{2, 5, "З2"}, {1, 3, "З1"}});
+        QVERIFY(!sheet.wantsComment(1));   // a fresh sheet asks for nothing yet
+        sheet.setScore(1, "2");
+        QVERIFY(sheet.wantsComment(1));
+        sheet.setComment(1, "нет вывода");
+        QVERIFY(!sheet.wantsComment(1));
+        sheet.setScore(2, "5");
+        const QList<TaskScore> rows = sheet.rows();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].task, 2);
+        QCOMPARE(rows[0].score, 5);
+        QVERIFY(!rows[0].comment.isNull());   // stored as '', as the box gives it, never NULL
+        QCOMPARE(rows[1].comment, QString("нет вывода"));
+        // the draft round trip: cut to what the boxes take, unknown tasks left out
+        ScoreSheet back({{2, 5, "З2"}, {1, 3, "З1"}});
+        QList<DraftTask> kept = sheet.draftTasks();
+        kept << DraftTask{9, "1", "чужое"};
+        kept[1].comment = QString(600, QChar(u'ж'));
+        kept[0].score = QString(40, QChar(u'7'));
+        back.fill(kept, 500);
+        QCOMPARE(back.comment(1).size(), 500);
+        QCOMPARE(back.scoreText(2).size(), 16);
+        QCOMPARE(back.scoreText(9), QString());
+        QVERIFY(back.wantsComment(1) == false && back.firstRefusal()->rule == ScoreSheet::Rule::Range);
     }
 
     void ucfirst_data()

@@ -33,6 +33,8 @@
 
 namespace {
 
+constexpr int kCommentLength = 500;   // what a task's comment box takes
+
 // A score as typed: empty (on the way to one) or a whole number from 0 to the maximum in plain
 // digits. Anything else is refused at the key (QIntValidator would let "99" stand for a maximum
 // of 10, as a step towards a smaller number).
@@ -383,7 +385,7 @@ void TFormEstimateWork::removeComponent()
         writeDraft();   // nothing typed goes with the sheet
     m_draftTimer->stop();
     m_draftRestored = QDateTime();
-    m_touched.clear();
+    m_rules = ScoreSheet();
     for (const Task &t : std::as_const(m_tasks))
         qDeleteAll(t.widgets);
     m_tasks.clear();
@@ -428,6 +430,7 @@ void TFormEstimateWork::readEstimate(int workId)
 {
     removeComponent();
     const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : readTasks(workId);
+    m_rules = ScoreSheet(defs);
     QWidget *sheet = ScrollBox1->widget();
     // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
     QList<QWidget *> widgets;
@@ -448,12 +451,15 @@ void TFormEstimateWork::readEstimate(int workId)
         bar->setStyleSheet(QStringLiteral("background-color: blue; border-radius: 2px;"));
         onTop(bar, QStringLiteral("MyShape_") + id);
 
-        auto *memo = new TMemo(500, sheet);
+        auto *memo = new TMemo(kCommentLength, sheet);
         memo->setFixedHeight(90);
         memo->setTabChangesFocus(true);   // Tab goes on to the next task
 
         connect(memo, &QPlainTextEdit::textChanged, memo, [memo] { memo->setStyleSheet(QString()); });
-        connect(memo, &QPlainTextEdit::textChanged, this, &TFormEstimateWork::sheetEdited);
+        connect(memo, &QPlainTextEdit::textChanged, this, [this, memo, task = def.id] {
+            m_rules.setComment(task, memo->toPlainText());
+            sheetEdited();
+        });
         // the list of earlier comments follows what is typed while it is open
         connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
             if (m_commentList->widget() == memo && m_commentList->popup()->isVisible())
@@ -482,8 +488,8 @@ void TFormEstimateWork::readEstimate(int workId)
         score->setAccessibleName(QStringLiteral("Экспертная оценка: ") + title);
         memo->setAccessibleName(QStringLiteral("Краткий комментарий: ") + title);
         connect(score, &QComboBox::currentTextChanged, score, [score] { score->setStyleSheet(QString()); });
-        connect(score, &QComboBox::currentTextChanged, this, [this, task = id.toInt()] {
-            m_touched.insert(task);
+        connect(score, &QComboBox::currentTextChanged, this, [this, task = def.id](const QString &text) {
+            m_rules.setScore(task, text);
             sheetEdited();
         });
         score->installEventFilter(this);
@@ -537,15 +543,10 @@ void TFormEstimateWork::fillFromDraft()
     if (!draft)
         return;
     m_filling = true;
-    for (const DraftTask &d : draft->tasks) {
-        for (const Task &t : std::as_const(m_tasks)) {
-            if (t.id != d.task)
-                continue;
-            m_touched.insert(d.task);
-            // never more than a box takes, whatever the drafts file holds
-            t.score->setEditText(d.score.left(16));
-            t.memo->setPlainText(d.comment.left(t.memo->maxLength()));
-        }
+    m_rules.fill(draft->tasks, kCommentLength);   // cut to what the boxes take
+    for (const Task &t : std::as_const(m_tasks)) {
+        t.score->setEditText(m_rules.scoreText(t.id));
+        t.memo->setPlainText(m_rules.comment(t.id));
     }
     m_filling = false;
     m_draftRestored = draft->savedAt.isValid() ? draft->savedAt : QDateTime::currentDateTime();
@@ -567,8 +568,7 @@ void TFormEstimateWork::writeDraft()
     if (!m_dirty || m_workId <= 0 || m_period <= 0)
         return;
     Draft draft{m_workId, m_sheetExpert, m_period, QDateTime::currentDateTimeUtc(), {}};
-    for (const Task &t : std::as_const(m_tasks))
-        draft.tasks.append({t.id, t.score->currentText(), t.memo->toPlainText()});
+    draft.tasks = m_rules.draftTasks();
     if (m_drafts->save(draft)) {
         m_dirty = false;
         if (!m_draftWorks.contains(draft.work)) {
@@ -593,14 +593,10 @@ void TFormEstimateWork::writeDraft()
 // The running total, and the tasks below their maximum still without a comment, as one types.
 void TFormEstimateWork::updateTotal()
 {
-    int total = 0, maximum = 0;
     for (const Task &t : std::as_const(m_tasks)) {
-        const std::optional<int> score = scoreOf(t);
-        total += score.value_or(0);
-        maximum += qMax(t.max, 0);
         TMemo *memo = t.memo;
         // only once the score was given: a fresh sheet is not all warnings
-        const bool wanting = m_touched.contains(t.id) && score && *score < t.max && memo->toPlainText().isEmpty();
+        const bool wanting = m_rules.wantsComment(t.id);
         const QString amber = QStringLiteral("border: 2px dashed #d08000;");
         if (wanting && memo->styleSheet().isEmpty())
             memo->setStyleSheet(amber);
@@ -608,7 +604,8 @@ void TFormEstimateWork::updateTotal()
             memo->setStyleSheet(QString());
         memo->setProperty("needsComment", wanting);
     }
-    LabelTotal->setText(m_tasks.isEmpty() ? QString() : QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum));
+    LabelTotal->setText(m_tasks.isEmpty() ? QString()
+                                          : QStringLiteral("Итого: %1 из %2").arg(m_rules.total()).arg(m_rules.maximum()));
 }
 
 // The expert's comments on these tasks in earlier works, counted here: one read per sheet, none
@@ -722,34 +719,26 @@ void TFormEstimateWork::markRefused(QWidget *box)
     box->setFocus();
 }
 
-std::optional<int> TFormEstimateWork::scoreOf(const Task &task)
-{
-    bool ok = false;
-    const int value = task.score->currentText().trimmed().toInt(&ok);
-    if (!ok || value < 0 || value > qMax(task.max, 0))
-        return std::nullopt;
-    return value;
-}
-
 // The score range and the comment rule, task by task from the highest id.
 bool TFormEstimateWork::checkSheet()
 {
+    const std::optional<ScoreSheet::Refusal> refused = m_rules.firstRefusal();
+    if (!refused)
+        return true;
     for (const Task &t : std::as_const(m_tasks)) {
-        const std::optional<int> score = scoreOf(t);
-        if (!score) {
+        if (t.id != refused->task)
+            continue;
+        if (refused->rule == ScoreSheet::Rule::Range) {
             markRefused(t.score);
             Platform::get().information(QStringLiteral("Оценка за задание должна быть целым числом от 0 до ")
                                         + QString::number(qMax(t.max, 0)));
-            return false;
-        }
-        if (*score < t.max && t.memo->toPlainText().isEmpty()) {
+        } else {
             markRefused(t.memo);
             Platform::get().information(QStringLiteral("У задания, оцененного не на максимальный балл, отсутствует "
                                                        "комментарий. Необходимо обосновать свое решение"));
-            return false;
         }
     }
-    return true;
+    return false;
 }
 
 bool TFormEstimateWork::commentsFit()
@@ -777,9 +766,7 @@ void TFormEstimateWork::BitBtn1Click()
     if (!checkSheet())
         return;
     const int work = m_workId;
-    QList<TaskScore> scores;
-    for (const Task &t : std::as_const(m_tasks))
-        scores.append({t.id, *scoreOf(t), t.memo->toPlainText()});
+    const QList<TaskScore> scores = m_rules.rows();
     ProgressBar1->setRange(0, int(m_tasks.size()));
     ProgressBar1->setValue(0);
     ProgressBar1->show();

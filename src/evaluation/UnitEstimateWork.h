@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "data/ScoreSheet.h"
 #include "widgets/ScanPane.h"
 #include "widgets/ChildForms.h"
 
@@ -73,8 +74,6 @@ private:
         TMemo *memo;
         QList<QWidget *> widgets;   // all of it, title to bar, in the sheet
     };
-    // The score typed for a task, if it is a whole number from 0 to its maximum.
-    static std::optional<int> scoreOf(const Task &task);
     const Task *taskOf(const QWidget *control) const;
     void setSheet(int workId);
     bool checkSheet();
@@ -96,16 +95,12 @@ private:
     int m_period = 0;
     QDateTime m_draftRestored;  // when the sheet on screen came from a draft
     QSet<int> m_draftWorks;     // the works with a draft of this expert: marked in the list
-    QSet<int> m_touched;        // tasks whose score was given on this sheet
+    ScoreSheet m_rules;         // the sheet's scores and comments as typed, and their rules
     QString m_prefix;           // of the work on screen
     QHash<int, QStringList> m_earlierComments;   // by task, most used first: read with the sheet
     QCompleter *m_commentList = nullptr;
     void readEarlierComments(int workId);
-    struct TaskDef {
-        int id;
-        int max;
-        QString title;
-    };
+    using TaskDef = ScoreSheet::Task;
     QList<TaskDef> readTasks(int workId);
     WorkScan scanOf(int workId);
     void prefetchNext();
