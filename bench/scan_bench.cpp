@@ -167,7 +167,7 @@ int main(int argc, char **argv)
     const QString localFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/Математика 9 класс");
     for (int round = 0; round < rounds; ++round) {
         // fetched: an empty cache, no saved copy
-        QDir(ScanPane::cacheFolder()).removeRecursively();
+        QDir(ScanSource::cacheFolder()).removeRecursively();
         QDir(localFolder).removeRecursively();
         form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(other, 0));
         fetched << firstPage(form, round % 2 ? row1 : row2);
@@ -281,7 +281,7 @@ int main(int argc, char **argv)
         QList<double> next;
         for (int round = 0; round < rounds; ++round) {
             Fixture::loadDemo();
-            QDir(ScanPane::cacheFolder()).removeRecursively();
+            QDir(ScanSource::cacheFolder()).removeRecursively();
             QDir(localFolder).removeRecursively();
             TFormEstimateWork scoring(&s.window);
             scoring.resize(1280, 800);

@@ -153,7 +153,7 @@ void resetAll()
     // the workstation's local state goes too: typed drafts and cached scans
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(DraftStore::defaultPath() + QLatin1String(suffix));
-    QDir(ScanPane::cacheFolder()).removeRecursively();
+    QDir(ScanSource::cacheFolder()).removeRecursively();
     QSqlQuery q(db());
     q.exec(QStringLiteral("SELECT `table_name` FROM information_schema.tables WHERE `table_schema`='sorev' "
                           "AND `table_type`='BASE TABLE'"));

@@ -313,7 +313,7 @@ private slots:
         openByClick(form, 1);
         QTRY_COMPARE(form.Scan->statusText(), QString("Скан работы: страниц 2 (загружен с сервера)"));
         QCOMPARE(form.Scan->source(), ScanPane::Source::Server);
-        QVERIFY(QFile::exists(ScanPane::cachePath("MA9_1_2_1001.pdf")));
+        QVERIFY(QFile::exists(ScanSource::cachePath("MA9_1_2_1001.pdf")));
         QTRY_VERIFY(form.Scan->view()->cachedBytes() > 0);   // painted
         // the viewer's keys, from the sheet
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus, Qt::ControlModifier);
@@ -392,11 +392,11 @@ private slots:
     // The cache keeps to its size: the least recently used scans go first.
     void scanCacheCap()
     {
-        QDir().mkpath(ScanPane::cacheFolder());
+        QDir().mkpath(ScanSource::cacheFolder());
         const QDateTime now = QDateTime::currentDateTime();
         const auto fill = [&] {   // four scans of 1000 bytes, w0 the oldest
             for (int i = 0; i < 4; ++i) {
-                QFile f(ScanPane::cachePath(QString("w%1.pdf").arg(i)));
+                QFile f(ScanSource::cachePath(QString("w%1.pdf").arg(i)));
                 QVERIFY(f.open(QIODevice::WriteOnly));
                 f.write(QByteArray(1000, 'x'));
                 f.flush();   // else the write at close would set the time again
@@ -406,19 +406,19 @@ private slots:
         const auto kept = [] {
             QString out;
             for (int i = 0; i < 4; ++i)
-                out += QFile::exists(ScanPane::cachePath(QString("w%1.pdf").arg(i))) ? '1' : '0';
+                out += QFile::exists(ScanSource::cachePath(QString("w%1.pdf").arg(i))) ? '1' : '0';
             return out;
         };
         fill();
-        ScanPane::trimCache(2500);
+        ScanSource::trimCache(2500);
         QCOMPARE(kept(), QString("0011"));
         // a scan shown from the cache counts as just used: the oldest others go first
         fill();
-        ScanPane::markUsed(ScanPane::cachePath("w0.pdf"));
-        ScanPane::trimCache(2500);
+        ScanSource::markUsed(ScanSource::cachePath("w0.pdf"));
+        ScanSource::trimCache(2500);
         QCOMPARE(kept(), QString("1001"));
         // names that read alike never share a cached file
-        QVERIFY(ScanPane::cachePath("a/b.pdf") != ScanPane::cachePath("a_b.pdf"));
+        QVERIFY(ScanSource::cachePath("a/b.pdf") != ScanSource::cachePath("a_b.pdf"));
     }
 
     // On a 1024x600 screen the window takes the main window's whole area, the work's code is never
@@ -609,7 +609,7 @@ private slots:
         SavedWorks::record(folder, "Иванов Иван Иванович.pdf", "MA9_1_2_1001.pdf");
         pane.showWork(work);
         QCOMPARE(pane.source(), ScanPane::Source::Local);
-        QTRY_VERIFY(QFile::exists(ScanPane::cachePath("MA9_1_2_1001.pdf")));   // the first fetch has ended
+        QTRY_VERIFY(QFile::exists(ScanSource::cachePath("MA9_1_2_1001.pdf")));   // the first fetch has ended
         QTest::qWait(200);
         QCOMPARE(pane.source(), ScanPane::Source::Local);
         QDir(folder).removeRecursively();

@@ -22,6 +22,7 @@
 #include "data/DraftStore.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
+#include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
 #include "data/VardexError.h"
 #include "evaluation/UnitUploadCheckWork.h"
@@ -79,6 +80,35 @@ private slots:
                          : QString(), refused);
         QCOMPARE(sheet.total(), total);
         QCOMPARE(sheet.maximum(), 14);
+    }
+
+    // Where a scan comes from, without a window: the saved copy while it is whole, else the cached
+    // one while it is whole, else the file server.
+    void scanSourceRule()
+    {
+        const QString folder = TDataER::downloadFolder("Дисциплина проверки");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QDir().mkpath(ScanSource::cacheFolder()));
+        const auto cleanup = qScopeGuard([&] { QDir(folder).removeRecursively(); QFile::remove(ScanSource::cachePath("W1.pdf")); });
+        const auto write = [](const QString &path, const QByteArray &body) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(body);
+        };
+        const QByteArray whole = "%PDF-1.4\n...\n%%EOF\n", cut = "%PDF-1.4\n...";
+        write(folder + "/Иванов.pdf", whole);
+        write(ScanSource::cachePath("W1.pdf"), whole);
+        SavedWorks::record(folder, "Иванов.pdf", "W1.pdf");
+        const WorkScan work{1, "W1.pdf", "Дисциплина проверки"};
+        ScanSource::Source source;
+        QCOMPARE(ScanSource::onDisk(work, &source), folder + "/Иванов.pdf");
+        QCOMPARE(source, ScanSource::Source::Local);
+        write(folder + "/Иванов.pdf", cut);
+        QCOMPARE(ScanSource::onDisk(work, &source), ScanSource::cachePath("W1.pdf"));
+        QCOMPARE(source, ScanSource::Source::Cache);
+        write(ScanSource::cachePath("W1.pdf"), cut);
+        QCOMPARE(ScanSource::onDisk(work, &source), QString());
+        QCOMPARE(source, ScanSource::Source::Server);
     }
 
     void scoreSheetRowsAndDraft()
@@ -212,8 +242,8 @@ private slots:
         const QString wide(80, QChar(0x2260));   // three bytes each in UTF-8
         QVERIFY(safeFileName(wide).toUtf8().size() <= kMaxSafeNameBytes);
         QCOMPARE(capUtf8(QString("ab") + QString::fromUcs4(U"\U0001F600"), 5), QString("ab"));   // never half an emoji
-        const QString a = QFileInfo(ScanPane::cachePath(wide + "a.pdf")).fileName();
-        const QString b = QFileInfo(ScanPane::cachePath(wide + "b.pdf")).fileName();
+        const QString a = QFileInfo(ScanSource::cachePath(wide + "a.pdf")).fileName();
+        const QString b = QFileInfo(ScanSource::cachePath(wide + "b.pdf")).fileName();
         QVERIFY(a.toUtf8().size() <= 255);
         QVERIFY(a != b);
         // the download window's longest name: a participant's name, " (n)", ".pdf", a transfer's suffix

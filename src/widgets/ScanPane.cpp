@@ -4,8 +4,6 @@
 #include "data/Config.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,7 +11,6 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -435,48 +432,6 @@ void ScanPane::clear()
     m_status->setText(QStringLiteral("Скан работы появится здесь, когда работа выбрана в списке"));
 }
 
-QString ScanPane::cacheFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/scans");
-}
-
-// A stored name may hold anything: the cache file is a safe form of it plus a digest, so that
-// two names that read alike never share a file.
-QString ScanPane::cachePath(const QString &bodyFile)
-{
-    const QByteArray digest = QCryptographicHash::hash(bodyFile.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    QString base = safeFileName(bodyFile);
-    if (base.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
-        base.chop(4);
-    return cacheFolder() + QLatin1Char('/') + capUtf8(base, 150) + QLatin1Char('-') + QString::fromLatin1(digest)
-        + QStringLiteral(".pdf");
-}
-
-// The cache forgets the least recently used first: a file shown from it counts as just used.
-// (The time is set through an open file: on a closed one Qt cannot set it.)
-void ScanPane::markUsed(const QString &path)
-{
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly))
-        f.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
-}
-
-void ScanPane::trimCache(qint64 cap)
-{
-    QFileInfoList files = QDir(cacheFolder()).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files);
-    std::sort(files.begin(), files.end(),
-              [](const QFileInfo &a, const QFileInfo &b) { return a.lastModified() < b.lastModified(); });
-    qint64 total = 0;
-    for (const QFileInfo &f : files)
-        total += f.size();
-    for (const QFileInfo &f : files) {
-        if (total <= cap)
-            break;
-        if (QFile::remove(f.absoluteFilePath()))
-            total -= f.size();
-    }
-}
-
 void ScanPane::showWork(const WorkScan &work)
 {
     if (work.work <= 0) {
@@ -511,7 +466,7 @@ void ScanPane::showWork(const WorkScan &work)
         m_ahead = {};
     }
     Source source;
-    const QString path = onDisk(work, &source);
+    const QString path = ScanSource::onDisk(work, &source);
     if (!path.isEmpty()) {
         open(path, source);
         return;
@@ -519,33 +474,17 @@ void ScanPane::showWork(const WorkScan &work)
     m_status->setText(QStringLiteral("Загрузка скана работы…"));
     fetch(work, [this, request] { return request == m_request; }, [this, work](bool ok, const QString &reason) {
         if (ok)
-            open(cachePath(work.bodyFile), Source::Server);
+            open(ScanSource::cachePath(work.bodyFile), Source::Server);
         else
             fail(reason);
     });
 }
 
-QString ScanPane::onDisk(const WorkScan &work, Source *source)
-{
-    const QString local = SavedWorks::find(TDataER::downloadFolder(safeFileName(work.discipline)), work.bodyFile);
-    if (!local.isEmpty()) {
-        *source = Source::Local;
-        return local;
-    }
-    const QString cached = cachePath(work.bodyFile);
-    if (isWholePdf(cached)) {
-        markUsed(cached);
-        *source = Source::Cache;
-        return cached;
-    }
-    return {};
-}
-
 void ScanPane::fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
                      const std::function<void(bool ok, const QString &reason)> &done)
 {
-    const QString cached = cachePath(work.bodyFile);
-    makePrivateFolder(cacheFolder());
+    const QString cached = ScanSource::cachePath(work.bodyFile);
+    makePrivateFolder(ScanSource::cacheFolder());
     auto *engine = new DownloadEngine({{documentAddress(QStringLiteral("untestedwork"), work.bodyFile), cached}});
     auto reason = std::make_shared<QString>();
     connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });
@@ -556,7 +495,7 @@ void ScanPane::fetch(const WorkScan &work, const std::function<bool()> &stillWan
             done(false, reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
             return;
         }
-        trimCache(cacheCap);
+        ScanSource::trimCache(ScanSource::cacheCap);
         done(true, {});
     });
     engine->start();
@@ -578,7 +517,7 @@ void ScanPane::prefetch(const WorkScan &work)
     m_ahead.request = ++m_aheadCount;
     const quint64 request = m_ahead.request;
     Source source;
-    const QString path = onDisk(work, &source);
+    const QString path = ScanSource::onDisk(work, &source);
     const auto openAhead = [this](const QString &file, Source from) {
         m_ahead.path = file;
         m_ahead.source = from;
@@ -590,7 +529,7 @@ void ScanPane::prefetch(const WorkScan &work)
     }
     fetch(work, [this, request] { return m_ahead.request == request; }, [this, work, openAhead](bool ok, const QString &) {
         if (ok)
-            openAhead(cachePath(work.bodyFile), Source::Server);
+            openAhead(ScanSource::cachePath(work.bodyFile), Source::Server);
         else
             m_ahead = {};
     });

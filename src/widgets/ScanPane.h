@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+#include "data/ScanSource.h"
+
 class QLabel;
 class ScanRenderer;
 
@@ -77,22 +79,12 @@ private:
     QList<Rendered> m_cache;   // most recently used last
 };
 
-// What the scoring window needs to find a work's scan.
-struct WorkScan {
-    int work = 0;
-    QString bodyFile;     // the stored name under untestedwork/ on the file server
-    QString discipline;   // the download window's folder is named after it
-};
-
-// The selected work's scan beside the score sheet: the copy the download window saved if it is
-// there and whole, else the user's cache, else fetched from the file server into the cache.
-// It is opened and drawn by the helper process (ScanRenderer). A missing, broken or hostile scan
+// The selected work's scan beside the score sheet, from where ScanSource finds it. It is opened and drawn by the helper process (ScanRenderer). A missing, broken or hostile scan
 // says why in the pane's line and never stops the scoring.
 class ScanPane : public QWidget {
     Q_OBJECT
 public:
-    enum class Source { None, Local, Cache, Server };
-    static inline qint64 cacheCap = 500LL * 1024 * 1024;
+    using Source = ScanSource::Source;
 
     explicit ScanPane(QWidget *parent = nullptr);
     ~ScanPane() override;
@@ -110,10 +102,6 @@ public:
     QString statusText() const;
     Source source() const { return m_source; }
 
-    static QString cacheFolder();
-    static QString cachePath(const QString &bodyFile);
-    static void trimCache(qint64 cap);
-    static void markUsed(const QString &path);   // oldest first, until the folder is within cap
 
 private:
     void open(const QString &path, Source source);
@@ -121,8 +109,6 @@ private:
     void opened(ScanRenderer *renderer, const QList<QSizeF> &pages);
     void failed(ScanRenderer *renderer, const QString &reason);
     void rendered(ScanRenderer *renderer, int page, QSize size, int turns, QRect clip, const QImage &image);
-    // The saved copy or the cache, when either holds the work's scan whole; "" otherwise.
-    static QString onDisk(const WorkScan &work, Source *source);
     // Into the cache from the file server; done(ok, reason) unless a newer fetch of the same kind began.
     void fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
                const std::function<void(bool ok, const QString &reason)> &done);
