@@ -29,6 +29,15 @@ struct Session {
     }
 };
 
+// The workstation before anyone logs in: the recording platform, the main window and the data
+// module attached to it (the login tests' starting point).
+struct LoggedOut {
+    RecordingPlatform platform;
+    TFormMainER window;
+    TDataER data;
+    explicit LoggedOut(const Config &config = Config::get()) : data(config) { window.attachDataModule(&data); }
+};
+
 // Chooses the entry with that text as the user would: open the list's popup and click the entry
 // with the mouse. Qt's own order of events (the popup closing, then the entry becoming current)
 // is what the window sees.

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "TextChecks.h"
 #include "app/AnnPrewiew.h"
@@ -86,10 +87,8 @@ private slots:
         QFETCH(QString, password);
         QFETCH(QString, message);
         QFETCH(int, userID);
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, login, password);
         w.item("N2")->trigger();
         QCOMPARE(p.texts("error"), message.isEmpty() ? QStringList() : QStringList(message));
@@ -143,10 +142,8 @@ private slots:
         Fixture::exec(copy.arg(104).arg("Kate@vetlan.test"));
         Fixture::exec(copy.arg(105).arg("пётр@почта.рф"));
         Fixture::exec(copy.arg(106).arg("ira@vetlan.test"));
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, login, "Demo2023");
         w.item("N2")->trigger();
         QCOMPARE(p.texts("error"), message.isEmpty() ? QStringList() : QStringList(message));
@@ -158,10 +155,8 @@ private slots:
     // expert's name shown even when writing the last-login date fails.
     void userPanelOrder()
     {
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert@vetlan.test", "Demo2023");
         w.item("N2")->trigger();
         QCOMPARE(w.userPanel(), QString("РЭ: Соколова Мария Ивановна"));
@@ -181,10 +176,8 @@ private slots:
 
     void sessionAcrossAttempts()
     {
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert@vetlan.test", "Demo2023");
         w.item("N2")->trigger();
         QCOMPARE(d.userID, 1);
@@ -227,10 +220,8 @@ private slots:
         QFile::remove(EventLog::path());
         const QString storedHash = Fixture::scalar("SELECT `password` FROM `zet_users` WHERE `id`=2").toString();
         Fixture::exec("UPDATE `zet_users` SET `password`=REPLACE(`password`,'$2a$','$2b$') WHERE `id`=2");
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert@vetlan.test", "Geheim-42");
         w.item("N2")->trigger();
         answer(p, "expert2@vetlan.test", "Demo2024");
@@ -249,10 +240,8 @@ private slots:
     void highCostHash()
     {
         Fixture::exec("UPDATE `zet_users` SET `password`=REPLACE(`password`,'$2a$10$','$2a$31$') WHERE `id`=2");
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert2@vetlan.test", "Demo2024");
         w.item("N2")->trigger();
         QCOMPARE(p.texts("toplevel"), QStringList("Invalid hash string"));
@@ -262,10 +251,8 @@ private slots:
     void emptyPasswordHash()
     {
         Fixture::exec(QString("UPDATE `zet_users` SET `password`='%1' WHERE `id`=2").arg(QString(TBCrypt::HashPassword(""))));
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert2@vetlan.test", "");
         w.item("N2")->trigger();
         QCOMPARE(d.userID, 2);
@@ -302,10 +289,8 @@ private slots:
                 Fixture::exec("INSERT INTO `zet_advertisement1` (`isActive`, `BodyAdv`, `ColorCanvas`, `roleID`) VALUES "
                               + row.chopped(1) + ", 5)");
         }
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert@vetlan.test", "Demo2023");
         w.item("N2")->trigger();
         QCOMPARE(d.userID, 1);
@@ -340,10 +325,8 @@ private slots:
     {
         const QString body = "{\\\\rtf1 " + QString("word ").repeated(600 * 1024) + "\\\\par end}";
         Fixture::exec("UPDATE `zet_advertisement1` SET `BodyAdv`='" + body + "', `isActive`=1");
-        RecordingPlatform p;
-        TFormMainER w;
-        TDataER d;
-        w.attachDataModule(&d);
+        LoggedOut s;
+        auto &[p, w, d] = s;
         answer(p, "expert@vetlan.test", "Demo2023");
         w.item("N2")->trigger();
         QCOMPARE(viewed.size(), 1);

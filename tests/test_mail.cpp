@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "RecordingPlatform.h"
+#include "Session.h"
 #include "TestFixture.h"
 #include "data/EventLog.h"
 #include "app/AnnPrewiew.h"
@@ -115,11 +116,8 @@ void answerDialogs(RecordingPlatform &p, const QString &login, const QString &pa
     };
 }
 
-struct Station {
-    RecordingPlatform platform;
-    TFormMainER window;
-    TDataER data;
-    explicit Station(const Config &cfg = Config::get()) : data(cfg) { window.attachDataModule(&data); }
+struct Station : LoggedOut {
+    using LoggedOut::LoggedOut;
     bool login(const QString &login, const QString &password)
     {
         answerDialogs(platform, login, password, {});

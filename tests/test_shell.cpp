@@ -70,15 +70,8 @@ QStringList enabledItems(TFormMainER &w)
     return out;
 }
 
-struct Shell {
-    RecordingPlatform platform;
-    TFormMainER window;
-    TDataER data;
-    explicit Shell(const Config &cfg = Config::get()) : data(cfg)
-    {
-        window.attachDataModule(&data);
-        window.show();
-    }
+struct Shell : LoggedOut {
+    explicit Shell(const Config &cfg = Config::get()) : LoggedOut(cfg) { window.show(); }
 };
 
 // What a screen reader calls a control: its own name, else the label it is labelled by, else
