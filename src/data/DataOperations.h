@@ -69,6 +69,9 @@ QString nextStoredName(const QString &storedName);
 bool deleteUploadRow(int id, const QString &storedName);
 // The area of the participant's unchecked work in the discipline, if there is one.
 std::optional<int> workArea(int discipline, int participant);
+// The area a checked work's name carries when the participant has no work in that discipline
+// (the file server's scripts and the other systems read names with it).
+constexpr int kDefaultArea = 10;
 
 void saveAppealAnswers(const QList<QPair<int, QString>> &answers);   // claim id, answer
 

@@ -144,7 +144,7 @@ bool TFormUploadCheckWork::checkSizeFile(const QString &path)
 
 int TFormUploadCheckWork::getMO(int participant)
 {
-    return workArea(DBLookupComboBoxEDU->keyValue(), participant).value_or(10);
+    return workArea(DBLookupComboBoxEDU->keyValue(), participant).value_or(kDefaultArea);
 }
 
 QString TFormUploadCheckWork::CreateNewNameFile(int participant)
@@ -164,7 +164,7 @@ bool TFormUploadCheckWork::prepare(int participant, int &area)
     if (!found && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
                                                    + QStringLiteral(" не найден среди работ выбранного мероприятия. Загрузить работу?")))
         return false;
-    area = found.value_or(10);   // the area of a participant without a work here
+    area = found.value_or(kDefaultArea);
     return true;
 }
 
@@ -206,7 +206,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             QStringLiteral("Выберите файл для загрузки проверенной работы ") + typed, QStringLiteral("PDF файлы (*.pdf)"), false);
         if (files.isEmpty() || !checkSizeFile(files.first()))
             return;
-        int area = 10;
+        int area = kDefaultArea;
         if (!prepare(participant, area))
             return;
         if (uploadFile(area, participant, files.first())) {
@@ -242,7 +242,7 @@ void TFormUploadCheckWork::BitBtn2Click()
                 ++failures;
                 continue;
             }
-            int area = 10;
+            int area = kDefaultArea;
             if (!prepare(name.toInt(), area))
                 continue;
             if (!uploadFile(area, name.toInt(), path)) {
