@@ -28,6 +28,7 @@
 #include "data/DataOperations.h"
 #include "data/DraftStore.h"
 #include "data/EventLog.h"
+#include "data/ScoringData.h"
 #include "data/VardexError.h"
 #include "widgets/ScanPane.h"
 
@@ -82,7 +83,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     DBGrid1 = new TDBGrid(left);
     leftLayout->addWidget(captionFor(DBGrid1, QStringLiteral("Список непроверенных работ:"), left));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    NamedQuery *list = DataER->query(QStringLiteral("GETestimate"));
+    NamedQuery *list = ScoringData::workList();
     DBGrid1->bind(list, {{QStringLiteral("PrefixEncrypt"), QStringLiteral("Префикс")},
                          {QStringLiteral("classStudy"), QStringLiteral("Класс"), Qt::AlignCenter},
                          {QStringLiteral("user_id"), QStringLiteral("Код работы")}});
@@ -260,31 +261,18 @@ void TFormEstimateWork::setSheet(int workId)
 
 void TFormEstimateWork::readData()
 {
-    openForSession(DataER->query(QStringLiteral("GETestimate")));
+    ScoringData::readWorkList(DataER->userID);
     updateProgress();
 }
 
 void TFormEstimateWork::updateProgress()
 {
-    const auto count = [](NamedQuery *q) {
-        q->open();
-        const QString text = QStringLiteral("%1 из %2").arg(q->field(QStringLiteral("scored")).toInt())
-                                 .arg(q->field(QStringLiteral("assigned")).toInt());
-        q->close();
-        return text;
-    };
-    NamedQuery *all = DataER->query(QStringLiteral("GETprogressExpert"));
-    all->close();
-    all->setParam(QStringLiteral("userID"), DataER->userID);
-    QString text = QStringLiteral("Оценено ") + count(all);
-    if (m_workId > 0) {
-        NamedQuery *one = DataER->query(QStringLiteral("GETprogressDiscipline"));
-        one->close();
-        one->setParam(QStringLiteral("userID"), DataER->userID);
-        one->setParam(QStringLiteral("untestID"), m_workId);
-        text += QStringLiteral("\n") + m_prefix + QStringLiteral(": оценено ") + count(one);
-    }
-    LabelProgress->setText(text);
+    const auto text = [](ScoringData::Progress p) { return QStringLiteral("%1 из %2").arg(p.scored).arg(p.assigned); };
+    QString line = QStringLiteral("Оценено ") + text(ScoringData::expertProgress(DataER->userID));
+    if (m_workId > 0)
+        line += QStringLiteral("\n") + m_prefix + QStringLiteral(": оценено ")
+            + text(ScoringData::disciplineProgress(DataER->userID, m_workId));
+    LabelProgress->setText(line);
 }
 
 void TFormEstimateWork::openWork(int step)
@@ -351,26 +339,11 @@ void TFormEstimateWork::DBGrid1CellClick()
     m_prefetchTimer->start();   // the next one, once the expert stays on this one a moment
 }
 
-WorkScan TFormEstimateWork::scanOf(int workId)
-{
-    NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"));
-    q->close();
-    q->setParam(QStringLiteral("untestID"), workId);
-    q->open();
-    WorkScan scan{workId, {}, {}};
-    if (q->recordCount() > 0) {
-        scan.bodyFile = q->field(QStringLiteral("bodyFile")).toString();
-        scan.discipline = q->field(QStringLiteral("nameEdu")).toString();
-    }
-    q->close();
-    return scan;
-}
-
 // The scan never stops the scoring: whatever goes wrong finding it is said in its pane.
 void TFormEstimateWork::showScan(int workId)
 {
     try {
-        Scan->showWork(m_ahead.work == workId ? m_ahead.scan : scanOf(workId));
+        Scan->showWork(m_ahead.work == workId ? m_ahead.scan : ScoringData::scanOf(workId));
         if (m_ahead.work == workId)
             m_ahead = {};
     } catch (const std::exception &e) {
@@ -392,19 +365,6 @@ void TFormEstimateWork::removeComponent()
     setSheet(0);
 }
 
-QList<TFormEstimateWork::TaskDef> TFormEstimateWork::readTasks(int workId)
-{
-    NamedQuery *q = DataER->query(QStringLiteral("GETestimateWork"));
-    q->close();
-    q->setParam(QStringLiteral("untestID"), workId);
-    q->open();
-    QList<TaskDef> tasks;
-    for (q->first(); !q->eof(); q->next())
-        tasks.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("maxestimation")).toInt(),
-                      q->field(QStringLiteral("titletask")).toString()});
-    return tasks;
-}
-
 // The work that comes next (the one below in the list, or above at its end): its sheet read and
 // its scan rendered now, while this one is scored.
 void TFormEstimateWork::prefetchNext()
@@ -418,7 +378,7 @@ void TFormEstimateWork::prefetchNext()
     if (work == m_ahead.work)
         return;
     try {
-        m_ahead = {work, readTasks(work), scanOf(work)};
+        m_ahead = {work, ScoringData::tasks(work), ScoringData::scanOf(work)};
         Scan->prefetch(m_ahead.scan);
     } catch (const std::exception &e) {
         m_ahead = {};   // it is read when it is opened, as any other
@@ -429,7 +389,7 @@ void TFormEstimateWork::prefetchNext()
 void TFormEstimateWork::readEstimate(int workId)
 {
     removeComponent();
-    const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : readTasks(workId);
+    const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : ScoringData::tasks(workId);
     m_rules = ScoreSheet(defs);
     QWidget *sheet = ScrollBox1->widget();
     // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
@@ -614,28 +574,7 @@ void TFormEstimateWork::readEarlierComments(int workId)
 {
     m_earlierComments.clear();
     try {
-        NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"));
-        q->close();
-        q->setParam(QStringLiteral("userID"), m_sheetExpert);
-        q->setParam(QStringLiteral("untestID"), workId);
-        q->open();
-        QHash<int, QHash<QString, int>> uses;   // by task: comment -> times used
-        QHash<int, QStringList> newestFirst;
-        for (q->first(); !q->eof(); q->next()) {
-            const int task = q->field(QStringLiteral("evalutionsystemID")).toInt();
-            const QString comment = q->field(QStringLiteral("commentestimate")).toString().trimmed();
-            if (comment.isEmpty())
-                continue;
-            if (uses[task][comment]++ == 0)
-                newestFirst[task] << comment;
-        }
-        q->close();
-        for (auto it = newestFirst.begin(); it != newestFirst.end(); ++it) {
-            QStringList list = it.value();
-            const QHash<QString, int> &count = uses[it.key()];
-            std::stable_sort(list.begin(), list.end(), [&](const QString &a, const QString &b) { return count[a] > count[b]; });
-            m_earlierComments.insert(it.key(), list);
-        }
+        m_earlierComments = ScoringData::earlierComments(m_sheetExpert, workId);
     } catch (const std::exception &e) {
         EventLog::write(windowTitle(), QStringLiteral("Прежние комментарии не прочитаны: ") + QString::fromUtf8(e.what()));
     }
@@ -822,6 +761,5 @@ void TFormEstimateWork::FormClose()
 {
     QSettings().setValue(QStringLiteral("estimate/panes"), Splitter->saveState());
     removeComponent();
-    DataER->query(QStringLiteral("GETestimateWork"))->close();
-    DataER->query(QStringLiteral("GETestimate"))->close();
+    ScoringData::closeQueries();
 }

@@ -101,8 +101,6 @@ private:
     QCompleter *m_commentList = nullptr;
     void readEarlierComments(int workId);
     using TaskDef = ScoreSheet::Task;
-    QList<TaskDef> readTasks(int workId);
-    WorkScan scanOf(int workId);
     void prefetchNext();
     struct Ahead {
         int work = 0;

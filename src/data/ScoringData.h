@@ -1,0 +1,30 @@
+#pragma once
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include "data/ScanSource.h"
+#include "data/ScoreSheet.h"
+
+class NamedQuery;
+
+// What the scoring window reads, by name and type: the statements and their parameters stay here.
+namespace ScoringData {
+// The works the expert has still to score: the grid's query, and reading it again (opened).
+NamedQuery *workList();
+NamedQuery *readWorkList(int expert);
+void closeQueries();   // the window's statements, when it goes
+
+struct Progress {
+    int scored = 0;
+    int assigned = 0;
+};
+Progress expertProgress(int expert);
+Progress disciplineProgress(int expert, int work);   // of the work's discipline
+
+QList<ScoreSheet::Task> tasks(int work);   // descending id, the order a sheet checks them
+WorkScan scanOf(int work);
+// The expert's own comments on the tasks of the work's discipline, by task, most used first
+// (the newer first among equals).
+QHash<int, QStringList> earlierComments(int expert, int work);
+}
