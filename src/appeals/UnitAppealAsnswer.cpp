@@ -11,6 +11,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/AppealsData.h"
 #include "data/DataOperations.h"
 #include "data/FileServer.h"
 
@@ -37,8 +38,8 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
                                   QStringLiteral("Выбор общеобразовательного мероприятия"));
     DBLookupComboBox2 = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
                                   QStringLiteral("Выбор заявителя (апелляции)"));
-    NamedQuery *disciplines = DataER->query(QStringLiteral("EDUdiplom"));
-    NamedQuery *applicants = DataER->query(QStringLiteral("GETappealAnswerList"));
+    NamedQuery *disciplines = AppealsData::disciplines();
+    NamedQuery *applicants = AppealsData::applicants();
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     DBLookupComboBox2->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
     Label3 = new QLabel(this);
@@ -107,7 +108,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
 
     ownQueries({applicants, disciplines});
     // FormCreate
-    openForSession(disciplines);
+    AppealsData::readDisciplines(DataER->userID);
     readUser();
     infoAppeal();
 }
@@ -123,11 +124,7 @@ void TFormAppealAsnswer::showEvent(QShowEvent *event)
 
 void TFormAppealAsnswer::readUser()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETappealAnswerList"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
-    q->setParam(QStringLiteral("expID"), DataER->userID);
-    q->open();
+    AppealsData::readApplicants(DBLookupComboBox1->keyValue(), DataER->userID);
 }
 
 void TFormAppealAsnswer::infoAppeal()
@@ -153,53 +150,33 @@ void TFormAppealAsnswer::showWork()
     LabelScores->clear();
     const int applicant = DBLookupComboBox2->keyValue();
     const int discipline = DBLookupComboBox1->keyValue();
-    NamedQuery *q = DataER->query(QStringLiteral("GETappealWork"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), applicant);
-    q->setParam(QStringLiteral("eduID"), discipline);
-    q->open();
-    if (applicant <= 0 || q->recordCount() == 0) {
-        q->close();
+    const std::optional<AppealsData::Work> work = applicant > 0 ? AppealsData::work(applicant, discipline) : std::nullopt;
+    if (!work) {
         Scan->clear();
         LabelWork->setText(applicant > 0 ? QStringLiteral("Работа заявителя в этом мероприятии не найдена") : QString());
         return;
     }
-    const WorkScan scan{q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("bodyFile")).toString(),
-                        q->field(QStringLiteral("nameEdu")).toString()};
-    LabelWork->setText(QStringLiteral("Работа: ") + q->field(QStringLiteral("PrefixEncrypt")).toString()
-                       + QStringLiteral(", код работы ") + QString::number(applicant));
-    q->close();
-    Scan->showWork(scan);
-
-    NamedQuery *r = DataER->query(QStringLiteral("GETappealScores"));
-    r->close();
-    r->setParam(QStringLiteral("untestID"), scan.work);
-    r->setParam(QStringLiteral("eduID"), discipline);
-    r->open();
+    LabelWork->setText(QStringLiteral("Работа: ") + work->prefix + QStringLiteral(", код работы ") + QString::number(applicant));
+    Scan->showWork(work->scan);
     QStringList lines;
     int total = 0, maximum = 0, lastTask = 0;
     bool scored = false;
-    for (r->first(); !r->eof(); r->next()) {
-        const int task = r->field(QStringLiteral("id")).toInt();
-        const int max = r->field(QStringLiteral("maxestimation")).toInt();
-        if (task != lastTask)
-            maximum += qMax(max, 0);
-        lastTask = task;
-        const QVariant score = r->field(QStringLiteral("estimate"));
-        QString line = r->field(QStringLiteral("titletask")).toString() + QStringLiteral(": ");
-        if (score.isNull()) {
+    for (const AppealsData::TaskResult &r : AppealsData::results(work->scan.work, discipline)) {
+        if (r.task != lastTask)
+            maximum += qMax(r.max, 0);
+        lastTask = r.task;
+        QString line = r.title + QStringLiteral(": ");
+        if (!r.score) {
             line += QStringLiteral("не оценено");
         } else {
             scored = true;
-            total += score.toInt();
-            line += QStringLiteral("%1 из %2").arg(score.toInt()).arg(qMax(max, 0));
-            const QString comment = r->field(QStringLiteral("commentestimate")).toString();
-            if (!comment.isEmpty())
-                line += QStringLiteral("\n    ") + comment;
+            total += *r.score;
+            line += QStringLiteral("%1 из %2").arg(*r.score).arg(qMax(r.max, 0));
+            if (!r.comment.isEmpty())
+                line += QStringLiteral("\n    ") + r.comment;
         }
         lines << line;
     }
-    r->close();
     if (scored)
         lines << QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum);
     LabelScores->setText(lines.join(QLatin1Char('\n')));
@@ -209,14 +186,9 @@ void TFormAppealAsnswer::createAnswer()
 {
     showWork();
     removeComponent();
-    NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
-    q->setParam(QStringLiteral("userID"), DBLookupComboBox2->keyValue());
-    q->open();
-    if (q->recordCount() == 0) {
+    const QList<AppealsData::Claim> claims = AppealsData::claims(DBLookupComboBox2->keyValue(), DBLookupComboBox1->keyValue());
+    if (claims.isEmpty()) {
         BitBtn2->setEnabled(false);
-        q->close();
         return;
     }
     BitBtn2->setEnabled(true);
@@ -230,33 +202,32 @@ void TFormAppealAsnswer::createAnswer()
         w->show();
     };
     int n = 0;
-    for (q->first(); !q->eof(); q->next()) {
+    for (const AppealsData::Claim &c : claims) {
         ++n;
-        const QString id = q->field(QStringLiteral("id")).toString();
+        const QString id = QString::number(c.id);
         const bool shaded = n % 2 == 0;
         auto *answer = new TMemo(500, area);
-        answer->setAccessibleName(QStringLiteral("Ответ на претензию: ") + q->field(QStringLiteral("titletask")).toString());
+        answer->setAccessibleName(QStringLiteral("Ответ на претензию: ") + c.task);
         answer->setFixedHeight(100);
         answer->setTabChangesFocus(true);   // Tab goes on, as in the score sheet; no tab is stored
-        answer->setPlainText(q->field(QStringLiteral("answerСlaim")).toString());
+        answer->setPlainText(c.answer);
         setHint(answer, QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));
         if (shaded)
             answer->setStyleSheet(kShaded);
         onTop(answer, QStringLiteral("answer_") + id);
         if (!typedIn)
             continue;
-        auto *claim = plainLabel(QStringLiteral("Претензия: ") + q->field(QStringLiteral("claim")).toString(), area);
+        auto *claim = plainLabel(QStringLiteral("Претензия: ") + c.claim, area);
         claim->setWordWrap(true);
         claim->setAlignment(Qt::AlignLeft);
         claim->setStyleSheet(QStringLiteral("color: black;") + (shaded ? kShaded : QString()));
         onTop(claim, QStringLiteral("appeal_") + id);
-        auto *task = plainLabel(QStringLiteral("ЗАДАНИЕ: ") + q->field(QStringLiteral("titletask")).toString(), area);
+        auto *task = plainLabel(QStringLiteral("ЗАДАНИЕ: ") + c.task, area);
         task->setWordWrap(true);
         task->setAlignment(Qt::AlignCenter);
         task->setStyleSheet(QStringLiteral("color: palette(link);"));
         onTop(task, QStringLiteral("zad_") + id);
     }
-    q->close();
 }
 
 void TFormAppealAsnswer::BitBtn2Click()

@@ -1,0 +1,43 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "data/ScanSource.h"
+
+class NamedQuery;
+
+// What the appeal window reads, by name and type: the statements and their parameters stay here.
+namespace AppealsData {
+// The lookups' queries: the expert's disciplines, and the applicants of one of them.
+NamedQuery *disciplines();
+NamedQuery *applicants();
+void readDisciplines(int expert);
+void readApplicants(int discipline, int expert);
+
+struct Claim {
+    int id = 0;
+    QString task;     // the task's title
+    QString claim;
+    QString answer;   // "" when not answered yet
+};
+QList<Claim> claims(int applicant, int discipline);   // by descending task
+
+// The applicant's work in the discipline this period, if there is one.
+struct Work {
+    WorkScan scan;
+    QString prefix;
+};
+std::optional<Work> work(int applicant, int discipline);
+
+// What each task of the work's discipline was given (a task scored twice comes twice; one not
+// scored comes once, without a score).
+struct TaskResult {
+    int task = 0;
+    QString title;
+    int max = 0;
+    std::optional<int> score;
+    QString comment;
+};
+QList<TaskResult> results(int work, int discipline);   // by task
+}
