@@ -12,6 +12,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/MaterialsData.h"
 #include "data/FileServer.h"
 
 TFormWorkLoadOriginal *FormWorkLoadOriginal = nullptr;
@@ -23,7 +24,7 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие (олимпиада):"),
                                   "DBLookupComboBox1", QStringLiteral("Выбор общеобразовательного мероприятия"));
-    NamedQuery *disciplines = DataER->query(QStringLiteral("EDUworkLoadOriginal"));
+    NamedQuery *disciplines = DownloadData::disciplines();
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
 
@@ -31,7 +32,7 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     DBGrid1->setAccessibleName(QStringLiteral("Работы участников"));
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    NamedQuery *works = DataER->query(QStringLiteral("GETloadWork"));
+    NamedQuery *works = DownloadData::works();
     DBGrid1->bind(works, {{QStringLiteral("name"), QStringLiteral("МО"), Qt::AlignLeft | Qt::AlignVCenter, 200},
                           {QStringLiteral("fio"), QStringLiteral("ФИО участника"), Qt::AlignLeft | Qt::AlignVCenter, 300},
                           {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 300}});
@@ -63,16 +64,13 @@ TFormWorkLoadOriginal::TFormWorkLoadOriginal(QWidget *parent)
     layout->addLayout(bottom);
 
     ownQueries({works, disciplines});
-    openForSession(disciplines);
+    DownloadData::readDisciplines(DataER->userID);
     readData();
 }
 
 void TFormWorkLoadOriginal::readData()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETloadWork"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
-    q->open();
+    NamedQuery *q = DownloadData::readWorks(DBLookupComboBox1->keyValue());
     BitBtn2->setEnabled(q->recordCount() > 0);
 }
 

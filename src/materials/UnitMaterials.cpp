@@ -8,6 +8,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/MaterialsData.h"
 #include "data/FileServer.h"
 
 TFormMethod *FormMethod = nullptr;
@@ -39,7 +40,7 @@ TFormMethod::TFormMethod(QWidget *parent)
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("Методические материалы"));
-    NamedQuery *q = DataER->query(QStringLiteral("GETmethod"));
+    NamedQuery *q = MaterialsData::methodMaterials();
     DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("Уч. год"), Qt::AlignCenter, 80},
                       {QStringLiteral("nameEdu"), QStringLiteral("Олимпиада"), Qt::AlignLeft | Qt::AlignVCenter, 300},
                       {QStringLiteral("comment"), QStringLiteral("Коментарий"), Qt::AlignLeft | Qt::AlignVCenter, 300},
@@ -50,8 +51,7 @@ TFormMethod::TFormMethod(QWidget *parent)
     connect(BitBtn4, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
     connect(DBGrid1, &QTableView::doubleClicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
     ownQueries({q});
-    q->close();
-    q->open();
+    MaterialsData::readMethodMaterials();
     BitBtn4->setEnabled(q->recordCount() > 0);   // decided once; sorting keeps the rows
 }
 
@@ -71,13 +71,13 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
     DBLookupComboBox1 = addLookup(
         this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBox1",
         QStringLiteral("Выбор общеобразовательного мероприятия для которого загружаются и отображаются метод. материалы"));
-    NamedQuery *disciplines = DataER->query(QStringLiteral("GETeduExp"));
+    NamedQuery *disciplines = MaterialsData::measuringDisciplines();
     DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     connect(DBLookupComboBox1, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
     DBGrid1 = new TDBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("Контрольно-измерительные материалы"));
-    NamedQuery *materials = DataER->query(QStringLiteral("GETmeasuring"));
+    NamedQuery *materials = MaterialsData::measuringMaterials();
     DBGrid1->bind(materials, {{QStringLiteral("comment"), QStringLiteral("Коментарий"), Qt::AlignLeft | Qt::AlignVCenter, 600},
                               {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 200}});
     DBGrid1->horizontalHeader()->setSectionsClickable(false);
@@ -89,16 +89,13 @@ TFormMeasuring::TFormMeasuring(QWidget *parent)
             runCommand([this] { BitBtn4Click(); });
     });
     ownQueries({materials, disciplines});
-    openForSession(disciplines);
+    MaterialsData::readMeasuringDisciplines(DataER->userID);
     readData();
 }
 
 void TFormMeasuring::readData()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETmeasuring"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), DBLookupComboBox1->keyValue());
-    q->open();
+    NamedQuery *q = MaterialsData::readMeasuringMaterials(DBLookupComboBox1->keyValue());
     BitBtn4->setEnabled(q->recordCount() > 0);
 }
 
