@@ -11,6 +11,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/UploadData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "data/FileServer.h"
@@ -29,7 +30,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea}) {
         connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
     }
-    NamedQuery *disciplines = DataER->query(QStringLiteral("EDUUploadWork"));
+    NamedQuery *disciplines = UploadData::disciplines();
     DBLookupComboBoxEDU->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
@@ -46,7 +47,7 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("Загруженные проверенные работы"));
     layout->addWidget(DBGrid1, 1);
-    bindTitleClickSort(DBGrid1, [this] { return listQuery(); });
+    bindTitleClickSort(DBGrid1, [this] { return DBGrid1->query(); });
 
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно загрузки работ"));
@@ -78,36 +79,19 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
 
-    NamedQuery *areas = DataER->query(QStringLiteral("AreaUploadWork"));
-    ownQueries({DataER->query(QStringLiteral("GETuploadCheckWorkA")), DataER->query(QStringLiteral("GETuploadCheckWork0")),
-                areas, disciplines});
+    ownQueries(UploadData::queries());
     // FormCreate
-    openForSession(disciplines);
-    areas->close();
-    areas->open();
+    UploadData::readDisciplines(DataER->userID);
     DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
-    for (areas->first(); !areas->eof(); areas->next())
-        DBLookupComboBoxArea->addItem(areas->field(QStringLiteral("name")).toString(), areas->field(QStringLiteral("id")));
+    for (const auto &[id, name] : UploadData::areas())
+        DBLookupComboBoxArea->addItem(name, id);
     DBLookupComboBoxArea->selectIndex(0);
-    areas->close();
     readData();
-}
-
-NamedQuery *TFormUploadCheckWork::listQuery() const
-{
-    return DataER->query(DBLookupComboBoxArea->keyValue() > 0 ? QStringLiteral("GETuploadCheckWorkA")
-                                                              : QStringLiteral("GETuploadCheckWork0"));
 }
 
 void TFormUploadCheckWork::readData()
 {
-    DataER->query(QStringLiteral("GETuploadCheckWorkA"))->close();
-    DataER->query(QStringLiteral("GETuploadCheckWork0"))->close();
-    NamedQuery *q = listQuery();
-    q->setParam(QStringLiteral("educationlListID"), DBLookupComboBoxEDU->keyValue());
-    if (DBLookupComboBoxArea->keyValue() > 0)
-        q->setParam(QStringLiteral("areaID"), DBLookupComboBoxArea->keyValue());
-    q->open();
+    NamedQuery *q = UploadData::readUploads(DBLookupComboBoxEDU->keyValue(), DBLookupComboBoxArea->keyValue());
     DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("MO"), Qt::AlignLeft | Qt::AlignVCenter, 200},
                       {QStringLiteral("user_id"), QStringLiteral("№"), Qt::AlignLeft | Qt::AlignVCenter, 70},
                       {QStringLiteral("fio"), QStringLiteral("ФИО участника"), Qt::AlignLeft | Qt::AlignVCenter, 300},
@@ -118,7 +102,7 @@ void TFormUploadCheckWork::readData()
 
 QString TFormUploadCheckWork::calcSumm() const
 {
-    return QString::number(listQuery()->recordCount());
+    return QString::number(DBGrid1->query() ? DBGrid1->query()->recordCount() : 0);
 }
 
 // A participant number is a positive whole number that fits the column.

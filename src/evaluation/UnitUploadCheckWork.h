@@ -39,7 +39,6 @@ public:
     void CheckBox1Click();
 
 private:
-    NamedQuery *listQuery() const;
     // Area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, int &area);
     QString m_lastFailure;   // why the last upload failed: the server's answer or the database's
