@@ -8,6 +8,7 @@
 #include "widgets/Platform.h"
 #include "widgets/RtfReader.h"
 #include "data/ADataER.h"
+#include "data/SessionData.h"
 
 TFormAnnPrewiew *FormAnnPrewiew = nullptr;
 
@@ -66,14 +67,8 @@ void TFormAnnPrewiew::showEvent(QShowEvent *event)
 
 void TFormAnnPrewiew::FormShow()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETadv"));
-    q->close();
-    q->open();
-    const bool any = q->recordCount() > 0;
-    const QString body = any ? q->field(QStringLiteral("BodyAdv")).toString() : QString();
-    const int canvas = any ? q->field(QStringLiteral("ColorCanvas")).toInt() : 0;
-    q->close();
-    fill(body, canvas);
+    const SessionData::Announcement a = SessionData::latestAnnouncement();
+    fill(a.body, a.canvas);
 }
 
 void TFormAnnPrewiew::fill(const QString &body, int canvas)

@@ -27,6 +27,7 @@
 #include "app/Version.h"
 #include "appeals/UnitAppealAsnswer.h"
 #include "data/ADataER.h"
+#include "data/SessionData.h"
 #include "data/Config.h"
 #include "data/SqlCatalogue.h"
 #include "widgets/UnitNetSelect.h"
@@ -443,17 +444,12 @@ void TFormMainER::afterLogin(LoginOutcome outcome)
 
 bool TFormMainER::isViewAnn(QString *body, int *canvas)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("isViewAnn"));
-    q->close();
-    q->open();
-    const bool any = q->recordCount() > 0;
-    const int value = any ? q->field(QStringLiteral("isActive")).toInt() : 0;
+    const SessionData::Announcement a = SessionData::announcement();
     if (body)
-        *body = any ? q->field(QStringLiteral("BodyAdv")).toString() : QString();
+        *body = a.body;
     if (canvas)
-        *canvas = any ? q->field(QStringLiteral("ColorCanvas")).toInt() : 0;
-    q->close();
-    return value == 1;
+        *canvas = a.canvas;
+    return a.shown;
 }
 
 void TFormMainER::M1Click()

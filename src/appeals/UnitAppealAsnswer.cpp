@@ -141,6 +141,7 @@ void TFormAppealAsnswer::removeComponent()
         ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : controls)
         delete w;
+    m_answers.clear();
 }
 
 // The applicant's work in this discipline and period: its scan, and per task the score of the
@@ -215,6 +216,7 @@ void TFormAppealAsnswer::createAnswer()
         if (shaded)
             answer->setStyleSheet(kShaded);
         onTop(answer, QStringLiteral("answer_") + id);
+        m_answers.append({c.id, answer});
         if (!typedIn)
             continue;
         auto *claim = plainLabel(QStringLiteral("Претензия: ") + c.claim, area);
@@ -233,10 +235,10 @@ void TFormAppealAsnswer::createAnswer()
 void TFormAppealAsnswer::BitBtn2Click()
 {
     QList<QPair<int, QString>> answers;
-    for (TMemo *box : ScrollBox1->widget()->findChildren<TMemo *>(QString(), Qt::FindDirectChildrenOnly)) {
+    for (const auto &[claim, box] : std::as_const(m_answers)) {
         if (!storableIn(box, QStringLiteral("zet_appeal"), QStringLiteral("answerСlaim"), box->toPlainText()))
             return;   // nothing written yet
-        answers.append({box->objectName().section(QLatin1Char('_'), 1).toInt(), box->toPlainText()});
+        answers.append({claim, box->toPlainText()});
     }
     saveAppealAnswers(answers);
     Platform::get().information(QStringLiteral("Сохранение завершено"));

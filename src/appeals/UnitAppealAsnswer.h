@@ -37,6 +37,7 @@ protected:
 
 private:
     QVBoxLayout *m_claims;
+    QList<QPair<int, TMemo *>> m_answers;   // claim and its answer box, in the order they are stored
     bool m_shown = false;
 };
 

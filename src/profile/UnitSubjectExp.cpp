@@ -10,6 +10,7 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
+#include "data/SessionData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "data/SqlCatalogue.h"
@@ -82,19 +83,14 @@ void TFormSubjectExp::removeCheck()
 void TFormSubjectExp::CreateCheckSubj()
 {
     removeCheck();
-    NamedQuery *q = DataER->query(QStringLiteral("GETallSubjectsEXP"));
-    q->close();
-    q->open();
     auto *layout = static_cast<QVBoxLayout *>(m_list->layout());
-    for (q->first(); !q->eof(); q->next()) {
-        const QString name = q->field(QStringLiteral("name")).toString();
+    for (const auto &[id, name] : SessionData::subjectAreas()) {
         auto *box = new QCheckBox(name, m_list);
-        box->setObjectName(kBoxPrefix + QString::number(q->field(QStringLiteral("id")).toInt()));
+        box->setObjectName(kBoxPrefix + QString::number(id));
         box->setCursor(Qt::PointingHandCursor);
         setHint(box, QStringLiteral("Выбрать предметную область: ") + name);
         layout->insertWidget(layout->count() - 1, box);
     }
-    q->close();
 }
 
 void TFormSubjectExp::CheckSubjExp()

@@ -1,0 +1,47 @@
+#include "data/SessionData.h"
+
+#include "data/ADataER.h"
+#include "data/NamedQuery.h"
+
+namespace SessionData {
+
+namespace {
+Announcement read(const QString &name, bool withActive)
+{
+    NamedQuery *q = DataER->query(name);
+    q->close();
+    q->open();
+    Announcement a;
+    if (q->recordCount() > 0) {
+        a.shown = withActive && q->field(QStringLiteral("isActive")).toInt() == 1;
+        a.body = q->field(QStringLiteral("BodyAdv")).toString();
+        a.canvas = q->field(QStringLiteral("ColorCanvas")).toInt();
+    }
+    q->close();
+    return a;
+}
+} // namespace
+
+Announcement announcement()
+{
+    return read(QStringLiteral("isViewAnn"), true);
+}
+
+Announcement latestAnnouncement()
+{
+    return read(QStringLiteral("GETadv"), false);
+}
+
+QList<QPair<int, QString>> subjectAreas()
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETallSubjectsEXP"));
+    q->close();
+    q->open();
+    QList<QPair<int, QString>> out;
+    for (q->first(); !q->eof(); q->next())
+        out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("name")).toString()});
+    q->close();
+    return out;
+}
+
+} // namespace SessionData
