@@ -17,28 +17,17 @@ NamedQuery *applicants()
 
 void readDisciplines(int expert)
 {
-    NamedQuery *q = disciplines();
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    q->open();
+    disciplines()->reopen({{QStringLiteral("userID"), expert}});
 }
 
 void readApplicants(int discipline, int expert)
 {
-    NamedQuery *q = applicants();
-    q->close();
-    q->setParam(QStringLiteral("eduID"), discipline);
-    q->setParam(QStringLiteral("expID"), expert);
-    q->open();
+    applicants()->reopen({{QStringLiteral("eduID"), discipline}, {QStringLiteral("expID"), expert}});
 }
 
 QList<Claim> claims(int applicant, int discipline)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"));
-    q->close();
-    q->setParam(QStringLiteral("eduID"), discipline);
-    q->setParam(QStringLiteral("userID"), applicant);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"))->reopen({{QStringLiteral("eduID"), discipline}, {QStringLiteral("userID"), applicant}});
     QList<Claim> out;
     for (q->first(); !q->eof(); q->next())
         out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("titletask")).toString(),
@@ -49,11 +38,7 @@ QList<Claim> claims(int applicant, int discipline)
 
 std::optional<Work> work(int applicant, int discipline)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETappealWork"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), applicant);
-    q->setParam(QStringLiteral("eduID"), discipline);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("GETappealWork"))->reopen({{QStringLiteral("userID"), applicant}, {QStringLiteral("eduID"), discipline}});
     std::optional<Work> out;
     if (q->recordCount() > 0)
         out = Work{{q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("bodyFile")).toString(),
@@ -65,11 +50,7 @@ std::optional<Work> work(int applicant, int discipline)
 
 QList<TaskResult> results(int work, int discipline)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETappealScores"));
-    q->close();
-    q->setParam(QStringLiteral("untestID"), work);
-    q->setParam(QStringLiteral("eduID"), discipline);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("GETappealScores"))->reopen({{QStringLiteral("untestID"), work}, {QStringLiteral("eduID"), discipline}});
     QList<TaskResult> out;
     for (q->first(); !q->eof(); q->next()) {
         const QVariant score = q->field(QStringLiteral("estimate"));

@@ -253,6 +253,24 @@ void NamedQuery::run(bool expectRows)
 
 void NamedQuery::open() { run(true); }
 
+NamedQuery *NamedQuery::reopen(const QList<QPair<QString, QVariant>> &values)
+{
+    close();
+    for (const auto &[name, value] : values)
+        setParam(name, value);
+    open();
+    return this;
+}
+
+QList<QPair<int, QString>> NamedQuery::idNames() const
+{
+    const int id = m_header.indexOf(QStringLiteral("id")), name = m_header.indexOf(QStringLiteral("name"));
+    QList<QPair<int, QString>> out;
+    for (int r = 0; r < recordCount(); ++r)
+        out.append({value(r, id).toInt(), value(r, name).toString()});
+    return out;
+}
+
 void NamedQuery::execSQL() { run(false); }
 
 void NamedQuery::close()

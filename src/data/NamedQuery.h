@@ -1,6 +1,7 @@
 #pragma once
 #include <QAbstractTableModel>
 #include <QList>
+#include <QPair>
 #include <QObject>
 #include <QSqlRecord>
 #include <QStringList>
@@ -57,6 +58,10 @@ public:
     void setParam(const QString &name, const QVariant &value);
     QVariant param(const QString &name) const;
 
+    // The statement read again: closed, these parameter values set, opened.
+    NamedQuery *reopen(const QList<QPair<QString, QVariant>> &values = {});
+    // The rows as pairs of their "id" and "name" fields, in the statement's order.
+    QList<QPair<int, QString>> idNames() const;
     void open();        // runs a statement that returns rows
     void execSQL();     // runs a statement that changes rows
     void close();

@@ -10,7 +10,6 @@ namespace ScoringData {
 namespace {
 Progress count(NamedQuery *q)
 {
-    q->open();
     const Progress p{q->field(QStringLiteral("scored")).toInt(), q->field(QStringLiteral("assigned")).toInt()};
     q->close();
     return p;
@@ -24,11 +23,7 @@ NamedQuery *workList()
 
 NamedQuery *readWorkList(int expert)
 {
-    NamedQuery *q = workList();
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    q->open();
-    return q;
+    return workList()->reopen({{QStringLiteral("userID"), expert}});
 }
 
 void closeQueries()
@@ -39,27 +34,18 @@ void closeQueries()
 
 Progress expertProgress(int expert)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETprogressExpert"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    return count(q);
+    return count(DataER->query(QStringLiteral("GETprogressExpert"))->reopen({{QStringLiteral("userID"), expert}}));
 }
 
 Progress disciplineProgress(int expert, int work)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETprogressDiscipline"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    q->setParam(QStringLiteral("untestID"), work);
-    return count(q);
+    return count(DataER->query(QStringLiteral("GETprogressDiscipline"))
+                     ->reopen({{QStringLiteral("userID"), expert}, {QStringLiteral("untestID"), work}}));
 }
 
 QList<ScoreSheet::Task> tasks(int work)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETestimateWork"));
-    q->close();
-    q->setParam(QStringLiteral("untestID"), work);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("GETestimateWork"))->reopen({{QStringLiteral("untestID"), work}});
     QList<ScoreSheet::Task> out;
     for (q->first(); !q->eof(); q->next())
         out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("maxestimation")).toInt(),
@@ -69,10 +55,7 @@ QList<ScoreSheet::Task> tasks(int work)
 
 WorkScan scanOf(int work)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"));
-    q->close();
-    q->setParam(QStringLiteral("untestID"), work);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("GETworkFile"))->reopen({{QStringLiteral("untestID"), work}});
     WorkScan scan{work, {}, {}};
     if (q->recordCount() > 0) {
         scan.bodyFile = q->field(QStringLiteral("bodyFile")).toString();
@@ -84,11 +67,7 @@ WorkScan scanOf(int work)
 
 QHash<int, QStringList> earlierComments(int expert, int work)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"));
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    q->setParam(QStringLiteral("untestID"), work);
-    q->open();
+    NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"))->reopen({{QStringLiteral("userID"), expert}, {QStringLiteral("untestID"), work}});
     QHash<int, QHash<QString, int>> uses;   // by task: comment -> times used
     QHash<int, QStringList> newestFirst;
     for (q->first(); !q->eof(); q->next()) {

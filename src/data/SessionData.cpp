@@ -8,9 +8,7 @@ namespace SessionData {
 namespace {
 Announcement read(const QString &name, bool withActive)
 {
-    NamedQuery *q = DataER->query(name);
-    q->close();
-    q->open();
+    NamedQuery *q = DataER->query(name)->reopen();
     Announcement a;
     if (q->recordCount() > 0) {
         a.shown = withActive && q->field(QStringLiteral("isActive")).toInt() == 1;
@@ -34,12 +32,8 @@ Announcement latestAnnouncement()
 
 QList<QPair<int, QString>> subjectAreas()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETallSubjectsEXP"));
-    q->close();
-    q->open();
-    QList<QPair<int, QString>> out;
-    for (q->first(); !q->eof(); q->next())
-        out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("name")).toString()});
+    NamedQuery *q = DataER->query(QStringLiteral("GETallSubjectsEXP"))->reopen();
+    const QList<QPair<int, QString>> out = q->idNames();
     q->close();
     return out;
 }

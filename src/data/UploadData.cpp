@@ -12,20 +12,13 @@ NamedQuery *disciplines()
 
 void readDisciplines(int expert)
 {
-    NamedQuery *q = disciplines();
-    q->close();
-    q->setParam(QStringLiteral("userID"), expert);
-    q->open();
+    disciplines()->reopen({{QStringLiteral("userID"), expert}});
 }
 
 QList<QPair<int, QString>> areas()
 {
-    NamedQuery *q = DataER->query(QStringLiteral("AreaUploadWork"));
-    q->close();
-    q->open();
-    QList<QPair<int, QString>> out;
-    for (q->first(); !q->eof(); q->next())
-        out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("name")).toString()});
+    NamedQuery *q = DataER->query(QStringLiteral("AreaUploadWork"))->reopen();
+    const QList<QPair<int, QString>> out = q->idNames();
     q->close();
     return out;
 }
@@ -34,14 +27,13 @@ NamedQuery *readUploads(int discipline, int area)
 {
     NamedQuery *ofArea = DataER->query(QStringLiteral("GETuploadCheckWorkA"));
     NamedQuery *all = DataER->query(QStringLiteral("GETuploadCheckWork0"));
+    // only one of the two is open at a time: the grid shows the other no more
+    if (area > 0) {
+        all->close();
+        return ofArea->reopen({{QStringLiteral("educationlListID"), discipline}, {QStringLiteral("areaID"), area}});
+    }
     ofArea->close();
-    all->close();
-    NamedQuery *q = area > 0 ? ofArea : all;
-    q->setParam(QStringLiteral("educationlListID"), discipline);
-    if (area > 0)
-        q->setParam(QStringLiteral("areaID"), area);
-    q->open();
-    return q;
+    return all->reopen({{QStringLiteral("educationlListID"), discipline}});
 }
 
 QList<NamedQuery *> queries()

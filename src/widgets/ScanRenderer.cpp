@@ -11,6 +11,7 @@ namespace {
 
 constexpr qsizetype kMaxLine = 64 * 1024;   // the page sizes of kMaxPages pages fit easily
 constexpr int kStaleGraceMs = 250;          // a finished-with scan's request may run this much longer
+const QString kNonsense = QStringLiteral("программа показа сканов ответила непонятно");
 
 } // namespace
 
@@ -148,7 +149,7 @@ void ScanRenderer::readAnswers()
         const qsizetype end = m_buffer.indexOf('\n');
         if (end < 0) {
             if (m_buffer.size() > kMaxLine)
-                giveUp(QStringLiteral("программа показа сканов ответила непонятно"));
+                giveUp(kNonsense);
             return;
         }
         const QByteArray line = m_buffer.left(end);
@@ -157,7 +158,7 @@ void ScanRenderer::readAnswers()
             const QList<QByteArray> w = line.split(' ');
             const qint64 width = w.value(2).toLongLong(), height = w.value(3).toLongLong(), bytes = w.value(4).toLongLong();
             if (w.size() != 5 || width <= 0 || height <= 0 || bytes != width * height * 4 || bytes > ScanLimits::kMaxImageBytes) {
-                giveUp(QStringLiteral("программа показа сканов ответила непонятно"));
+                giveUp(kNonsense);
                 return;
             }
             bodySize = qsizetype(bytes);
