@@ -17,6 +17,7 @@
 #include "data/ADataER.h"
 #include "profile/UnitGeneralData.h"
 #include "profile/UnitGeneralDataAppend.h"
+#include "data/ProfileData.h"
 
 namespace {
 
@@ -210,7 +211,7 @@ private slots:
         s.window.item("N11")->trigger();
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_users5add` WHERE `users_id`=2").toInt(), 1);
         // a racing second insert is ignored by the unique key
-        FormGeneralDataAppend->insertZerroRecord();
+        ProfileData::insertAdditional(2);
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_users5add` WHERE `users_id`=2").toInt(), 1);
     }
 

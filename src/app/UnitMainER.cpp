@@ -29,7 +29,6 @@
 #include "data/ADataER.h"
 #include "data/SessionData.h"
 #include "data/Config.h"
-#include "data/SqlCatalogue.h"
 #include "widgets/UnitNetSelect.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitUploadCheckWork.h"
@@ -291,22 +290,9 @@ void TFormMainER::enableMenu(bool EnableItem)
     Permission();
 }
 
-QList<QPair<QString, int>> TFormMainER::readPermissions()
-{
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(RuntimeSql::permissions());
-    q->open();
-    QList<QPair<QString, int>> rows;
-    for (q->first(); !q->eof(); q->next())
-        rows.append({q->field(QStringLiteral("MenuItem")).toString(), q->field(QStringLiteral("permission")).toInt()});
-    q->close();
-    return rows;
-}
-
 void TFormMainER::Permission()
 {
-    const QList<QPair<QString, int>> rows = m_prefetched ? m_prefetched->permissions : readPermissions();
+    const QList<QPair<QString, int>> rows = m_prefetched ? m_prefetched->permissions : SessionData::permissions();
     for (const auto &[name, permission] : rows) {
         if (permission != 0)
             continue;
@@ -326,7 +312,7 @@ void TFormMainER::prefetchSessionStart()
 {
     try {
         SessionStart start;
-        start.permissions = readPermissions();
+        start.permissions = SessionData::permissions();
         start.announce = isViewAnn(&start.body, &start.canvas);
         m_prefetched = start;
     } catch (const std::exception &) {
@@ -454,12 +440,7 @@ bool TFormMainER::isViewAnn(QString *body, int *canvas)
 
 void TFormMainER::M1Click()
 {
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(RuntimeSql::updateVersion());
-    q->open();
-    const QString stored = q->recordCount() > 0 ? q->field(QStringLiteral("Version")).toString() : QString();
-    q->close();
+    const QString stored = SessionData::storedVersion();
     const QString exe = QCoreApplication::applicationFilePath();
     if (stored == FileVersion(exe)) {
         Platform::get().information(QStringLiteral("У Вас установлена последняя версии программы.\n\rОбновление не требуется"));

@@ -56,7 +56,6 @@ private:
     void setLamp(Lamp lamp);
     void tile(Qt::Orientation orientation);
     void M1Click();
-    QList<QPair<QString, int>> readPermissions();
 
     struct SessionStart {
         QList<QPair<QString, int>> permissions;   // menu item, permission

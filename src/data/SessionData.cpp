@@ -2,6 +2,7 @@
 
 #include "data/ADataER.h"
 #include "data/NamedQuery.h"
+#include "data/SqlCatalogue.h"
 
 namespace SessionData {
 
@@ -36,6 +37,35 @@ QList<QPair<int, QString>> subjectAreas()
     const QList<QPair<int, QString>> out = q->idNames();
     q->close();
     return out;
+}
+
+namespace {
+NamedQuery *runtime(const QStringList &sql)
+{
+    NamedQuery *q = DataER->emptySQL;
+    q->close();
+    q->setSQL(sql);
+    q->open();
+    return q;
+}
+} // namespace
+
+QList<QPair<QString, int>> permissions()
+{
+    NamedQuery *q = runtime(RuntimeSql::permissions());
+    QList<QPair<QString, int>> rows;
+    for (q->first(); !q->eof(); q->next())
+        rows.append({q->field(QStringLiteral("MenuItem")).toString(), q->field(QStringLiteral("permission")).toInt()});
+    q->close();
+    return rows;
+}
+
+QString storedVersion()
+{
+    NamedQuery *q = runtime(RuntimeSql::updateVersion());
+    const QString stored = q->recordCount() > 0 ? q->field(QStringLiteral("Version")).toString() : QString();
+    q->close();
+    return stored;
 }
 
 } // namespace SessionData

@@ -13,4 +13,6 @@ struct Announcement {
 Announcement announcement();          // the one the login shows (any: an empty one)
 Announcement latestAnnouncement();    // the one "Объявление" shows
 QList<QPair<int, QString>> subjectAreas();   // id and name of every subject area
+QList<QPair<QString, int>> permissions();    // the experts' role: menu item and its permission
+QString storedVersion();                     // the version the centre publishes ("" when none)
 }

@@ -11,6 +11,7 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
+#include "data/ProfileData.h"
 
 TPhoneEdit::TPhoneEdit(QWidget *parent) : QLineEdit(parent)
 {
@@ -184,22 +185,17 @@ void TFormGeneralData::accept()
 void N102Click(QWidget *parent)
 {
     TFormGeneralData dialog(parent);
-    const QList<QVariantMap> rows = queryRows(QStringLiteral("GeneralData"), {{QStringLiteral("userID"), DataER->userID}});
-    if (!rows.isEmpty()) {
-        const QVariantMap &r = rows.first();
-        dialog.LabelEmail->setText(r.value(QStringLiteral("email")).toString());
-        setStoredText(dialog.Editsurname, r.value(QStringLiteral("surname")).toString());
-        setStoredText(dialog.Editname, r.value(QStringLiteral("name")).toString());
-        setStoredText(dialog.Editpatronymic, r.value(QStringLiteral("patronymic")).toString());
-        dialog.EditPhone->setStored(r.value(QStringLiteral("phone")).toString());
+    if (const std::optional<ProfileData::Personal> p = ProfileData::personal(DataER->userID)) {
+        dialog.LabelEmail->setText(p->email);
+        setStoredText(dialog.Editsurname, p->surname);
+        setStoredText(dialog.Editname, p->name);
+        setStoredText(dialog.Editpatronymic, p->patronymic);
+        dialog.EditPhone->setStored(p->phone);
     }
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return;
-    queryExec(QStringLiteral("GeneralDataUPD"),
-              {{QStringLiteral("id"), DataER->userID},
-               {QStringLiteral("surname"), TDataER::my_ucfirst(dialog.Editsurname->text())},
-               {QStringLiteral("name"), TDataER::my_ucfirst(dialog.Editname->text())},
-               {QStringLiteral("patronymic"), TDataER::my_ucfirst(dialog.Editpatronymic->text())},
-               {QStringLiteral("phone"), dialog.EditPhone->text().trimmed()}});
+    ProfileData::savePersonal(DataER->userID,
+                              {{}, TDataER::my_ucfirst(dialog.Editsurname->text()), TDataER::my_ucfirst(dialog.Editname->text()),
+                               TDataER::my_ucfirst(dialog.Editpatronymic->text()), dialog.EditPhone->text().trimmed()});
     Platform::get().information(QStringLiteral("Данные обновлены."));
 }

@@ -11,9 +11,8 @@
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
-#include "data/DataOperations.h"
+#include "data/ProfileData.h"
 #include "data/VardexError.h"
-#include "data/SqlCatalogue.h"
 
 TFormGeneralDataAppend *FormGeneralDataAppend = nullptr;
 
@@ -90,7 +89,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
                         QStringLiteral("Адрес проживания, регистрации эксперта. Просмотр и редактирование"),
                         QStringLiteral("Адрес проживания:"));
     DBComboArea = new TLookupCombo;
-    DBComboArea->bind(DataER->query(QStringLiteral("GETarea")), QStringLiteral("name"), QStringLiteral("id"));
+    DBComboArea->bind(ProfileData::areas(), QStringLiteral("name"), QStringLiteral("id"));
     DBComboArea->setObjectName(QStringLiteral("DBComboArea"));
     setHint(DBComboArea, QStringLiteral("Выбор муниципального образования"));
     address.add(QStringLiteral("Муниципальное образование:"), DBComboArea);
@@ -154,7 +153,7 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     EditplaceOfWork = work.field("EditplaceOfWork", QStringLiteral("Место работы:"), 255, QStringLiteral("Место работы (основной)"));
     EditpostOfWork = work.field("EditpostOfWork", QStringLiteral("Должность:"), 64, QStringLiteral("Должность"));
     ComboBoxacademicDegree = new TLookupCombo;
-    ComboBoxacademicDegree->bind(DataER->query(QStringLiteral("academicdegree")), QStringLiteral("fullName"), QStringLiteral("id"));
+    ComboBoxacademicDegree->bind(ProfileData::degrees(), QStringLiteral("fullName"), QStringLiteral("id"));
     ComboBoxacademicDegree->setObjectName(QStringLiteral("ComboBoxacademicDegree"));
     setHint(ComboBoxacademicDegree, QStringLiteral("Выбор ученой степени"));
     work.add(QStringLiteral("Ученая степень:"), ComboBoxacademicDegree);
@@ -182,42 +181,15 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     connect(BitBtn4, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn4Click(); }); });
     connect(BitBtn5, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn5Click(); }); });
 
-    ownQueries({DataER->query(QStringLiteral("academicdegree")), DataER->query(QStringLiteral("GETarea"))});
+    ownQueries(ProfileData::queries());
     FormCreate();
-}
-
-bool TFormGeneralDataAppend::getRecord()
-{
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(RuntimeSql::countAdditionalData(DataER->userID));
-    q->open();
-    const bool exists = q->recordCount() > 0 && q->field(QStringLiteral("kol")).toInt() > 0;
-    q->close();
-    return exists;
-}
-
-void TFormGeneralDataAppend::insertZerroRecord()
-{
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(RuntimeSql::insertAdditionalData(DataER->userID));
-    q->execSQL();
-    q->close();
 }
 
 void TFormGeneralDataAppend::FormCreate()
 {
-    if (!getRecord())
-        insertZerroRecord();
-    NamedQuery *row = DataER->query(QStringLiteral("GETSubjectsEXPadd"));
-    openForSession(row);
-    auto value = [row](const char *column) {
-        return row->recordCount() > 0 ? row->field(QString::fromLatin1(column)) : QVariant();
-    };
-    NamedQuery *areas = DataER->query(QStringLiteral("GETarea"));
-    areas->close();
-    areas->open();
+    const QVariantMap row = ProfileData::additional(DataER->userID);
+    auto value = [&row](const char *column) { return row.value(QString::fromLatin1(column)); };
+    ProfileData::readLookups();
     DBComboArea->selectKey(value("areasID").toInt());
     const QString areaName = DBComboArea->currentIndex() >= 0 ? DBComboArea->currentText() : DBComboArea->itemText(0);
     CheckBox1->setChecked(areaName == value("cityReg").toString());
@@ -234,11 +206,7 @@ void TFormGeneralDataAppend::FormCreate()
         setStoredText(edit, value(column).toString());
     const QDate issued = value("dateOfIssueDoc").toDate();
     DateTimePicker1->setDate(issued.isValid() ? issued : QDate::currentDate());
-    NamedQuery *degrees = DataER->query(QStringLiteral("academicdegree"));
-    degrees->close();
-    degrees->open();
     ComboBoxacademicDegree->selectKey(value("academicDegreeID").toInt());
-    row->close();
 }
 
 void TFormGeneralDataAppend::showEvent(QShowEvent *event)
@@ -257,22 +225,19 @@ void TFormGeneralDataAppend::CheckBox1Click()
     setStoredText(EditofficeReg, on ? Editoffice->text() : QString());
 }
 
-void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QString, QVariant>> &values,
-                                  const QString &failure)
+void TFormGeneralDataAppend::save(ProfileData::Part part, const QList<Field> &fields, const QString &failure)
 {
-    // every text must fit its column (named as the value) before anything is written
-    for (const auto &[column, value] : values) {
-        if (value.metaType().id() != QMetaType::QString)
-            continue;
-        QLineEdit *box = nullptr;
-        for (QLineEdit *edit : findChildren<QLineEdit *>())
-            if (edit->objectName().compare(QStringLiteral("Edit") + column, Qt::CaseInsensitive) == 0)
-                box = edit;
-        if (!storableIn(box ? static_cast<QWidget *>(box) : this, QStringLiteral("zet_users5add"), column, value.toString()))
+    // every text must fit its column before anything is written
+    ProfileData::Values values;
+    for (const Field &f : fields) {
+        const QString column = QString::fromLatin1(f.column);
+        if (f.value.metaType().id() == QMetaType::QString
+            && !storableIn(f.box, QStringLiteral("zet_users5add"), column, f.value.toString()))
             return;
+        values.append({column, f.value});
     }
     try {
-        queryExec(queryName, QueryParams(values) << qMakePair(QStringLiteral("userID"), QVariant(DataER->userID)));
+        ProfileData::saveAdditional(DataER->userID, part, values);
     } catch (const std::exception &e) {
         Platform::get().error(withReason(failure, e), QString::fromUtf8(e.what()));
         return;
@@ -282,38 +247,38 @@ void TFormGeneralDataAppend::save(const QString &queryName, const QList<QPair<QS
 
 void TFormGeneralDataAppend::BitBtn2Click()
 {
-    save(QStringLiteral("UPDadress"),
-         {{QStringLiteral("areaID"), DBComboArea->keyValue()}, {QStringLiteral("cyti"), Editcyti->text()},
-          {QStringLiteral("street"), Editstreet->text()}, {QStringLiteral("home"), Edithome->text()},
-          {QStringLiteral("office"), Editoffice->text()}, {QStringLiteral("areasReg"), EditareasReg->text()},
-          {QStringLiteral("cityReg"), EditcityReg->text()}, {QStringLiteral("streetReg"), EditStreetReg->text()},
-          {QStringLiteral("homeReg"), EdithomeReg->text()}, {QStringLiteral("officeReg"), EditofficeReg->text()}},
+    save(ProfileData::Part::Address,
+         {{"areasID", DBComboArea, DBComboArea->keyValue()}, {"cyti", Editcyti, Editcyti->text()},
+          {"street", Editstreet, Editstreet->text()}, {"home", Edithome, Edithome->text()},
+          {"office", Editoffice, Editoffice->text()}, {"areasReg", EditareasReg, EditareasReg->text()},
+          {"cityReg", EditcityReg, EditcityReg->text()}, {"streetReg", EditStreetReg, EditStreetReg->text()},
+          {"homeReg", EdithomeReg, EdithomeReg->text()}, {"officeReg", EditofficeReg, EditofficeReg->text()}},
          QStringLiteral("При сохранении адресов возникла ошибка"));
 }
 
 void TFormGeneralDataAppend::BitBtn3Click()
 {
-    save(QStringLiteral("UPDbank"),
-         {{QStringLiteral("recipientsAccount"), EditrecipientsAccount->text()}, {QStringLiteral("nameOfBank"), EditnameOfBank->text()},
-          {QStringLiteral("KORscore"), EditKORscore->text()}, {QStringLiteral("BIK"), EditBIK->text()},
-          {QStringLiteral("KPP"), EditKPP->text()}, {QStringLiteral("INNbank"), EditINNbank->text()}},
+    save(ProfileData::Part::Bank,
+         {{"recipientsAccount", EditrecipientsAccount, EditrecipientsAccount->text()},
+          {"nameOfBank", EditnameOfBank, EditnameOfBank->text()}, {"KORscore", EditKORscore, EditKORscore->text()},
+          {"BIK", EditBIK, EditBIK->text()}, {"KPP", EditKPP, EditKPP->text()}, {"INNbank", EditINNbank, EditINNbank->text()}},
          QStringLiteral("При сохранении реквизитов банка возникла ошибка"));
 }
 
 void TFormGeneralDataAppend::BitBtn4Click()
 {
-    save(QStringLiteral("UPDpassport"),
-         {{QStringLiteral("snils"), Editsnils->text()}, {QStringLiteral("inn"), Editinn->text()},
-          {QStringLiteral("document"), Editdocument->text()}, {QStringLiteral("seriesDoc"), EditseriesDoc->text()},
-          {QStringLiteral("numberDoc"), EditnumberDoc->text()}, {QStringLiteral("dateOfIssueDoc"), DateTimePicker1->date()},
-          {QStringLiteral("IssuedByWhomDoc"), EditIssuedByWhomDoc->text()}},
+    save(ProfileData::Part::Passport,
+         {{"snils", Editsnils, Editsnils->text()}, {"inn", Editinn, Editinn->text()},
+          {"document", Editdocument, Editdocument->text()}, {"seriesDoc", EditseriesDoc, EditseriesDoc->text()},
+          {"numberDoc", EditnumberDoc, EditnumberDoc->text()}, {"dateOfIssueDoc", DateTimePicker1, DateTimePicker1->date()},
+          {"IssuedByWhomDoc", EditIssuedByWhomDoc, EditIssuedByWhomDoc->text()}},
          QStringLiteral("При сохранении паспортных данных возникла ошибка"));
 }
 
 void TFormGeneralDataAppend::BitBtn5Click()
 {
-    save(QStringLiteral("UPDpost"),
-         {{QStringLiteral("placeOfWork"), EditplaceOfWork->text()}, {QStringLiteral("postOfWork"), EditpostOfWork->text()},
-          {QStringLiteral("degreeID"), ComboBoxacademicDegree->keyValue()}},
+    save(ProfileData::Part::Work,
+         {{"placeOfWork", EditplaceOfWork, EditplaceOfWork->text()}, {"postOfWork", EditpostOfWork, EditpostOfWork->text()},
+          {"academicDegreeID", ComboBoxacademicDegree, ComboBoxacademicDegree->keyValue()}},
          QStringLiteral("При сохранении места работы возникла ошибка"));
 }

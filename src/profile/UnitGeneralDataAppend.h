@@ -1,5 +1,6 @@
 #pragma once
 #include "widgets/ChildForms.h"
+#include "data/ProfileData.h"
 
 class QCheckBox;
 class QDateEdit;
@@ -24,8 +25,6 @@ public:
     TLookupCombo *ComboBoxacademicDegree;
     QPushButton *BitBtn2, *BitBtn3, *BitBtn4, *BitBtn5;
 
-    bool getRecord();
-    void insertZerroRecord();
     void CheckBox1Click();
     void BitBtn2Click();
     void BitBtn3Click();
@@ -37,7 +36,12 @@ protected:
 
 private:
     void FormCreate();
-    void save(const QString &queryName, const QList<QPair<QString, QVariant>> &values, const QString &failure);
+    struct Field {
+        const char *column;
+        QWidget *box;   // where the focus goes when its text is refused
+        QVariant value;
+    };
+    void save(ProfileData::Part part, const QList<Field> &fields, const QString &failure);
 };
 
 extern TFormGeneralDataAppend *FormGeneralDataAppend;

@@ -13,13 +13,8 @@
 #include "data/SessionData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
-#include "data/SqlCatalogue.h"
 
 TFormSubjectExp *FormSubjectExp = nullptr;
-
-namespace {
-const QString kBoxPrefix = QStringLiteral("checkSorev_");
-}
 
 TFormSubjectExp::TFormSubjectExp(QWidget *parent)
     : TChildForm(QStringLiteral("Выбор предметной области, в которой Вы являетесь экспертом"), parent)
@@ -71,13 +66,17 @@ TFormSubjectExp::TFormSubjectExp(QWidget *parent)
 
 QList<QCheckBox *> TFormSubjectExp::checkBoxes() const
 {
-    return m_list->findChildren<QCheckBox *>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QCheckBox *> boxes;
+    for (const auto &[box, id] : m_boxes)
+        boxes << box;
+    return boxes;
 }
 
 void TFormSubjectExp::removeCheck()
 {
-    for (QCheckBox *box : checkBoxes())
+    for (const auto &[box, id] : m_boxes)
         delete box;
+    m_boxes.clear();
 }
 
 void TFormSubjectExp::CreateCheckSubj()
@@ -86,7 +85,8 @@ void TFormSubjectExp::CreateCheckSubj()
     auto *layout = static_cast<QVBoxLayout *>(m_list->layout());
     for (const auto &[id, name] : SessionData::subjectAreas()) {
         auto *box = new QCheckBox(name, m_list);
-        box->setObjectName(kBoxPrefix + QString::number(id));
+        box->setObjectName(QStringLiteral("checkSorev_") + QString::number(id));
+        m_boxes.append({box, id});
         box->setCursor(Qt::PointingHandCursor);
         setHint(box, QStringLiteral("Выбрать предметную область: ") + name);
         layout->insertWidget(layout->count() - 1, box);
@@ -96,8 +96,8 @@ void TFormSubjectExp::CreateCheckSubj()
 void TFormSubjectExp::CheckSubjExp()
 {
     const QList<int> chosen = subjectAreas(DataER->userID);
-    for (QCheckBox *box : checkBoxes())
-        if (chosen.contains(box->objectName().mid(kBoxPrefix.size()).toInt()))
+    for (const auto &[box, id] : m_boxes)
+        if (chosen.contains(id))
             box->setChecked(true);
 }
 
@@ -118,9 +118,9 @@ bool TFormSubjectExp::choiceCheck() const
 QList<int> TFormSubjectExp::chosenIds() const
 {
     QList<int> ids;
-    for (QCheckBox *box : checkBoxes())
+    for (const auto &[box, id] : m_boxes)
         if (box->isChecked())
-            ids << box->objectName().section(QLatin1Char('_'), 1).toInt();
+            ids << id;
     return ids;
 }
 

@@ -31,6 +31,7 @@ protected:
 
 private:
     QWidget *m_list = nullptr;
+    QList<QPair<QCheckBox *, int>> m_boxes;   // each box with its subject area's id
     int m_expert = DataER ? DataER->userID : -1;   // whose choice the ticks show
 };
 

@@ -205,13 +205,6 @@ void runOffThread(const std::function<void()> &work, const std::function<void()>
     runInBackground(work, meanwhile);
 }
 
-void openForSession(NamedQuery *query)
-{
-    query->close();
-    query->setParam(QStringLiteral("userID"), DataER->userID);
-    query->open();
-}
-
 QProgressBar *byteProgressBar(QWidget *parent)
 {
     auto *bar = new QProgressBar(parent);

@@ -167,9 +167,6 @@ bool storableIn(QWidget *box, const QString &table, const QString &column, const
 // painting under a wait cursor and takes no input; what the work throws is thrown here.
 void runOffThread(const std::function<void()> &work, const std::function<void()> &meanwhile = {});
 
-// Re-opens a query of the data module for the logged-in expert (its "userID" parameter).
-void openForSession(NamedQuery *query);
-
 // A bar of bytes transferred; shown in KiB so that large transfers stay within its range.
 QProgressBar *byteProgressBar(QWidget *parent);
 void showBytes(QProgressBar *bar, qint64 done, qint64 total);
