@@ -107,10 +107,14 @@ int upload()
     const double before = peakMiB();
     QElapsedTimer t;
     t.start();
-    const QString error = FileServer::post(
-        QStringLiteral("hostUploadCheckWork.php"),
-        {{QStringLiteral("attach"), {}, path, QStringLiteral("4567.pdf"), QStringLiteral("application/x-rar-compressed")},
-         {QStringLiteral("newNameFile"), QStringLiteral("BENCH_1.pdf"), {}, {}, {}}});
+    QString error;
+    try {
+        FileServer::post(QStringLiteral("hostUploadCheckWork.php"),
+                         {{QStringLiteral("attach"), {}, path, QStringLiteral("4567.pdf"), QStringLiteral("application/x-rar-compressed")},
+                          {QStringLiteral("newNameFile"), QStringLiteral("BENCH_1.pdf"), {}, {}, {}}});
+    } catch (const FileServer::Failure &f) {
+        error = f.message();
+    }
     const double oursSeconds = t.elapsed() / 1000.0;
     const double growth = peakMiB() - before;
     const double curlSeconds = runCurl({QStringLiteral("-sS"), QStringLiteral("--fail"), QStringLiteral("-o"), QStringLiteral("/dev/null"),

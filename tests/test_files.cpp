@@ -60,10 +60,16 @@ QPair<int, QByteArray> httpGet(const QString &path)
     return {out.mid(cut + 1).toInt(), out.left(cut)};
 }
 
+// "" when the server took it, else what it answered
 QString uploadAs(const QString &path, const QString &storedName)
 {
-    return FileServer::post("hostUploadCheckWork.php",
-                            {{"attach", {}, path, QFileInfo(path).fileName(), "application/pdf"}, {"newNameFile", storedName, {}, {}, {}}});
+    try {
+        FileServer::post("hostUploadCheckWork.php",
+                         {{"attach", {}, path, QFileInfo(path).fileName(), "application/pdf"}, {"newNameFile", storedName, {}, {}, {}}});
+    } catch (const FileServer::Failure &f) {
+        return f.message();
+    }
+    return {};
 }
 
 QStringList uploads()

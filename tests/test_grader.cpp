@@ -425,7 +425,7 @@ private slots:
     // cut, a restored draft's notice has a line of its own, and the works with a draft are marked.
     void smallScreen()
     {
-        QVERIFY(DraftStore().save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "2", "начато"}}}));
+        DraftStore().save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "2", "начато"}}});
         Session s;
         s.window.resize(1024, 600);
         QVERIFY(activate(&s.window));
@@ -554,7 +554,7 @@ private slots:
     {
         {
             DraftStore store;
-            QVERIFY(store.save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", QString(1024 * 1024, 'c')}}}));
+            store.save({1, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", QString(1024 * 1024, 'c')}}});
         }
         Session s;
         TFormEstimateWork form(&s.window);
@@ -852,8 +852,8 @@ private slots:
     {
         {
             DraftStore store;
-            QVERIFY(store.save({1, 2, 2, QDateTime::currentDateTimeUtc(), {{1, "1", "чужой"}}}));
-            QVERIFY(store.save({3, 1, 1, QDateTime::currentDateTimeUtc(), {{1, "4", "прошлый год"}}}));
+            store.save({1, 2, 2, QDateTime::currentDateTimeUtc(), {{1, "1", "чужой"}}});
+            store.save({3, 1, 1, QDateTime::currentDateTimeUtc(), {{1, "4", "прошлый год"}}});
         }
         Session s;
         TFormEstimateWork form(&s.window);

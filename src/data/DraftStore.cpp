@@ -45,7 +45,7 @@ DraftStore::DraftStore(const QString &path)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(path);
     if (!db.open()) {
-        m_error = db.lastError().text();
+        m_openFailure = db.lastError().text();
         return;
     }
     QSqlQuery q(db);
@@ -57,7 +57,7 @@ DraftStore::DraftStore(const QString &path)
                                  "task INTEGER NOT NULL, score TEXT NOT NULL, comment TEXT NOT NULL, "
                                  "PRIMARY KEY (work, expert, task))"));
     if (!m_open)
-        m_error = q.lastError().text();
+        m_openFailure = q.lastError().text();
 }
 
 DraftStore::~DraftStore()
@@ -66,15 +66,13 @@ DraftStore::~DraftStore()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-bool DraftStore::save(const Draft &draft)
+void DraftStore::save(const Draft &draft)
 {
     if (!m_open)
-        return false;
+        throw Failure(m_openFailure);
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction()) {
-        m_error = db.lastError().text();
-        return false;
-    }
+    if (!db.transaction())
+        throw Failure(db.lastError().text());
     QSqlQuery q(db);
     bool ok = run(q, QStringLiteral("INSERT OR REPLACE INTO sheet (work, expert, period, saved_at) VALUES (?, ?, ?, ?)"),
                   {draft.work, draft.expert, draft.period, draft.savedAt.toUTC().toString(Qt::ISODateWithMs)})
@@ -86,15 +84,12 @@ bool DraftStore::save(const Draft &draft)
                  {draft.work, draft.expert, t.task, t.score, t.comment});
     }
     if (!ok) {
-        m_error = q.lastError().text();
+        const QString reason = q.lastError().text();
         db.rollback();
-        return false;
+        throw Failure(reason);
     }
-    if (!db.commit()) {
-        m_error = db.lastError().text();
-        return false;
-    }
-    return true;
+    if (!db.commit())
+        throw Failure(db.lastError().text());
 }
 
 std::optional<Draft> DraftStore::load(int work, int expert, int period)

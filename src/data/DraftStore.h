@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+#include "data/VardexError.h"
+
 // Score sheets as typed, kept on this computer until they are saved: a lost connection or a
 // crash loses nothing. One SQLite file (Qt's QSQLITE driver) in the user's application data
 // folder; each sheet belongs to one work, one expert and one period.
@@ -30,12 +32,18 @@ public:
     DraftStore(const DraftStore &) = delete;
     DraftStore &operator=(const DraftStore &) = delete;
 
+    // Why the store could not be kept: the drafts file's own error.
+    class Failure : public VardexError {
+    public:
+        using VardexError::VardexError;
+    };
+
     static QString defaultPath();
     bool isOpen() const { return m_open; }
-    QString lastError() const { return m_error; }
+    QString openFailure() const { return m_openFailure; }   // "" when open
 
-    // All of a sheet at once, in one transaction; false (and lastError) when it could not be kept.
-    bool save(const Draft &draft);
+    // All of a sheet at once, in one transaction; raises Failure when it could not be kept.
+    void save(const Draft &draft);
     // The expert's sheet of a work in that period, if one is kept.
     std::optional<Draft> load(int work, int expert, int period);
     void remove(int work, int expert);
@@ -47,5 +55,5 @@ public:
 private:
     QString m_connection;
     bool m_open = false;
-    QString m_error;
+    QString m_openFailure;
 };

@@ -1,5 +1,7 @@
 #include "data/FileServer.h"
 
+#include <optional>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QDir>
@@ -370,12 +372,19 @@ size_t keepAnswer(char *data, size_t size, size_t count, void *user)
 }
 } // namespace
 
-QString post(const QString &script, const QList<Part> &parts, const std::function<void(qint64, qint64)> &progress)
+Failure::Failure(int status, const QString &reason, const QString &about)
+    : VardexError((about.isEmpty() ? QString() : about + QStringLiteral(": "))
+                  + (status > 0 ? QStringLiteral("HTTP %1: ").arg(status) : QString()) + reason),
+      m_status(status), m_reason(reason)
+{
+}
+
+void post(const QString &script, const QList<Part> &parts, const std::function<void(qint64, qint64)> &progress)
 {
     const QByteArray url = (Config::get().filesUrl + script).toUtf8();
     QObject receiver;
     PostState state{progress, &receiver, {}, -1};
-    QString error;
+    std::optional<Failure> failure;
     QByteArray answer;
     runInBackground([&] {
         CURL *curl = curl_easy_init();
@@ -414,15 +423,16 @@ QString post(const QString &script, const QList<Part> &parts, const std::functio
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
         if (rc != CURLE_OK)
-            error = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc));
+            failure.emplace(0, QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc)));
         else if (status < 200 || status >= 300)
-            error = QStringLiteral("HTTP %1: ").arg(status) + QString::fromUtf8(answer).trimmed();
+            failure.emplace(int(status), QString::fromUtf8(answer).trimmed());
         curl_slist_free_all(headers);
         curl_mime_free(mime);
         curl_easy_cleanup(curl);
     });
     QCoreApplication::sendPostedEvents(&receiver);
-    return error;
+    if (failure)
+        throw *failure;
 }
 
 } // namespace FileServer

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <functional>
 
+#include "data/VardexError.h"
+
 class QThread;
 
 // The address of a document on the file server: base + folder + "/" + the file name,
@@ -76,8 +78,20 @@ struct Part {
     QString fileName;
     QString type;
 };
-// Returns an empty text on a 2xx answer, else what went wrong ("HTTP 409: file exists": the
-// status and the start of the server's answer).
-QString post(const QString &script, const QList<Part> &parts,
-             const std::function<void(qint64 done, qint64 total)> &progress = {});
+// What went wrong with a request: the HTTP status (0 when no answer came) and the reason, the
+// start of the server's answer or the transfer's own error. message() is "HTTP 409: file exists".
+class Failure : public VardexError {
+public:
+    // `about` (a file's name) goes before the message when given
+    Failure(int status, const QString &reason, const QString &about = {});
+    int status() const { return m_status; }
+    const QString &reason() const { return m_reason; }
+    bool nameTaken() const { return m_status == 409; }   // the server holds a file of that name
+
+private:
+    int m_status;
+    QString m_reason;
+};
+// Returns on a 2xx answer; raises Failure otherwise.
+void post(const QString &script, const QList<Part> &parts, const std::function<void(qint64 done, qint64 total)> &progress = {});
 }

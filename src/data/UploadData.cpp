@@ -1,7 +1,11 @@
 #include "data/UploadData.h"
 
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
+#include "data/FileServer.h"
 #include "data/NamedQuery.h"
+
+#include <QFileInfo>
 
 namespace UploadData {
 
@@ -34,6 +38,37 @@ NamedQuery *readUploads(int discipline, int area)
     }
     ofArea->close();
     return all->reopen({{QStringLiteral("educationlListID"), discipline}});
+}
+
+QString send(int area, int participant, int discipline, const QString &path,
+             const std::function<void(qint64, qint64)> &progress)
+{
+    return uploadCheckedWork(area, participant, discipline, [&](const QString &name) {
+        try {
+            // the content type the file server's scripts have always been sent
+            FileServer::post(QStringLiteral("hostUploadCheckWork.php"),
+                             {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(),
+                               QStringLiteral("application/x-rar-compressed")},
+                              {QStringLiteral("newNameFile"), name, {}, {}, {}}},
+                             progress);
+        } catch (const FileServer::Failure &f) {
+            if (f.nameTaken())
+                return false;
+            throw FileServer::Failure(f.status(), f.reason(), name);
+        }
+        return true;
+    });
+}
+
+void remove(int id, const QString &storedName)
+{
+    if (!deleteUploadRow(id, storedName))
+        return;
+    try {
+        FileServer::post(QStringLiteral("deleteCheckWork.php"), {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
+    } catch (const FileServer::Failure &f) {
+        throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + f.message());
+    }
 }
 
 QList<NamedQuery *> queries()

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <functional>
 
 class NamedQuery;
 
@@ -12,5 +13,11 @@ void readDisciplines(int expert);
 QList<QPair<int, QString>> areas();   // id and name, in the statement's order
 // The uploaded works of a discipline, of one area (0: all of them): the grid's query, opened.
 NamedQuery *readUploads(int discipline, int area);
+// Sends a checked work's file under a name reserved for it (as uploadCheckedWork does) and returns
+// the stored name; raises the file server's or the database's failure, nothing kept.
+QString send(int area, int participant, int discipline, const QString &path,
+             const std::function<void(qint64 done, qint64 total)> &progress = {});
+// Deletes an upload's row, and its file on the server when no other row names it.
+void remove(int id, const QString &storedName);
 QList<NamedQuery *> queries();   // every statement the window opens, to close with it
 }

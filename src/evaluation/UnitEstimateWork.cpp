@@ -193,7 +193,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     m_period = activePeriod();
     m_drafts = std::make_unique<DraftStore>();
     if (!m_drafts->isOpen())
-        EventLog::write(windowTitle(), QStringLiteral("Черновики недоступны: ") + m_drafts->lastError());
+        EventLog::write(windowTitle(), QStringLiteral("Черновики недоступны: ") + m_drafts->openFailure());
     if (m_period > 0)
         m_drafts->dropOtherPeriods(m_period);
     m_draftWorks = m_drafts->works(DataER->userID, m_period);
@@ -529,15 +529,22 @@ void TFormEstimateWork::writeDraft()
         return;
     Draft draft{m_workId, m_sheetExpert, m_period, QDateTime::currentDateTimeUtc(), {}};
     draft.tasks = m_rules.draftTasks();
-    if (m_drafts->save(draft)) {
-        m_dirty = false;
-        if (!m_draftWorks.contains(draft.work)) {
-            m_draftWorks.insert(draft.work);
-            DBGrid1->refreshMarks();
-        }
+    try {
+        m_drafts->save(draft);
+    } catch (const DraftStore::Failure &f) {
+        draftNotKept(f.message());
         return;
     }
-    EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + m_drafts->lastError());
+    m_dirty = false;
+    if (!m_draftWorks.contains(draft.work)) {
+        m_draftWorks.insert(draft.work);
+        DBGrid1->refreshMarks();
+    }
+}
+
+void TFormEstimateWork::draftNotKept(const QString &reason)
+{
+    EventLog::write(windowTitle(), QStringLiteral("Черновик не сохранён: ") + reason);
     if (m_draftsFailureTold)
         return;
     // once: the expert must know that only Ctrl+S keeps a score now (a full or read-only disk);

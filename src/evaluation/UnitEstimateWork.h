@@ -47,6 +47,7 @@ public:
     void updateTotal();
     void updateProgress();
     void writeDraft();          // the sheet as typed into the draft store, if it changed
+    void draftNotKept(const QString &reason);   // logged; told once per window
     DraftStore *drafts() const { return m_drafts.get(); }
 
     void readData();

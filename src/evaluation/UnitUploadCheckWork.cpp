@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include "widgets/Platform.h"
@@ -14,7 +15,6 @@
 #include "data/UploadData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
-#include "data/FileServer.h"
 
 TFormUploadCheckWork *FormUploadCheckWork = nullptr;
 
@@ -152,28 +152,17 @@ bool TFormUploadCheckWork::prepare(int participant, int &area)
     return true;
 }
 
-bool TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
+void TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
 {
-    try {
-        uploadCheckedWork(area, participant, DBLookupComboBoxEDU->keyValue(), [this, &path](const QString &name) {
-            const QString error = FileServer::post(
-                QStringLiteral("hostUploadCheckWork.php"),
-                {{QStringLiteral("attach"), {}, path, QFileInfo(path).fileName(), QStringLiteral("application/x-rar-compressed")},
-                 {QStringLiteral("newNameFile"), name, {}, {}, {}}},
-                [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
-            if (error.startsWith(QLatin1String("HTTP 409")))   // the server holds a file of that name
-                return false;
-            if (!error.isEmpty())
-                throw VardexError(name + QStringLiteral(": ") + error);   // the server's answer
-            return true;
-        });
-        ProgressBar1->reset();
-        return true;
-    } catch (const std::exception &e) {
-        ProgressBar1->reset();
-        m_lastFailure = withReason(QString::fromUtf8(e.what()), e);
-        return false;
-    }
+    const auto reset = qScopeGuard([this] { ProgressBar1->reset(); });
+    UploadData::send(area, participant, DBLookupComboBoxEDU->keyValue(), path,
+                     [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
+}
+
+// The reason of a failed upload as the error box's details: the server's answer or the database's.
+static QString reasonOf(const std::exception &e)
+{
+    return withReason(QString::fromUtf8(e.what()), e);
 }
 
 void TFormUploadCheckWork::BitBtn2Click()
@@ -193,15 +182,17 @@ void TFormUploadCheckWork::BitBtn2Click()
         int area = kDefaultArea;
         if (!prepare(participant, area))
             return;
-        if (uploadFile(area, participant, files.first())) {
-            const int row = DBGrid1->currentRow();
-            readData();
-            if (row >= 0 && row < DBGrid1->query()->recordCount())
-                DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
-            Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
-        } else {
-            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), m_lastFailure);
+        try {
+            uploadFile(area, participant, files.first());
+        } catch (const std::exception &e) {
+            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), reasonOf(e));
+            return;
         }
+        const int row = DBGrid1->currentRow();
+        readData();
+        if (row >= 0 && row < DBGrid1->query()->recordCount())
+            DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
+        Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
         return;
     }
     const QStringList files = Platform::get().openFiles(QStringLiteral("Выберите файлы для загрузки проверенных работ"),
@@ -229,8 +220,10 @@ void TFormUploadCheckWork::BitBtn2Click()
             int area = kDefaultArea;
             if (!prepare(name.toInt(), area))
                 continue;
-            if (!uploadFile(area, name.toInt(), path)) {
-                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, m_lastFailure);
+            try {
+                uploadFile(area, name.toInt(), path);
+            } catch (const std::exception &e) {
+                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, reasonOf(e));
                 ++failures;
             }
         } catch (const std::exception &e) {
@@ -245,14 +238,6 @@ void TFormUploadCheckWork::BitBtn2Click()
                                             : QString()));
 }
 
-void TFormUploadCheckWork::deleteFileFromServer(const QString &storedName)
-{
-    const QString error = FileServer::post(QStringLiteral("deleteCheckWork.php"),
-                                           {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
-    if (!error.isEmpty())
-        throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + error);
-}
-
 void TFormUploadCheckWork::BitBtn3Click()
 {
     const int row = DBGrid1->currentRow();
@@ -263,8 +248,7 @@ void TFormUploadCheckWork::BitBtn3Click()
     NamedQuery *list = DBGrid1->query();
     const int id = list->value(row, QStringLiteral("id")).toInt();
     const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
-    if (deleteUploadRow(id, storedName))
-        deleteFileFromServer(storedName);
+    UploadData::remove(id, storedName);
     readData();
     if (row < DBGrid1->query()->recordCount())
         DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));

@@ -32,8 +32,7 @@ public:
     bool checkSizeFile(const QString &path);
     int getMO(int participant);
     QString CreateNewNameFile(int participant);
-    bool uploadFile(int area, int participant, const QString &path);
-    void deleteFileFromServer(const QString &storedName);
+    void uploadFile(int area, int participant, const QString &path);   // raises what went wrong
     void BitBtn2Click();
     void BitBtn3Click();
     void CheckBox1Click();
@@ -41,7 +40,6 @@ public:
 private:
     // Area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, int &area);
-    QString m_lastFailure;   // why the last upload failed: the server's answer or the database's
 };
 
 extern TFormUploadCheckWork *FormUploadCheckWork;
