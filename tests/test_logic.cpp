@@ -1,5 +1,6 @@
-// The pure logic, with no services and no database: the RTF reader, safe file names, the
-// placeholder conversion, text helpers, stored names, the mail date and the event log.
+// The data layer's own rules, with no services, no database and no widgets: the score sheet, where
+// a scan comes from, safe file names, the placeholder conversion, text helpers, stored names, the
+// sort order of a list, the mail date, the settings file and the event log.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -7,26 +8,21 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
-#include <QTextDocument>
 #include <QRegularExpression>
-#include <QTextBlock>
 #include <sys/stat.h>
 
-#include "TextChecks.h"
 #include "data/ADataER.h"
 #include "data/Background.h"
 #include "data/Config.h"
 #include "data/DataOperations.h"
 #include "data/EventLog.h"
-#include "widgets/ScanPane.h"
 #include "data/DraftStore.h"
 #include "data/FileServer.h"
 #include "data/NamedQuery.h"
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
+#include "data/UploadData.h"
 #include "data/VardexError.h"
-#include "evaluation/UnitUploadCheckWork.h"
-#include "widgets/RtfReader.h"
 
 #ifndef VARDEX_SOURCE_DIR
 #error VARDEX_SOURCE_DIR
@@ -293,115 +289,6 @@ private slots:
 
 
     // RTF files saved by word processors: the text and its bold runs.
-    void wordProcessorFiles_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("bold");
-        const QStringList announcement{"Уважаемые эксперты!",
-                                       "Проверка работ завершается 25 декабря. Комментарий обязателен для каждого "
-                                       "задания ниже максимального балла.",
-                                       "Вопросы — по адресу arm@vetlan.test."};
-        QTest::newRow("LibreOffice") << "lo_announcement.rtf" << announcement
-                                     << QStringList({"Уважаемые эксперты!", "25 декабря"});
-        QTest::newRow("AbiWord") << "abi_announcement.rtf" << announcement
-                                 << QStringList({"Уважаемые эксперты!", "25 декабря"});
-        QTest::newRow("LibreOffice, list, table, Greek")
-            << "lo_mixed.rtf"
-            << QStringList({"Критерии оценивания", "Задача 3: α + β = γ, ответ «42» € ✓", "первый пункт",
-                            "второй пункт", "Ελληνικά και Русский и English."})
-            << QStringList({"Критерии оценивания", "α + β = γ", "второй", "7"});
-    }
-    void wordProcessorFiles()
-    {
-        QFETCH(QString, file);
-        QFETCH(QStringList, lines);
-        QFETCH(QStringList, bold);
-        QFile f(QStringLiteral(VARDEX_SOURCE_DIR) + "/tests/data/rtf/" + file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QString rtf = QString::fromLatin1(f.readAll());
-        QVERIFY(Rtf::isRtf(rtf));
-        QTextDocument doc;
-        Rtf::load(doc, rtf);
-        QStringList shown;
-        for (const QString &line : doc.toPlainText().split('\n'))
-            if (!line.simplified().isEmpty())
-                shown << line.simplified();
-        for (const QString &line : lines)
-            QVERIFY2(shown.contains(line), qPrintable(line + " not in " + shown.join(" | ")));
-        for (const QString &run : bold)
-            QVERIFY2(boldRuns(doc).contains(run), qPrintable(run + " not in " + boldRuns(doc).join(" | ")));
-        QVERIFY(!doc.toPlainText().contains("Times New Roman"));   // tables of fonts, styles, info skipped
-        QVERIFY(!doc.toPlainText().contains("Normal"));
-    }
-
-    // Corner cases of the reader, one document each.
-    void readerCases_data()
-    {
-        QTest::addColumn<QString>("rtf");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("Cyrillic font charset under ansicpg1252")
-            << "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Arial;}}\\f0 \\'e9 \\f1 \\'e9}" << "é й";
-        QTest::newRow("\\uc0 and \\uc2") << "{\\rtf1 \\uc0\\u1040 {\\uc2\\u1041 ab}c}" << "АБc";
-        QTest::newRow("skipped destinations") << "{\\rtf1{\\*\\unknown x}{\\info{\\title T}}a{\\pict 0a0b}b}" << "ab";
-        QTest::newRow("escaped braces and backslash") << "{\\rtf1 \\{a\\\\b\\}}" << "{a\\b}";
-        QTest::newRow("unbalanced") << "{\\rtf1 abc" << "abc";
-        QTest::newRow("not RTF") << "{rtf} \\b plain" << "{rtf} \\b plain";
-        QTest::newRow("line and tab") << "{\\rtf1 a\\line b\\tab c\\par d}" << "a\nb\tc\nd";
-        // hostile lengths: a skip never runs past the text's end, a size never overflows
-        QTest::newRow("\\bin of the largest length") << "{\\rtf1 a\\bin2147483647 bc}" << "a";
-        QTest::newRow("\\bin past the end") << "{\\rtf1 a\\bin5 bc}" << "a";
-        QTest::newRow("\\bin too long to read") << "{\\rtf1 a\\bin99999999999999 b}" << "ab";
-        QTest::newRow("huge font size and \\uc") << "{\\rtf1\\fs2147483647\\uc2147483647 a\\u1040 bc}" << "aА";
-    }
-    void readerCases()
-    {
-        QFETCH(QString, rtf);
-        QFETCH(QString, text);
-        QTextDocument doc;
-        Rtf::load(doc, rtf);
-        QCOMPARE(doc.toPlainText(), text);
-    }
-
-
-    // Texts built to be slow to lay out keep every character but not their cost: format changes
-    // beyond a few thousand take the last format, lines are grouped a hundred to a block, and
-    // no run of text goes a thousand characters without a break.
-    void longTextsStayCheap()
-    {
-        const auto maxLine = [](const QTextDocument &doc) {
-            qsizetype longest = 0;
-            for (const QString &line : doc.toPlainText().split(QRegularExpression("[\n\u2028\u2029]")))
-                longest = qMax(longest, line.size());
-            return longest;
-        };
-        const auto fragments = [](const QTextDocument &doc) {
-            int n = 0;
-            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
-                for (auto it = b.begin(); !it.atEnd(); ++it)
-                    ++n;
-            return n;
-        };
-        QTextDocument doc;
-        QString bold = "{\\rtf1\\ansi ";
-        for (int i = 0; i < 50000; ++i)
-            bold += (i % 2 ? "\\b0 x" : "\\b x");
-        Rtf::load(doc, bold + "}");
-        QCOMPARE(doc.toPlainText().count('x'), 50000);
-        QVERIFY(fragments(doc) <= 4000 + doc.blockCount());
-        QString lines = "{\\rtf1\\ansi ";
-        for (int i = 0; i < 100000; ++i)
-            lines += "a\\line ";
-        Rtf::load(doc, lines + "}");
-        QCOMPARE(doc.toPlainText().count('a'), 100000);
-        QVERIFY(doc.blockCount() <= 1001);
-        for (const QString &text : {QString("{\\rtf1\\ansi ") + QString(512 * 1024, 'w') + "}", QString(512 * 1024, 'w')}) {
-            Rtf::load(doc, text);
-            QCOMPARE(doc.toPlainText().count('w'), 512 * 1024);
-            QVERIFY(maxLine(doc) <= 1000);
-        }
-    }
-
     // The Date: header whatever the locale: English names, a numeric zone.
     void dateHeader()
     {
@@ -550,8 +437,30 @@ private slots:
         QCOMPARE(nextStoredName("MA11_2_2_1003_9.pdf"), QString("MA11_2_2_1003_10.pdf"));
         QCOMPARE(nextStoredName("broken"), QString());
         for (const char *bad : {"0", "-3", "12a", "99999999999", "", " "})
-            QVERIFY2(!TFormUploadCheckWork::checkNumber(bad), bad);
-        QVERIFY(TFormUploadCheckWork::checkNumber("1003"));
+            QVERIFY2(!UploadData::isParticipantNumber(bad), bad);
+        QVERIFY(UploadData::isParticipantNumber("1003"));
+    }
+
+    // A title click's order: numbers as numbers, texts as a Russian reader orders them (digits by
+    // value, letter case aside), empty values first, ties in the order they came.
+    void sortOrder_data()
+    {
+        QTest::addColumn<QVariantList>("values");
+        QTest::addColumn<QList<int>>("order");
+        QTest::newRow("numbers") << QVariantList{10, 9, QVariant(), 2.5, -1} << QList<int>{2, 4, 3, 1, 0};
+        QTest::newRow("digits inside texts") << QVariantList{"11", "9", "9", "10а", "9"} << QList<int>{1, 2, 4, 3, 0};
+        QTest::newRow("Russian letters") << QVariantList{"ёж", "Яблоко", "арбуз", "Ель", "бук"} << QList<int>{2, 4, 0, 3, 1};
+        QTest::newRow("empty first, ties kept") << QVariantList{"б", QVariant(), "А", "а", QVariant(QMetaType(QMetaType::QString))}
+                                                << QList<int>{1, 4, 2, 3, 0};
+    }
+    void sortOrder()
+    {
+        QFETCH(QVariantList, values);
+        QFETCH(QList<int>, order);
+        QList<int> got;
+        for (size_t i : NamedQuery::sortOrder(values))
+            got << int(i);
+        QCOMPARE(got, order);
     }
 
     // One line per event, secrets blanked, rotated at 1 MiB into three files at most.
@@ -596,5 +505,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLogic)
+QTEST_GUILESS_MAIN(TestLogic)
 #include "test_logic.moc"

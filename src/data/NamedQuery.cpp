@@ -1,5 +1,7 @@
 #include "data/NamedQuery.h"
 
+#include <functional>
+
 #include <QCollator>
 #include <QDate>
 #include <QLocale>
@@ -291,20 +293,24 @@ struct NamedQuery::SortKeys {
     std::vector<char> null;
     std::vector<double> number;
     std::vector<std::optional<QCollatorSortKey>> text;  // when not all numbers
+    SortKeys(size_t n, const std::function<const QVariant &(size_t)> &at);
     bool less(size_t a, size_t b) const
     {
         if (null[a] || null[b])
             return null[a] && !null[b];
         return numeric ? number[a] < number[b] : text[a]->compare(*text[b]) < 0;
     }
+    std::vector<size_t> order() const
+    {
+        std::vector<size_t> out(null.size());
+        std::iota(out.begin(), out.end(), 0);
+        std::stable_sort(out.begin(), out.end(), [this](size_t a, size_t b) { return less(a, b); });
+        return out;
+    }
 };
 
-NamedQuery::SortKeys &NamedQuery::sortKeys(int column)
+NamedQuery::SortKeys::SortKeys(size_t n, const std::function<const QVariant &(size_t)> &at)
 {
-    std::shared_ptr<SortKeys> &keys = m_sortKeys[column];
-    if (keys)
-        return *keys;
-    keys = std::make_shared<SortKeys>();
     const auto isNumber = [](const QVariant &v) {
         switch (v.metaType().id()) {
         case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
@@ -314,27 +320,38 @@ NamedQuery::SortKeys &NamedQuery::sortKeys(int column)
             return false;
         }
     };
-    const size_t n = m_rows.size();
-    keys->null.resize(n);
+    null.resize(n);
     for (size_t r = 0; r < n; ++r) {
-        const QVariant &v = m_rows[r][column];
-        keys->null[r] = v.isNull();
-        keys->numeric = keys->numeric && (v.isNull() || isNumber(v));
+        const QVariant &v = at(r);
+        null[r] = v.isNull();
+        numeric = numeric && (v.isNull() || isNumber(v));
     }
-    if (keys->numeric) {
-        keys->number.resize(n);
+    if (numeric) {
+        number.resize(n);
         for (size_t r = 0; r < n; ++r)
-            keys->number[r] = keys->null[r] ? 0 : m_rows[r][column].toDouble();
-    } else {
-        QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
-        collator.setNumericMode(true);
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        keys->text.resize(n);
-        for (size_t r = 0; r < n; ++r)
-            if (!keys->null[r])
-                keys->text[r] = collator.sortKey(m_rows[r][column].toString());
+            number[r] = null[r] ? 0 : at(r).toDouble();
+        return;
     }
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    text.resize(n);
+    for (size_t r = 0; r < n; ++r)
+        if (!null[r])
+            text[r] = collator.sortKey(at(r).toString());
+}
+
+NamedQuery::SortKeys &NamedQuery::sortKeys(int column)
+{
+    std::shared_ptr<SortKeys> &keys = m_sortKeys[column];
+    if (!keys)
+        keys = std::make_shared<SortKeys>(m_rows.size(), [this, column](size_t r) -> const QVariant & { return m_rows[r][column]; });
     return *keys;
+}
+
+std::vector<size_t> NamedQuery::sortOrder(const QVariantList &values)
+{
+    return SortKeys(size_t(values.size()), [&values](size_t r) -> const QVariant & { return values[qsizetype(r)]; }).order();
 }
 
 void NamedQuery::sortRows(const QString &fieldName)
@@ -343,10 +360,7 @@ void NamedQuery::sortRows(const QString &fieldName)
     if (column < 0)
         throw VardexError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), fieldName));
     m_sortField = fieldName;
-    const SortKeys &keys = sortKeys(column);
-    std::vector<size_t> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys.less(a, b); });
+    const std::vector<size_t> order = sortKeys(column).order();
     // the rows and every column's keys made so far, into the new order
     const auto permute = [&order](auto &v) {
         if (v.size() != order.size())

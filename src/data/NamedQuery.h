@@ -79,6 +79,8 @@ public:
     // The order lasts: every later read of this query comes in it too (rows that tie keep the
     // statement's own order), until the statement is replaced.
     void sortRows(const QString &fieldName);
+    // The order sortRows gives a column of these values: indexes into them.
+    static std::vector<size_t> sortOrder(const QVariantList &values);
     const QString &sortField() const { return m_sortField; }
     QVariant field(const QString &fieldName) const;    // of the current row
     QVariant value(int row, const QString &fieldName) const;

@@ -40,6 +40,13 @@ NamedQuery *readUploads(int discipline, int area)
     return all->reopen({{QStringLiteral("educationlListID"), discipline}});
 }
 
+bool isParticipantNumber(const QString &text)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    return ok && number > 0;
+}
+
 QString send(int area, int participant, int discipline, const QString &path,
              const std::function<void(qint64, qint64)> &progress)
 {

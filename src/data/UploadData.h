@@ -13,6 +13,8 @@ void readDisciplines(int expert);
 QList<QPair<int, QString>> areas();   // id and name, in the statement's order
 // The uploaded works of a discipline, of one area (0: all of them): the grid's query, opened.
 NamedQuery *readUploads(int discipline, int area);
+// A participant's number as typed or as a file's name: a positive whole number.
+bool isParticipantNumber(const QString &text);
 // Sends a checked work's file under a name reserved for it (as uploadCheckedWork does) and returns
 // the stored name; raises the file server's or the database's failure, nothing kept.
 QString send(int area, int participant, int discipline, const QString &path,

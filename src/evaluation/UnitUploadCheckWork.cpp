@@ -106,13 +106,6 @@ QString TFormUploadCheckWork::calcSumm() const
 }
 
 // A participant number is a positive whole number that fits the column.
-bool TFormUploadCheckWork::checkNumber(const QString &text)
-{
-    bool ok = false;
-    const int number = text.toInt(&ok);
-    return ok && number > 0;
-}
-
 bool TFormUploadCheckWork::checkSizeFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -169,7 +162,7 @@ void TFormUploadCheckWork::BitBtn2Click()
 {
     if (!CheckBox1->isChecked()) {
         const QString typed = TDataER::Trim(Edit1->text());
-        if (!checkNumber(typed)) {
+        if (!UploadData::isParticipantNumber(typed)) {
             Platform::get().error(QStringLiteral("Введенный номер участника не является целым числом."));
             Edit1->setFocus();
             return;
@@ -212,7 +205,7 @@ void TFormUploadCheckWork::BitBtn2Click()
                 continue;
             }
             const QString name = QFileInfo(path).completeBaseName();
-            if (!checkNumber(name)) {
+            if (!UploadData::isParticipantNumber(name)) {
                 Platform::get().error(QStringLiteral("Имя файла ") + name + QStringLiteral(" не является целым числом."));
                 ++failures;
                 continue;

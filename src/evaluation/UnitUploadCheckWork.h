@@ -28,7 +28,6 @@ public:
 
     void readData();
     QString calcSumm() const;
-    static bool checkNumber(const QString &text);
     bool checkSizeFile(const QString &path);
     int getMO(int participant);
     QString CreateNewNameFile(int participant);
