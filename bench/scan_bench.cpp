@@ -30,7 +30,8 @@
 
 #include "../tests/Session.h"
 #include "../tests/TestFixture.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "data/SavedWorks.h"
 #include "widgets/ScanPane.h"
 #include "widgets/ScanRenderer.h"
 #include "evaluation/UnitEstimateWork.h"

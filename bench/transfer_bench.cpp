@@ -15,6 +15,8 @@
 #include <cstdio>
 
 #include "data/Config.h"
+#include "data/FileNames.h"
+#include "data/DownloadEngine.h"
 #include "data/FileServer.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QtTest>
 
 #include "RecordingPlatform.h"
-#include "widgets/ChildForms.h"
+
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "data/Config.h"

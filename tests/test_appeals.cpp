@@ -271,3 +271,4 @@ private slots:
 
 QTEST_MAIN(TestAppeals)
 #include "test_appeals.moc"
+#include "widgets/Memo.h"

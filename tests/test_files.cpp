@@ -18,6 +18,7 @@
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
+#include "data/DownloadEngine.h"
 #include "data/FileServer.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
@@ -639,3 +640,4 @@ private slots:
 
 QTEST_MAIN(TestFiles)
 #include "test_files.moc"
+#include "widgets/LookupCombo.h"

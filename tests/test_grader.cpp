@@ -20,7 +20,7 @@
 #include "Session.h"
 #include "TestFixture.h"
 #include "data/DraftStore.h"
-#include "data/FileServer.h"
+#include "data/SavedWorks.h"
 #include "widgets/ScanPane.h"
 #include "widgets/ScanRenderer.h"
 #include "evaluation/UnitEstimateWork.h"
@@ -868,3 +868,5 @@ private slots:
 
 QTEST_MAIN(TestGrader)
 #include "test_grader.moc"
+#include "widgets/Grid.h"
+#include "widgets/Memo.h"

@@ -658,3 +658,4 @@ private slots:
 
 QTEST_MAIN(TestGrading)
 #include "test_grading.moc"
+#include "widgets/Memo.h"

@@ -17,7 +17,8 @@
 #include "data/DataOperations.h"
 #include "data/EventLog.h"
 #include "data/DraftStore.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "data/SavedWorks.h"
 #include "data/NamedQuery.h"
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
@@ -268,7 +269,6 @@ private slots:
         QCOMPARE(p.text, QString("UPDATE t SET `answerСlaim`=?, x=':notme', `a:b`=1, y=\"\\\":no\" WHERE `id`=?"));
     }
 
-
     void safeNames_data()
     {
         QTest::addColumn<QString>("text");
@@ -287,7 +287,6 @@ private slots:
         QCOMPARE(safeFileName(text), name);
     }
 
-
     // RTF files saved by word processors: the text and its bold runs.
     // The Date: header whatever the locale: English names, a numeric zone.
     void dateHeader()
@@ -301,7 +300,6 @@ private slots:
         QCOMPARE(TDataER::mailDate(QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC)), QString("Fri, 02 Jan 2026 03:04:00 +0000"));
         QLocale::setDefault(before);
     }
-
 
     // compiled in < settings file < environment; a bad value names its file and key or variable
     void settings()

@@ -31,14 +31,16 @@
 #include "RecordingPlatform.h"
 #include "Session.h"
 #include "TestFixture.h"
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/Fields.h"
+#include "widgets/Grid.h"
 #include "widgets/Platform.h"
 #include "app/AnnPrewiew.h"
 #include "app/UnitMainER.h"
 #include "appeals/UnitAppealAsnswer.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "data/ADataER.h"
-#include "widgets/UnitNetSelect.h"
+#include "security/UnitNetSelect.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "widgets/Pictures.h"
 #include "widgets/Platform.h"
 #include "data/Config.h"
+#include "widgets/Fields.h"
 
 TAboutBox *AboutBox = nullptr;
 

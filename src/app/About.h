@@ -1,5 +1,5 @@
 #pragma once
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
 
 // "О программе": created for the command, shown modally, destroyed on close.
 class TAboutBox : public TDialogForm {

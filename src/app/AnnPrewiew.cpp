@@ -9,6 +9,7 @@
 #include "widgets/RtfReader.h"
 #include "data/ADataER.h"
 #include "data/SessionData.h"
+#include "widgets/Fields.h"
 
 TFormAnnPrewiew *FormAnnPrewiew = nullptr;
 

@@ -29,7 +29,7 @@
 #include "data/ADataER.h"
 #include "data/SessionData.h"
 #include "data/Config.h"
-#include "widgets/UnitNetSelect.h"
+#include "security/UnitNetSelect.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
@@ -39,6 +39,8 @@
 #include "profile/UnitSubjectExp.h"
 #include "security/UnitCheckauthorization.h"
 #include "security/UnitPasswords.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/Fields.h"
 
 TFormMainER *FormMainER = nullptr;
 

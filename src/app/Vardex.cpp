@@ -8,7 +8,7 @@
 #include "app/Version.h"
 #include "data/ADataER.h"
 #include "data/Config.h"
-#include "data/FileServer.h"
+#include "data/DownloadEngine.h"
 #include "data/VardexError.h"
 
 int main(int argc, char *argv[])

@@ -13,7 +13,8 @@
 #include "data/ADataER.h"
 #include "data/AppealsData.h"
 #include "data/DataOperations.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "widgets/Fields.h"
 
 TFormAppealAsnswer *FormAppealAsnswer = nullptr;
 

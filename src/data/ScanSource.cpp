@@ -9,7 +9,8 @@
 #include <algorithm>
 
 #include "data/ADataER.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "data/SavedWorks.h"
 
 namespace ScanSource {
 

@@ -31,6 +31,7 @@
 #include "data/ScoringData.h"
 #include "data/VardexError.h"
 #include "widgets/ScanPane.h"
+#include "widgets/Fields.h"
 
 namespace {
 

@@ -8,8 +8,11 @@
 
 #include "data/ScoreSheet.h"
 #include "widgets/ScanPane.h"
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/Grid.h"
+#include "widgets/Memo.h"
 
+class QCompleter;
 class QComboBox;
 class QLabel;
 class QProgressBar;

@@ -15,6 +15,8 @@
 #include "data/UploadData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
+#include "widgets/Fields.h"
+#include "widgets/Progress.h"
 
 TFormUploadCheckWork *FormUploadCheckWork = nullptr;
 

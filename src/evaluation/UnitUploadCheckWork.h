@@ -1,7 +1,9 @@
 #pragma once
 #include <optional>
 
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/LookupCombo.h"
+#include "widgets/Grid.h"
 
 class QCheckBox;
 class QLabel;

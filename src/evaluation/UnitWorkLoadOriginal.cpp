@@ -13,7 +13,11 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/MaterialsData.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "data/SavedWorks.h"
+#include "data/DownloadEngine.h"
+#include "widgets/Fields.h"
+#include "widgets/Progress.h"
 
 TFormWorkLoadOriginal *FormWorkLoadOriginal = nullptr;
 

@@ -9,7 +9,8 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/MaterialsData.h"
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "widgets/Fields.h"
 
 TFormMethod *FormMethod = nullptr;
 TFormMeasuring *FormMeasuring = nullptr;

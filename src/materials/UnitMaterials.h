@@ -1,5 +1,7 @@
 #pragma once
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/LookupCombo.h"
+#include "widgets/Grid.h"
 
 // Methodology materials of every period and discipline; a document opens from the file server.
 class TFormMethod : public TChildForm {

@@ -12,6 +12,7 @@
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
 #include "data/ProfileData.h"
+#include "widgets/Fields.h"
 
 TPhoneEdit::TPhoneEdit(QWidget *parent) : QLineEdit(parent)
 {

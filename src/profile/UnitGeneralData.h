@@ -1,7 +1,7 @@
 #pragma once
 #include <QLineEdit>
 
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
 
 class QLabel;
 

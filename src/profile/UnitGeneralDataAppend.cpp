@@ -13,6 +13,7 @@
 #include "data/ADataER.h"
 #include "data/ProfileData.h"
 #include "data/VardexError.h"
+#include "widgets/Fields.h"
 
 TFormGeneralDataAppend *FormGeneralDataAppend = nullptr;
 

@@ -1,5 +1,6 @@
 #pragma once
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
+#include "widgets/LookupCombo.h"
 #include "data/ProfileData.h"
 
 class QCheckBox;

@@ -13,6 +13,7 @@
 #include "data/SessionData.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
+#include "widgets/Fields.h"
 
 TFormSubjectExp *FormSubjectExp = nullptr;
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "widgets/ChildForms.h"
+#include "widgets/ChildWindow.h"
 #include "data/ADataER.h"
 
 class QCheckBox;

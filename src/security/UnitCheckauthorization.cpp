@@ -9,8 +9,9 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
-#include "widgets/UnitNetSelect.h"
+#include "security/UnitNetSelect.h"
 #include "security/Bcrypt.h"
+#include "widgets/Fields.h"
 
 TFormCheckauthorization *FormCheckauthorization = nullptr;
 

@@ -10,6 +10,7 @@
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
 #include "security/Bcrypt.h"
+#include "widgets/Fields.h"
 
 namespace {
 

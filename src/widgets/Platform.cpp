@@ -13,6 +13,7 @@
 
 #include "data/EventLog.h"
 #include "data/VardexError.h"
+#include "widgets/ChildWindow.h"
 
 namespace {
 Platform *installed = nullptr;

@@ -19,10 +19,11 @@
 #include <QWheelEvent>
 #include <memory>
 
-#include "data/FileServer.h"
+#include "data/FileNames.h"
+#include "data/DownloadEngine.h"
 #include "widgets/ScanLimits.h"
 #include "widgets/ScanRenderer.h"
-#include "widgets/ChildForms.h"
+#include "widgets/Fields.h"
 
 namespace {
 

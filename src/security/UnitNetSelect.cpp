@@ -1,4 +1,4 @@
-#include "widgets/UnitNetSelect.h"
+#include "security/UnitNetSelect.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
