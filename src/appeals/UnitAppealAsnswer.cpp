@@ -31,18 +31,27 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     splitter->setObjectName(QStringLiteral("Splitter"));
     splitter->setChildrenCollapsible(false);
     outer->addWidget(splitter, 1);
-    auto *left = new QWidget(splitter);
+    splitter->addWidget(buildClaims(splitter));
+    splitter->addWidget(buildWork(splitter));
+    splitter->setSizes({560, 620});
+    outer->addLayout(buildBottom());
+    bind();
+    // load
+    AppealsData::readDisciplines(DataER->userID);
+    readUser();
+    infoAppeal();
+}
+
+// The discipline and applicant lists, the appeal's form and the claims with their answers.
+QWidget *TFormAppealAsnswer::buildClaims(QWidget *parent)
+{
+    auto *left = new QWidget(parent);
     auto *layout = new QVBoxLayout(left);
     layout->setContentsMargins(0, 0, 0, 0);
-    splitter->addWidget(left);
     DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
                                   QStringLiteral("Выбор общеобразовательного мероприятия"));
     DBLookupComboBox2 = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
                                   QStringLiteral("Выбор заявителя (апелляции)"));
-    NamedQuery *disciplines = AppealsData::disciplines();
-    NamedQuery *applicants = AppealsData::applicants();
-    DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
-    DBLookupComboBox2->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setAlignment(Qt::AlignCenter);
@@ -57,9 +66,14 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     ScrollBox1->setWidget(area);
     layout->addWidget(ScrollBox1, 1);
 
-    // the work the claims are about: its scan (the scoring window's pane, sources and cache) and
-    // the scores and comments each task was given
-    auto *right = new QWidget(splitter);
+    return left;
+}
+
+// The work the claims are about: its scan (the scoring window's pane, sources and cache) and the
+// scores and comments each task was given.
+QWidget *TFormAppealAsnswer::buildWork(QWidget *parent)
+{
+    auto *right = new QWidget(parent);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     LabelWork = plainLabel(QString(), right);
@@ -85,9 +99,11 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     work->addWidget(scores);
     work->setSizes({420, 160});
     rightLayout->addWidget(work, 1);
-    splitter->addWidget(right);
-    splitter->setSizes({560, 620});
+    return right;
+}
 
+QHBoxLayout *TFormAppealAsnswer::buildBottom()
+{
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
@@ -98,20 +114,23 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     bottom->addWidget(BitBtn3);
     bottom->addStretch();
     bottom->addWidget(BitBtn2);
-    outer->addLayout(bottom);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
+    return bottom;
+}
 
+void TFormAppealAsnswer::bind()
+{
+    NamedQuery *disciplines = AppealsData::disciplines();
+    NamedQuery *applicants = AppealsData::applicants();
+    DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
+    DBLookupComboBox2->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
     const auto disciplineChosen = [this] { runCommand([this] { readUser(); infoAppeal(); createAnswer(); }); };
     const auto applicantChosen = [this] { runCommand([this] { infoAppeal(); createAnswer(); }); };
     connect(DBLookupComboBox1, &TLookupCombo::chosen, this, disciplineChosen);
     connect(DBLookupComboBox2, &TLookupCombo::chosen, this, applicantChosen);
 
     ownQueries({applicants, disciplines});
-    // FormCreate
-    AppealsData::readDisciplines(DataER->userID);
-    readUser();
-    infoAppeal();
 }
 
 void TFormAppealAsnswer::showEvent(QShowEvent *event)

@@ -3,6 +3,7 @@
 #include "widgets/LookupCombo.h"
 #include "widgets/Memo.h"
 
+class QHBoxLayout;
 class QLabel;
 class ScanPane;
 class QScrollArea;
@@ -38,6 +39,11 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // the constructor's steps
+    QWidget *buildClaims(QWidget *parent);
+    QWidget *buildWork(QWidget *parent);
+    QHBoxLayout *buildBottom();
+    void bind();
     QVBoxLayout *m_claims;
     QList<QPair<int, TMemo *>> m_answers;   // claim and its answer box, in the order they are stored
     bool m_shown = false;

@@ -69,8 +69,30 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     Splitter = splitter;
     splitter->setObjectName(QStringLiteral("Splitter"));
     splitter->setChildrenCollapsible(false);
+    splitter->addWidget(buildList(splitter));
+    Scan = new ScanPane(splitter);
+    Scan->setMinimumWidth(200);
+    splitter->addWidget(Scan);
+    splitter->addWidget(buildSheet(splitter));
+    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 1);
+    // the expert's own arrangement of the three panes comes back
+    if (!splitter->restoreState(QSettings().value(QStringLiteral("estimate/panes")).toByteArray()))
+        splitter->setSizes({260, 380, 340});
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buildBottom());
 
-    auto *left = new QWidget(splitter);
+    bindKeys();
+    bindDrafts();
+    bindComments();
+    setSheet(0);
+    readData();
+}
+
+// The list of works to score, with the progress line above it.
+QWidget *TFormEstimateWork::buildList(QWidget *parent)
+{
+    auto *left = new QWidget(parent);
     left->setMinimumWidth(200);
     auto *leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
@@ -96,13 +118,14 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     connect(DBGrid1, &QTableView::activated, this, [this] { runCommand([this] { DBGrid1CellClick(); }); });
     bindTitleClickSort(DBGrid1, [list] { return list; });
     leftLayout->addWidget(DBGrid1, 1);
-    splitter->addWidget(left);
 
-    Scan = new ScanPane(splitter);
-    Scan->setMinimumWidth(200);
-    splitter->addWidget(Scan);
+    return left;
+}
 
-    auto *right = new QWidget(splitter);
+// The score sheet: the work's header, the draft notice, the tasks, the total and the save button.
+QWidget *TFormEstimateWork::buildSheet(QWidget *parent)
+{
+    auto *right = new QWidget(parent);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     ScrollBox1 = new QScrollArea(right);
@@ -146,14 +169,11 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     saveRow->addWidget(warning, 1);
     rightLayout->addLayout(saveRow);
     right->setMinimumWidth(260);
-    splitter->addWidget(right);
-    splitter->setStretchFactor(1, 1);
-    splitter->setStretchFactor(2, 1);
-    // the expert's own arrangement of the three panes comes back
-    if (!splitter->restoreState(QSettings().value(QStringLiteral("estimate/panes")).toByteArray()))
-        splitter->setSizes({260, 380, 340});
-    layout->addWidget(splitter, 1);
+    return right;
+}
 
+QHBoxLayout *TFormEstimateWork::buildBottom()
+{
     auto *bottom = new QHBoxLayout;
     auto *close = new QPushButton(QStringLiteral("&Закрыть"), this);
     close->setObjectName(QStringLiteral("BitBtn2"));
@@ -166,9 +186,12 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     ProgressBar1->setTextVisible(false);
     ProgressBar1->hide();
     bottom->addWidget(ProgressBar1, 1);
-    layout->addLayout(bottom);
+    return bottom;
+}
 
-    // The keys of the grader's bench, anywhere in the window.
+// The keys of the grader's bench, anywhere in the window.
+void TFormEstimateWork::bindKeys()
+{
     const auto key = [this](const QKeySequence &sequence, const std::function<void()> &action) {
         auto *shortcut = new QShortcut(sequence, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);
@@ -189,8 +212,11 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { Scan->view()->fitWidth(); });
     key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Scan->view()->rotate(); });
     setHint(this, keyList());
+}
 
-    // Drafts: written at most once a second while typing, and when the focus leaves a box.
+// Drafts: written at most once a second while typing, and when the focus leaves a box.
+void TFormEstimateWork::bindDrafts()
+{
     m_period = activePeriod();
     m_drafts = std::make_unique<DraftStore>();
     if (!m_drafts->isOpen())
@@ -208,8 +234,12 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
         if (m_dirty && old && ScrollBox1->widget()->isAncestorOf(old))
             writeDraft();
     });
+}
 
-    // the list of earlier comments, shared by the sheet's comment boxes
+// The list of earlier comments, shared by the sheet's comment boxes, and the reading ahead of
+// the next work.
+void TFormEstimateWork::bindComments()
+{
     m_commentList = new QCompleter(this);
     m_commentList->setObjectName(QStringLiteral("CommentList"));
     m_commentList->setModel(new QStringListModel(m_commentList));
@@ -228,9 +258,6 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     m_prefetchTimer->setSingleShot(true);
     m_prefetchTimer->setInterval(300);
     connect(m_prefetchTimer, &QTimer::timeout, this, [this] { prefetchNext(); });
-
-    setSheet(0);
-    readData();   // FormCreate
 }
 
 TFormEstimateWork::~TFormEstimateWork()

@@ -13,6 +13,7 @@
 #include "widgets/Memo.h"
 
 class QCompleter;
+class QHBoxLayout;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -70,6 +71,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // the constructor's steps
+    QWidget *buildList(QWidget *parent);
+    QWidget *buildSheet(QWidget *parent);
+    QHBoxLayout *buildBottom();
+    void bindKeys();
+    void bindDrafts();
+    void bindComments();
     // One task of the sheet on screen and its controls.
     struct Task {
         int id;

@@ -24,16 +24,18 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     : TChildForm(QStringLiteral("Загрузка в БД проверенных и отсканированных работ"), parent)
 {
     resize(942, 612);
+    build();
+    bind();
+    load();
+}
+
+void TFormUploadCheckWork::build()
+{
     auto *layout = new QVBoxLayout(this);
     DBLookupComboBoxEDU = addLookup(this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
                                     QStringLiteral("Выбор общеобразовательного мероприятия (олимпиады)"));
     DBLookupComboBoxArea = addLookup(this, layout, QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
                                      QStringLiteral("Выбор муниципального образования"));
-    for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea}) {
-        connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
-    }
-    NamedQuery *disciplines = UploadData::disciplines();
-    DBLookupComboBoxEDU->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setAlignment(Qt::AlignCenter);
@@ -49,7 +51,6 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setAccessibleName(QStringLiteral("Загруженные проверенные работы"));
     layout->addWidget(DBGrid1, 1);
-    bindTitleClickSort(DBGrid1, [this] { return DBGrid1->query(); });
 
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно загрузки работ"));
@@ -77,12 +78,22 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     bottom->addStretch();
     bottom->addWidget(BitBtn3);
     layout->addLayout(bottom);
+}
+
+void TFormUploadCheckWork::bind()
+{
+    for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea})
+        connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
+    DBLookupComboBoxEDU->bind(UploadData::disciplines(), QStringLiteral("nameEdu"), QStringLiteral("id"));
+    bindTitleClickSort(DBGrid1, [this] { return DBGrid1->query(); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-
     ownQueries(UploadData::queries());
-    // FormCreate
+}
+
+void TFormUploadCheckWork::load()
+{
     UploadData::readDisciplines(DataER->userID);
     DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
     for (const auto &[id, name] : UploadData::areas())

@@ -39,6 +39,10 @@ public:
     void CheckBox1Click();
 
 private:
+    // the constructor's steps
+    void build();
+    void bind();
+    void load();
     // Area of a participant's upload, after the checks; false: skip it.
     bool prepare(int participant, int &area);
 };

@@ -90,7 +90,6 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
                         QStringLiteral("Адрес проживания, регистрации эксперта. Просмотр и редактирование"),
                         QStringLiteral("Адрес проживания:"));
     DBComboArea = new TLookupCombo;
-    DBComboArea->bind(ProfileData::areas(), QStringLiteral("name"), QStringLiteral("id"));
     DBComboArea->setObjectName(QStringLiteral("DBComboArea"));
     setHint(DBComboArea, QStringLiteral("Выбор муниципального образования"));
     address.add(QStringLiteral("Муниципальное образование:"), DBComboArea);
@@ -154,7 +153,6 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     EditplaceOfWork = work.field("EditplaceOfWork", QStringLiteral("Место работы:"), 255, QStringLiteral("Место работы (основной)"));
     EditpostOfWork = work.field("EditpostOfWork", QStringLiteral("Должность:"), 64, QStringLiteral("Должность"));
     ComboBoxacademicDegree = new TLookupCombo;
-    ComboBoxacademicDegree->bind(ProfileData::degrees(), QStringLiteral("fullName"), QStringLiteral("id"));
     ComboBoxacademicDegree->setObjectName(QStringLiteral("ComboBoxacademicDegree"));
     setHint(ComboBoxacademicDegree, QStringLiteral("Выбор ученой степени"));
     work.add(QStringLiteral("Ученая степень:"), ComboBoxacademicDegree);
@@ -164,6 +162,14 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
     layout->addWidget(close, 0, Qt::AlignLeft);
 
+    bind();
+    FormCreate();
+}
+
+void TFormGeneralDataAppend::bind()
+{
+    DBComboArea->bind(ProfileData::areas(), QStringLiteral("name"), QStringLiteral("id"));
+    ComboBoxacademicDegree->bind(ProfileData::degrees(), QStringLiteral("fullName"), QStringLiteral("id"));
     // The registration address follows the residence address while the box is ticked.
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     const QList<QPair<QLineEdit *, QLineEdit *>> follow{
@@ -183,9 +189,9 @@ TFormGeneralDataAppend::TFormGeneralDataAppend(QWidget *parent)
     connect(BitBtn5, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn5Click(); }); });
 
     ownQueries(ProfileData::queries());
-    FormCreate();
 }
 
+// Loads the record (made the first time) into the pages.
 void TFormGeneralDataAppend::FormCreate()
 {
     const QVariantMap row = ProfileData::additional(DataER->userID);

@@ -36,6 +36,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void bind();
     void FormCreate();
     struct Field {
         const char *column;
