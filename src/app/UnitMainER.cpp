@@ -331,7 +331,6 @@ void TFormMainER::setUserPanel(const QString &text) { m_userPanel->setText(text)
 QString TFormMainER::userPanel() const { return m_userPanel->text(); }
 QString TFormMainER::hintPanel() const { return m_hintPanel->text(); }
 QString TFormMainER::bottomStripText() const { return m_bottomText->text(); }
-QPoint TFormMainER::logoPosition() const { return m_logo->pos(); }
 
 // The hints of the dialogs' controls: a status tip stops at its own window, so the dialogs'
 // ones are caught on their way and shown here too.

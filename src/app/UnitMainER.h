@@ -36,7 +36,6 @@ public:
     QString bottomStripText() const;
     enum class Lamp { None, Red, Green };
     Lamp lamp() const { return m_lamp; }
-    QPoint logoPosition() const;
 
     void closeAllChildren();        // N136Click
     // Whether the announcement is switched on; its text and colour come with the same read.

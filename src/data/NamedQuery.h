@@ -51,7 +51,6 @@ public:
     QString name() const { return objectName(); }
     const QStringList &sql() const { return m_lines; }
     void setSQL(const QStringList &lines);   // only while closed
-    void clearSQL() { setSQL({}); }
     const QList<ParamDecl> &params() const { return m_params; }
 
     // Parameter names match without regard to case; an undeclared name is an error.
@@ -69,7 +68,6 @@ public:
     int rowsAffected() const { return m_rowsAffected; }
 
     int recordCount() const { return int(m_rows.size()); }
-    int recNo() const { return m_cursor; }
     bool eof() const { return m_cursor >= recordCount(); }
     void first() { m_cursor = 0; }
     void next() { if (!eof()) ++m_cursor; }
@@ -81,7 +79,6 @@ public:
     void sortRows(const QString &fieldName);
     // The order sortRows gives a column of these values: indexes into them.
     static std::vector<size_t> sortOrder(const QVariantList &values);
-    const QString &sortField() const { return m_sortField; }
     QVariant field(const QString &fieldName) const;    // of the current row
     QVariant value(int row, const QString &fieldName) const;
     QVariant value(int row, int column) const;
