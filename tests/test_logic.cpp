@@ -20,6 +20,7 @@
 #include "data/FileNames.h"
 #include "data/SavedWorks.h"
 #include "data/NamedQuery.h"
+#include "data/ScanMarks.h"
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
 #include "data/UploadData.h"
@@ -134,6 +135,53 @@ private slots:
         QCOMPARE(back.scoreText(2).size(), 16);
         QCOMPARE(back.scoreText(9), QString());
         QVERIFY(back.wantsComment(1) == false && back.firstRefusal()->rule == ScoreSheet::Rule::Range);
+    }
+
+    // Marks on a scan go into the drafts file with the sheet and come back as they were; a damaged
+    // or foreign list is read within bounds; a mark is found under the pointer, the top one first.
+    void scanMarks()
+    {
+        const QList<ScanMark> marks{{ScanMark::Kind::Tick, 0, {100, 200}, {}, {}},
+                                    {ScanMark::Kind::Cross, 1, {50.25, 60.5}, {}, {}},
+                                    {ScanMark::Kind::Note, 1, {40, 300}, "нет единиц измерения", {}},
+                                    {ScanMark::Kind::Pen, 0, {10, 10}, {}, {{10, 10}, {60, 10}, {60, 80}}}};
+        QTemporaryDir dir;
+        {
+            DraftStore store(dir.filePath("drafts.sqlite"));
+            store.save({7, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", ""}}, marks});
+        }
+        {
+            DraftStore store(dir.filePath("drafts.sqlite"));
+            QCOMPARE(store.load(7, 1, 2)->marks, marks);
+            store.save({7, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", ""}}, {}});
+            QVERIFY(store.load(7, 1, 2)->marks.isEmpty());
+            store.save({7, 1, 2, QDateTime::currentDateTimeUtc(), {}, marks});
+            store.remove(7, 1);
+            QVERIFY(!store.load(7, 1, 2));
+        }
+
+        const QList<QSizeF> a4{{595, 842}, {595, 842}};
+        QString hostile = "[";
+        for (int i = 0; i < 2 * ScanMarks::kMaxMarks; ++i)
+            hostile += R"({"kind":"tick","page":0,"at":[1,2]},)";
+        hostile += R"({"kind":"pen","page":0,"at":[1,1],"line":[[1,1]]}])";
+        QCOMPARE(ScanMarks::fromJson(hostile.toUtf8(), a4).size(), ScanMarks::kMaxMarks);
+        const QByteArray odd = R"([{"kind":"tick","page":5,"at":[1,2]}, {"kind":"tick","page":0,"at":[1e300,2]},
+            {"kind":"stamp","page":0,"at":[1,2]}, {"kind":"note","page":1,"at":[1,2],"text":"   "},
+            {"kind":"cross","page":-1,"at":[1,2]}, {"kind":"tick","page":0.5,"at":[1,2]}, "x", 7,
+            {"kind":"pen","page":0,"at":[1,1],"line":[[1,1],[9e9,1],[2,2]]}])";
+        const QList<ScanMark> kept = ScanMarks::fromJson(odd, a4);
+        QCOMPARE(kept.size(), 1);   // the pen line, without its point off the page
+        QCOMPARE(kept[0].line, (QList<QPointF>{{1, 1}, {2, 2}}));
+        QCOMPARE(ScanMarks::fromJson("{not json", a4).size(), 0);
+        QCOMPARE(ScanMarks::fromJson(ScanMarks::toJson({{ScanMark::Kind::Note, 0, {5, 5}, QString(1000, 'n'), {}}}))[0].text.size(),
+                 ScanMarks::kMaxNoteLength);
+
+        QCOMPARE(ScanMarks::markAt(marks, 0, {104, 203}, 2), 0);
+        QCOMPARE(ScanMarks::markAt(marks, 1, {104, 203}, 2), -1);
+        QCOMPARE(ScanMarks::markAt(marks, 0, {60, 40}, 2), 3);   // on the pen line's second stroke
+        QCOMPARE(ScanMarks::markAt(marks, 0, {30, 40}, 2), -1);
+        QCOMPARE(ScanMarks::markAt(marks, 1, {60, 296}, 2), 2);
     }
 
     void ucfirst_data()

@@ -55,7 +55,9 @@ DraftStore::DraftStore(const QString &path)
                                  "period INTEGER NOT NULL, saved_at TEXT NOT NULL, PRIMARY KEY (work, expert))"))
         && q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS task (work INTEGER NOT NULL, expert INTEGER NOT NULL, "
                                  "task INTEGER NOT NULL, score TEXT NOT NULL, comment TEXT NOT NULL, "
-                                 "PRIMARY KEY (work, expert, task))"));
+                                 "PRIMARY KEY (work, expert, task))"))
+        && q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS marks (work INTEGER NOT NULL, expert INTEGER NOT NULL, "
+                                 "json TEXT NOT NULL, PRIMARY KEY (work, expert))"));
     if (!m_open)
         m_openFailure = q.lastError().text();
 }
@@ -83,6 +85,11 @@ void DraftStore::save(const Draft &draft)
         ok = run(q, QStringLiteral("INSERT INTO task (work, expert, task, score, comment) VALUES (?, ?, ?, ?, ?)"),
                  {draft.work, draft.expert, t.task, t.score, t.comment});
     }
+    ok = ok
+        && (draft.marks.isEmpty()
+                ? run(q, QStringLiteral("DELETE FROM marks WHERE work = ? AND expert = ?"), {draft.work, draft.expert})
+                : run(q, QStringLiteral("INSERT OR REPLACE INTO marks (work, expert, json) VALUES (?, ?, ?)"),
+                      {draft.work, draft.expert, QString::fromUtf8(ScanMarks::toJson(draft.marks))}));
     if (!ok) {
         const QString reason = q.lastError().text();
         db.rollback();
@@ -111,6 +118,8 @@ std::optional<Draft> DraftStore::load(int work, int expert, int period)
         return std::nullopt;
     while (q.next())
         d.tasks.append({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString()});
+    if (run(q, QStringLiteral("SELECT json FROM marks WHERE work = ? AND expert = ?"), {work, expert}) && q.next())
+        d.marks = ScanMarks::fromJson(q.value(0).toString().toUtf8());
     return d;
 }
 
@@ -122,6 +131,7 @@ void DraftStore::remove(int work, int expert)
     db.transaction();
     QSqlQuery q(db);
     run(q, QStringLiteral("DELETE FROM task WHERE work = ? AND expert = ?"), {work, expert});
+    run(q, QStringLiteral("DELETE FROM marks WHERE work = ? AND expert = ?"), {work, expert});
     run(q, QStringLiteral("DELETE FROM sheet WHERE work = ? AND expert = ?"), {work, expert});
     db.commit();
 }
@@ -145,6 +155,8 @@ void DraftStore::dropOtherPeriods(int period)
     QSqlQuery q(db);
     run(q, QStringLiteral("DELETE FROM task WHERE EXISTS (SELECT 1 FROM sheet s WHERE s.work = task.work AND "
                           "s.expert = task.expert AND s.period <> ?)"), {period});
+    run(q, QStringLiteral("DELETE FROM marks WHERE EXISTS (SELECT 1 FROM sheet s WHERE s.work = marks.work AND "
+                          "s.expert = marks.expert AND s.period <> ?)"), {period});
     run(q, QStringLiteral("DELETE FROM sheet WHERE period <> ?"), {period});
     db.commit();
 }

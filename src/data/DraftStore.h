@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "data/ScanMarks.h"
 #include "data/VardexError.h"
 
 // Score sheets as typed, kept on this computer until they are saved: a lost connection or a
@@ -22,6 +23,7 @@ struct Draft {
     int period = 0;
     QDateTime savedAt;
     QList<DraftTask> tasks;
+    QList<ScanMark> marks;   // on the work's scan
 };
 
 class DraftStore {
