@@ -4,6 +4,10 @@
 // cannot take more memory than its limit.
 //
 //   vardex-scan [--memory-mib N]   requests on standard input, answers on standard output
+//   vardex-scan --checked ORIGINAL REQUEST OUT
+//       the checked copy: every page of ORIGINAL as it is in the file, with the marks of REQUEST
+//       drawn over it as vector graphics, then the page of scores; prints "checked PAGES" or
+//       "error REASON" (as below, or "join: what qpdf said")
 //
 // Requests, one line each:
 //   open ID HEX-PATH                       the path in UTF-8, hex-coded
@@ -14,9 +18,21 @@
 //   image ID W H BYTES                     then BYTES bytes: W x H pixels, ARGB32 premultiplied
 //   error ID REASON                        notfound | password | damaged | pages N | size | request
 #include <QCoreApplication>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
+#include <QPdfWriter>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +43,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "data/ScanMarks.h"
+#include "widgets/MarkPainter.h"
 #include "widgets/ScanLimits.h"
 
 namespace {
@@ -119,10 +137,165 @@ void render(QPdfDocument &document, const QList<QByteArray> &words)
     std::fflush(stdout);
 }
 
+// The request of a checked copy: the marks, and the score page's lines (a bold one is a heading).
+struct CopyRequest {
+    QList<ScanMark> marks;
+    QList<QPair<QString, bool>> lines;
+};
+
+constexpr qint64 kMaxRequestBytes = 4 << 20;
+constexpr int kMaxLines = 2000;
+constexpr int kMaxLineLength = 5000;
+constexpr int kCheckedSeconds = 30;
+
+bool readRequest(const QString &path, const QList<QSizeF> &pages, CopyRequest &out)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxRequestBytes)
+        return false;
+    const QJsonObject o = QJsonDocument::fromJson(f.read(kMaxRequestBytes)).object();
+    out.marks = ScanMarks::fromJson(QJsonDocument(o.value(QStringLiteral("marks")).toArray()).toJson(), pages);
+    const QJsonArray lines = o.value(QStringLiteral("lines")).toArray();
+    for (const QJsonValue &v : lines) {
+        if (out.lines.size() >= kMaxLines)
+            break;
+        const QJsonObject line = v.toObject();
+        out.lines.append({line.value(QStringLiteral("text")).toString().left(kMaxLineLength),
+                          line.value(QStringLiteral("bold")).toBool()});
+    }
+    return true;
+}
+
+// The marks over pages of the original's sizes, then the score page(s) on A4: a PDF of our own,
+// drawn by Qt (its fonts embedded, so the text reads back).
+bool drawOverlay(const QString &path, const QList<QSizeF> &pages, const CopyRequest &request)
+{
+    QPdfWriter writer(path);
+    writer.setResolution(72);   // one unit, one point
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setCreator(QStringLiteral("Vardex"));
+    writer.setPageSize(QPageSize(pages.first(), QPageSize::Point));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0) {
+            writer.setPageSize(QPageSize(pages[i], QPageSize::Point));
+            writer.newPage();
+        }
+        for (const ScanMark &m : request.marks)
+            if (m.page == i)
+                MarkPainter::draw(painter, m);
+    }
+    const QPageSize a4(QPageSize::A4);
+    writer.setPageSize(a4);
+    writer.newPage();
+    const QRectF area = QRectF(QPointF(), a4.size(QPageSize::Point)).adjusted(56, 56, -56, -56);
+    qreal y = area.top();
+    for (const auto &[text, bold] : request.lines) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(bold ? 13 : 11);
+        font.setBold(bold);
+        painter.setFont(font);
+        const QRectF needed = QFontMetricsF(font).boundingRect(QRectF(area.left(), 0, area.width(), 1e6),
+                                                                Qt::TextWordWrap, text);
+        if (y + needed.height() > area.bottom() && y > area.top()) {
+            writer.newPage();
+            y = area.top();
+        }
+        painter.drawText(QRectF(area.left(), y, area.width(), needed.height()), Qt::TextWordWrap, text);
+        y += needed.height() + (bold ? 8 : 4);
+    }
+    return painter.end();
+}
+
+// Each marked page gets the overlay's page as a form drawn over its own content, which stays as
+// it is in the file; the score pages follow.
+void join(const QString &original, const QString &overlay, const QString &out, int pageCount)
+{
+    QPDF pdf;
+    pdf.processFile(QFile::encodeName(original).constData());
+    QPDF marks;
+    marks.processFile(QFile::encodeName(overlay).constData());
+    QPDFPageDocumentHelper pages(pdf);
+    pages.pushInheritedAttributesToPage();
+    const std::vector<QPDFPageObjectHelper> own = pages.getAllPages();
+    const std::vector<QPDFPageObjectHelper> drawn = QPDFPageDocumentHelper(marks).getAllPages();
+    if (int(own.size()) != pageCount || int(drawn.size()) <= pageCount)
+        throw std::runtime_error("page count");
+    for (int i = 0; i < pageCount; ++i) {
+        QPDFPageObjectHelper page = own[size_t(i)];
+        QPDFPageObjectHelper mark = drawn[size_t(i)];
+        QPDFObjectHandle form = pdf.copyForeignObject(mark.getFormXObjectForPage());
+        QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+        if (!resources.isDictionary()) {
+            resources = QPDFObjectHandle::newDictionary();
+            page.getObjectHandle().replaceKey("/Resources", resources);
+        }
+        if (!resources.getKey("/XObject").isDictionary())
+            resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+        int suffix = 0;
+        const std::string name = resources.getUniqueResourceName("/Fx", suffix);
+        const std::string place = page.placeFormXObject(form, name, page.getCropBox().getArrayAsRectangle(), true, true, true);
+        resources.getKey("/XObject").replaceKey(name, form);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, "q\n"), true);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, "\nQ\n" + place), false);
+    }
+    for (size_t j = size_t(pageCount); j < drawn.size(); ++j)
+        pages.addPage(drawn[j], false);
+    QPDFWriter writer(pdf, QFile::encodeName(out).constData());
+    writer.setDecodeLevel(qpdf_dl_none);   // the original's streams go out byte for byte
+    writer.write();
+}
+
+int checkedCopy(int argc, char **argv)
+{
+    alarm(kCheckedSeconds);   // a file made to loop ends here, whatever it does
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const QString original = QString::fromLocal8Bit(argv[2]), out = QString::fromLocal8Bit(argv[4]);
+    QPdfDocument document;
+    const QByteArray opened = open(document, "0", QFile::encodeName(original).toHex());
+    if (!opened.startsWith("opened")) {
+        answer("error " + opened.mid(8));   // "error 0 REASON"
+        return 1;
+    }
+    QList<QSizeF> pages;
+    for (int i = 0; i < document.pageCount(); ++i)
+        pages << document.pagePointSize(i);
+    document.close();
+    CopyRequest request;
+    if (!readRequest(QString::fromLocal8Bit(argv[3]), pages, request)) {
+        answer("error request");
+        return 1;
+    }
+    const QString overlay = out + QStringLiteral(".marks");
+    if (!drawOverlay(overlay, pages, request)) {
+        QFile::remove(overlay);
+        answer("error overlay");
+        return 1;
+    }
+    try {
+        join(original, overlay, out, int(pages.size()));
+    } catch (const std::exception &e) {
+        QFile::remove(overlay);
+        QFile::remove(out);
+        answer(QByteArray("error join: ") + QByteArray(e.what()).left(300).replace('\n', ' '));
+        return 1;
+    }
+    QFile::remove(overlay);
+    answer("checked " + QByteArray::number(pages.size() + 1));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc == 5 && std::strcmp(argv[1], "--checked") == 0) {
+        limitSelf(ScanLimits::kHelperMemoryMiB);
+        return checkedCopy(argc, argv);
+    }
     qint64 memoryMiB = ScanLimits::kHelperMemoryMiB;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--memory-mib") == 0)

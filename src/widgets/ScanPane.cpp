@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -24,6 +27,7 @@
 #include "widgets/ScanLimits.h"
 #include "widgets/ScanRenderer.h"
 #include "widgets/Fields.h"
+#include "widgets/MarkPainter.h"
 
 namespace {
 
@@ -305,9 +309,255 @@ void ScanView::paintEvent(QPaintEvent *event)
             asked = true;
         }
     }
+    // the marks over the pages in sight, in the pages' own points
+    for (const ScanMark &m : std::as_const(m_marks)) {
+        if (m.page < 0 || m.page >= m_pages.size())
+            continue;
+        const QRect r = pageRect(m.page).translated(-left, -int(std::min<qint64>(top, INT_MAX)));
+        if (!r.intersects(area))
+            continue;
+        p.setTransform(pageTransform(m.page));
+        MarkPainter::draw(p, m);
+    }
+    if (m_drawing) {
+        p.setTransform(pageTransform(m_drawing->page));
+        MarkPainter::draw(p, *m_drawing);
+    }
+    p.resetTransform();
     if (paintedFirst && !m_firstPainted) {
         m_firstPainted = true;
         emit firstPagePainted();
+    }
+}
+
+QTransform ScanView::pageTransform(int page) const
+{
+    if (page < 0 || page >= m_pages.size())
+        return {};
+    const QSizeF points = m_points[page];
+    const qreal pw = points.width(), ph = points.height();
+    // the page's own points turned as the view turns it...
+    QTransform turn;
+    switch (m_turns) {
+    case 1: turn = QTransform(0, 1, -1, 0, ph, 0); break;
+    case 2: turn = QTransform(-1, 0, 0, -1, pw, ph); break;
+    case 3: turn = QTransform(0, -1, 1, 0, 0, pw); break;
+    default: break;
+    }
+    // ...scaled to the page's box and placed where it is in sight
+    const QSizeF turned = m_turns % 2 ? points.transposed() : points;
+    const QSize box = m_pages[page].size;
+    const qint64 y = m_pages[page].y - verticalScrollBar()->value();
+    return turn * QTransform::fromScale(box.width() / std::max(turned.width(), 1e-6), box.height() / std::max(turned.height(), 1e-6))
+        * QTransform::fromTranslate(kSpacing - horizontalScrollBar()->value(), qreal(y));
+}
+
+int ScanView::pageAt(QPoint pos) const
+{
+    const qint64 y = qint64(pos.y()) + verticalScrollBar()->value();
+    const int x = pos.x() + horizontalScrollBar()->value();
+    for (int i = 0; i < m_pages.size(); ++i) {
+        const PageBox &b = m_pages[i];
+        if (y >= b.y && y < b.y + b.size.height() && x >= kSpacing && x < kSpacing + b.size.width())
+            return i;
+    }
+    return -1;
+}
+
+void ScanView::setMarking(bool on)
+{
+    m_marking = on;
+    if (!on)
+        setTool(Tool::Pointer);
+}
+
+void ScanView::setTool(Tool tool)
+{
+    if (m_note)
+        endNote(true);
+    m_tool = tool;
+    viewport()->setCursor(tool == Tool::Pointer ? Qt::ArrowCursor : Qt::CrossCursor);
+    emit toolChanged();
+}
+
+void ScanView::setMarks(const QList<ScanMark> &marks)
+{
+    if (m_note)
+        endNote(false);
+    m_drawing.reset();
+    m_marks = marks;
+    m_undo.clear();
+    m_redo.clear();
+    viewport()->update();
+}
+
+void ScanView::change(const QList<ScanMark> &next)
+{
+    m_undo.append(m_marks);
+    m_redo.clear();
+    m_marks = next;
+    viewport()->update();
+    emit marksChanged();
+}
+
+void ScanView::undo()
+{
+    if (m_undo.isEmpty())
+        return;
+    m_redo.append(m_marks);
+    m_marks = m_undo.takeLast();
+    viewport()->update();
+    emit marksChanged();
+}
+
+void ScanView::redo()
+{
+    if (m_redo.isEmpty())
+        return;
+    m_undo.append(m_marks);
+    m_marks = m_redo.takeLast();
+    viewport()->update();
+    emit marksChanged();
+}
+
+void ScanView::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_marking) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (mods == Qt::NoModifier && key >= Qt::Key_1 && key <= Qt::Key_4) {
+        setTool(Tool(key - Qt::Key_1 + 1));
+    } else if (mods == Qt::NoModifier && key == Qt::Key_Escape) {
+        if (m_drawing) {
+            m_drawing.reset();
+            viewport()->update();
+        }
+        setTool(Tool::Pointer);
+    } else if (mods == Qt::ControlModifier && key == Qt::Key_Z) {
+        undo();
+    } else if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
+        redo();
+    } else if (mods == Qt::NoModifier && key == Qt::Key_Delete) {
+        const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
+        const int page = pageAt(pos);
+        if (page < 0)
+            return;
+        const QTransform t = pageTransform(page);
+        const qreal reach = 4 / std::max(t.m11() * t.m11() + t.m12() * t.m12(), 1e-6);   // about 4 pixels, in points
+        const int hit = ScanMarks::markAt(m_marks, page, t.inverted().map(QPointF(pos)), std::sqrt(reach) * 2);
+        if (hit >= 0) {
+            QList<ScanMark> next = m_marks;
+            next.removeAt(hit);
+            change(next);
+        }
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void ScanView::mousePressEvent(QMouseEvent *event)
+{
+    const int page = m_marking && m_tool != Tool::Pointer && event->button() == Qt::LeftButton ? pageAt(event->position().toPoint()) : -1;
+    if (page < 0) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    if (m_note)
+        endNote(true);
+    if (m_marks.size() >= ScanMarks::kMaxMarks)
+        return;
+    const QPointF at = pageTransform(page).inverted().map(event->position());
+    switch (m_tool) {
+    case Tool::Tick:
+    case Tool::Cross:
+        change(m_marks + QList<ScanMark>{{m_tool == Tool::Tick ? ScanMark::Kind::Tick : ScanMark::Kind::Cross, page, at, {}, {}}});
+        break;
+    case Tool::Note:
+        startNote(page, at, event->position().toPoint());
+        break;
+    case Tool::Pen:
+        m_drawing = ScanMark{ScanMark::Kind::Pen, page, at, {}, {at}};
+        break;
+    case Tool::Pointer:
+        break;
+    }
+}
+
+void ScanView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_drawing) {
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    const QSizeF points = m_points[m_drawing->page];
+    QPointF at = pageTransform(m_drawing->page).inverted().map(event->position());
+    at = QPointF(std::clamp(at.x(), 0.0, points.width()), std::clamp(at.y(), 0.0, points.height()));
+    if (m_drawing->line.size() < ScanMarks::kMaxLinePoints && QLineF(m_drawing->line.last(), at).length() >= 0.5) {
+        m_drawing->line.append(at);
+        viewport()->update();
+    }
+}
+
+void ScanView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_drawing) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const ScanMark line = *m_drawing;
+    m_drawing.reset();
+    if (line.line.size() >= 2)
+        change(m_marks + QList<ScanMark>{line});
+    else
+        viewport()->update();
+}
+
+// A note is typed where it goes; Enter (or a click elsewhere) keeps it, Esc drops it.
+void ScanView::startNote(int page, QPointF at, QPoint viewportPos)
+{
+    m_noteMark = ScanMark{ScanMark::Kind::Note, page, at, {}, {}};
+    m_note = new QLineEdit(viewport());
+    m_note->setObjectName(QStringLiteral("ScanNote"));
+    m_note->setAccessibleName(QStringLiteral("Заметка на скане"));
+    m_note->setMaxLength(ScanMarks::kMaxNoteLength);
+    m_note->setStyleSheet(QStringLiteral("color: #e00000;"));
+    m_note->setMinimumWidth(160);
+    m_note->move(viewportPos - QPoint(0, m_note->sizeHint().height() / 2));
+    m_note->show();
+    m_note->setFocus(Qt::MouseFocusReason);
+    connect(m_note, &QLineEdit::returnPressed, this, [this] { endNote(true); });
+    connect(m_note, &QLineEdit::editingFinished, this, [this] {
+        if (m_note && !m_note->hasFocus())
+            endNote(true);
+    });
+    m_note->installEventFilter(this);
+}
+
+bool ScanView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_note && event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        endNote(false);
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void ScanView::endNote(bool keep)
+{
+    if (!m_note)
+        return;
+    QLineEdit *editor = m_note;
+    m_note = nullptr;
+    const QString text = editor->text().trimmed();
+    editor->hide();
+    editor->deleteLater();
+    setFocus(Qt::OtherFocusReason);
+    if (keep && !text.isEmpty()) {
+        m_noteMark.text = text;
+        change(m_marks + QList<ScanMark>{m_noteMark});
     }
 }
 
@@ -354,6 +604,42 @@ ScanPane::ScanPane(QWidget *parent)
     button(QStringLiteral("↔"), "ScanFitWidth", QStringLiteral("По ширине (Ctrl+0)"), &ScanView::fitWidth);
     button(QStringLiteral("↻"), "ScanRotate", QStringLiteral("Повернуть на 90° (Ctrl+R)"), &ScanView::rotate);
     layout->addLayout(top);
+    m_tools = new QWidget(this);
+    m_tools->setObjectName(QStringLiteral("ScanMarkTools"));
+    auto *tools = new QHBoxLayout(m_tools);
+    tools->setContentsMargins(0, 0, 0, 0);
+    const auto toolButton = [&](const QString &text, const char *name, const QString &hint) {
+        auto *b = new QToolButton(m_tools);
+        b->setText(text);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setAccessibleName(hint);
+        b->setFocusPolicy(Qt::NoFocus);
+        setHint(b, hint);
+        tools->addWidget(b);
+        return b;
+    };
+    const QList<QPair<ScanView::Tool, QToolButton *>> choices{
+        {ScanView::Tool::Pointer, toolButton(QStringLiteral("↖"), "ToolPointer", QStringLiteral("Указатель (Esc)"))},
+        {ScanView::Tool::Tick, toolButton(QStringLiteral("✓"), "ToolTick", QStringLiteral("Галочка (1)"))},
+        {ScanView::Tool::Cross, toolButton(QStringLiteral("✗"), "ToolCross", QStringLiteral("Крестик (2)"))},
+        {ScanView::Tool::Note, toolButton(QStringLiteral("Т"), "ToolNote", QStringLiteral("Заметка (3)"))},
+        {ScanView::Tool::Pen, toolButton(QStringLiteral("✎"), "ToolPen", QStringLiteral("Линия от руки (4)"))}};
+    for (const auto &[tool, b] : choices) {
+        b->setCheckable(true);
+        connect(b, &QToolButton::clicked, m_view, [this, tool = tool] { m_view->setTool(tool); });
+    }
+    connect(m_view, &ScanView::toolChanged, this, [this, choices] {
+        for (const auto &[tool, b] : choices)
+            b->setChecked(m_view->tool() == tool);
+    });
+    choices.first().second->setChecked(true);
+    QToolButton *undo = toolButton(QStringLiteral("↶"), "MarkUndo", QStringLiteral("Отменить пометку (Ctrl+Z)"));
+    QToolButton *redo = toolButton(QStringLiteral("↷"), "MarkRedo", QStringLiteral("Вернуть пометку (Ctrl+Shift+Z)"));
+    connect(undo, &QToolButton::clicked, m_view, &ScanView::undo);
+    connect(redo, &QToolButton::clicked, m_view, &ScanView::redo);
+    tools->addStretch();
+    m_tools->hide();
+    layout->addWidget(m_tools);
     layout->addWidget(m_view, 1);
     for (ScanRenderer *r : {m_renderer, m_spare}) {
         connect(r, &ScanRenderer::opened, this, [this, r](const QList<QSizeF> &pages) { opened(r, pages); });
@@ -363,6 +649,12 @@ ScanPane::ScanPane(QWidget *parent)
         });
     }
     clear();
+}
+
+void ScanPane::setMarking(bool on)
+{
+    m_view->setMarking(on);
+    m_tools->setVisible(on);
 }
 
 static QString sourceText(ScanPane::Source source)

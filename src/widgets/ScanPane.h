@@ -5,10 +5,14 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
+#include "data/ScanMarks.h"
 #include "data/ScanSource.h"
 
 class QLabel;
+class QLineEdit;
+class QToolButton;
 class ScanRenderer;
 
 // The pages of a scan one under another, scrolled continuously. Only the pages in sight are
@@ -38,17 +42,53 @@ public:
     // A page rendered ahead of time, kept as if this view had asked for it.
     void keep(int page, QSize size, int turns, QRect clip, const QImage &image);
 
+    // Marking: with it on, keys 1-4 choose a tick, a cross, a note or the pen (Esc: the pointer),
+    // a click on a page puts the chosen mark there, Ctrl+Z / Ctrl+Shift+Z undo and redo, and
+    // Delete removes the mark under the pointer.
+    enum class Tool { Pointer, Tick, Cross, Note, Pen };
+    void setMarking(bool on);
+    void setTool(Tool tool);
+    Tool tool() const { return m_tool; }
+    const QList<ScanMark> &marks() const { return m_marks; }
+    void setMarks(const QList<ScanMark> &marks);   // another work's: undo starts afresh
+    void undo();
+    void redo();
+    bool canUndo() const { return !m_undo.isEmpty(); }
+    bool canRedo() const { return !m_redo.isEmpty(); }
+    QLineEdit *noteEditor() const { return m_note; }   // while a note is typed
+    // From a page's points to the viewport and back (zoom, scroll and turn applied).
+    QTransform pageTransform(int page) const;
+    int pageAt(QPoint viewportPos) const;   // -1: between pages
+
 signals:
     void firstPagePainted();   // once after each setPages, when the first page is drawn
     void viewChanged();        // zoom, turn, pages or scroll
+    void marksChanged();       // the expert put, removed, undid or redid a mark
+    void toolChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;   // Esc in a note drops it
 
 private:
+    void change(const QList<ScanMark> &next);   // a step the expert can undo
+    void startNote(int page, QPointF at, QPoint viewportPos);
+    void endNote(bool keep);
+    bool m_marking = false;
+    Tool m_tool = Tool::Pointer;
+    QList<ScanMark> m_marks;
+    QList<QList<ScanMark>> m_undo, m_redo;
+    std::optional<ScanMark> m_drawing;   // a pen line under way
+    QLineEdit *m_note = nullptr;
+    ScanMark m_noteMark;
+
     void relayout();
     void keeping(QPoint anchor, const std::function<void()> &change);   // the point under anchor stays
     void zoomTo(qreal factor, QPoint anchor);
@@ -97,6 +137,8 @@ public:
     int aheadWork() const { return m_ahead.ready ? m_ahead.work.work : 0; }
 
     ScanView *view() const { return m_view; }
+    // The mark tools beside the scan (the scoring window's; the appeal window only reads).
+    void setMarking(bool on);
     QString pageText() const;
     ScanRenderer *renderer() const { return m_renderer; }
     QString statusText() const;
@@ -112,6 +154,7 @@ private:
     // Into the cache from the file server; done(ok, reason) unless a newer fetch of the same kind began.
     void fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
                const std::function<void(bool ok, const QString &reason)> &done);
+    QWidget *m_tools = nullptr;
     QLabel *m_status;
     QLabel *m_page;   // "стр. N из M, Z %"
     ScanView *m_view;
