@@ -4,8 +4,8 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS vardex vardex-passwd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# the scan renderer, found by vardex as ../libexec/vardex/vardex-scan from its own folder
-install(TARGETS vardex-scan RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vardex)
+# the scan renderer and the sender of checked copies, found by vardex in ../libexec/vardex from its own folder
+install(TARGETS vardex-scan vardex-send RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vardex)
 
 set(PKG ${CMAKE_SOURCE_DIR}/packaging)
 set(PKG_OUT ${CMAKE_BINARY_DIR}/packaging)
@@ -47,8 +47,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vetlan.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# loaded at run time, so not found in the binaries: the database driver and Qt's translations
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, libqt6sql6-sqlite, qt6-translations-l10n")
+# loaded at run time, so not found in the binaries: the database driver, Qt's translations and
+# the font of the checked copies' score page (qpdf comes with the helper's libraries)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, libqt6sql6-sqlite, qt6-translations-l10n, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

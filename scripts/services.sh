@@ -84,10 +84,28 @@ start_files() {  # run_dir port
   /usr/bin/python3 "$VARDEX_ROOT/services/files/make_documents.py" "$root" || return 1
   # Warnings go to the log, never into an answer: a printed warning would send the headers
   # early and turn a refusal (413) into a 200.
-  PHP_CLI_SERVER_WORKERS=4 php -n -d upload_max_filesize=50M -d post_max_size=60M \
-    -d memory_limit=128M -d upload_tmp_dir="$run" -d display_errors=0 -d log_errors=1 \
-    -S "127.0.0.1:$2" -t "$root" "$VARDEX_ROOT/services/files/router.php" >"$run/files.log" 2>&1 &
-  echo $! >"$run/files.proc"
+  cat >"$run/files-start" <<START
+#!/usr/bin/env bash
+PHP_CLI_SERVER_WORKERS=4 php -n -d upload_max_filesize=50M -d post_max_size=60M \\
+  -d memory_limit=128M -d upload_tmp_dir="$run" -d display_errors=0 -d log_errors=1 \\
+  -S "127.0.0.1:$2" -t "$root" "$VARDEX_ROOT/services/files/router.php" >>"$run/files.log" 2>&1 </dev/null &
+echo \$! >"$run/files.proc"
+START
+  # Stopping and starting again, for the tests of a file server gone away mid-work.
+  cat >"$run/files-stop" <<STOP
+#!/usr/bin/env bash
+pid=\$(cat "$run/files.proc")
+pkill -P "\$pid" 2>/dev/null
+kill "\$pid" 2>/dev/null
+for ((i = 0; i < 100; i++)); do kill -0 "\$pid" 2>/dev/null || break; sleep 0.1; done
+STOP
+  cat >"$run/files-up" <<UP
+#!/usr/bin/env bash
+source "$VARDEX_ROOT/scripts/services.sh"
+bash "$run/files-start"
+wait_for_port "$2" 20
+UP
+  bash "$run/files-start"
   wait_for_port "$2" 20
 }
 
@@ -138,6 +156,8 @@ export VARDEX_TEST_DB_RESTART=$run/db-restart
 export VARDEX_TEST_DB_STOP=$run/db-stop
 export VARDEX_TEST_DB_UP=$run/db-up
 export VARDEX_TEST_FILES_ROOT=$run/files
+export VARDEX_TEST_FILES_STOP=$run/files-stop
+export VARDEX_TEST_FILES_UP=$run/files-up
 export VARDEX_TEST_LETTERS=$run/mail/letters
 ENV
 }

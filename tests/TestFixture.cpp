@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "data/Config.h"
+#include "data/CheckedCopies.h"
 #include "data/DraftStore.h"
 #include "data/NamedQuery.h"
 #include "widgets/ScanPane.h"
@@ -154,6 +155,7 @@ void resetAll()
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(DraftStore::defaultPath() + QLatin1String(suffix));
     QDir(ScanSource::cacheFolder()).removeRecursively();
+    QDir(CheckedCopies::queueFolder()).removeRecursively();
     QSqlQuery q(db());
     q.exec(QStringLiteral("SELECT `table_name` FROM information_schema.tables WHERE `table_schema`='sorev' "
                           "AND `table_type`='BASE TABLE'"));
@@ -217,6 +219,9 @@ void startDatabase()
     applySqlMode();
     reconnectFixture();
 }
+
+void stopFiles() { runScript("VARDEX_TEST_FILES_STOP"); }
+void startFiles() { runScript("VARDEX_TEST_FILES_UP"); }
 
 QString holdable(const QString &text)
 {

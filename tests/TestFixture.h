@@ -23,6 +23,8 @@ void loadDemo();                               // empties every table, then load
 void restartDatabase();                        // stops and starts the database server; data kept
 void stopDatabase();                           // the server gone away
 void startDatabase();                          // and back
+void stopFiles();                              // the file server gone away (connections refused)
+void startFiles();                             // and back, with the files it had
 QString sourceDir();
 QString filesRoot();
 QString lettersDir();

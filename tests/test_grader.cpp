@@ -19,6 +19,7 @@
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "data/CheckedCopies.h"
 #include "data/DraftStore.h"
 #include "data/SavedWorks.h"
 #include "widgets/ScanPane.h"
@@ -92,6 +93,47 @@ double residentMiB(qint64 pid)
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     return 0;
+}
+
+// Every task of the open sheet given 0 with a comment, as typed.
+void scoreAllZero(TFormEstimateWork &form)
+{
+    for (QComboBox *box : form.ScrollBox1->widget()->findChildren<QComboBox *>()) {
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(box, "0");
+    }
+    for (TMemo *memo : form.ScrollBox1->widget()->findChildren<TMemo *>()) {
+        memo->setFocus(Qt::TabFocusReason);
+        typeText(memo, "нет решения");
+    }
+}
+
+QString kinds(const QList<ScanMark> &marks)
+{
+    QStringList out;
+    for (const ScanMark &m : marks)
+        out << QStringList{"tick", "cross", "note", "pen"}[int(m.kind)];
+    return out.join(' ');
+}
+
+// A point of a page, in the scan view's viewport.
+QPoint onPage(ScanView *view, int page, QPointF point)
+{
+    return view->pageTransform(page).map(point).toPoint();
+}
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QStringList uploadsOf(int participant)
+{
+    return Fixture::rows(QString("SELECT `user_id`, `educationList_id`, `areas_id`, `bodyFile` FROM `zet_testedwork` "
+                                 "WHERE `user_id`=%1 ORDER BY `id`").arg(participant));
 }
 
 } // namespace
@@ -524,6 +566,152 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
         QCOMPARE(results(), QStringList({"1|3|Ошибка в знаке|1", "2|7||1", "3|9|Нет чертежа|1", "4|0||1"}));
         QVERIFY(!form.drafts()->load(1, 1, 2));
+    }
+
+    // Marks put on the scan with keys and the mouse are kept with the draft and, when the work is
+    // saved, become its checked work: the original's pages as they are, the marks over them and a
+    // page of scores, sent in the background as that participant's. One that cannot be sent waits
+    // through a stopped file server and a restart; a work saved without marks sends nothing.
+    void checkedOnScreen()
+    {
+        QList<ScanMark> marks;
+        {
+            Session s;
+            auto *form = new TFormEstimateWork(&s.window);
+            QVERIFY(activate(form));
+            openByClick(*form, 1);
+            ScanView *view = form->Scan->view();
+            QTRY_COMPARE(view->pageCount(), 2);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {300, 100}));   // the pointer: focus only
+            QVERIFY(view->hasFocus());
+            QVERIFY(view->marks().isEmpty());
+            QTest::keyClick(view, Qt::Key_1);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {100, 150}));
+            QTest::keyClick(view, Qt::Key_2);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {400, 150}));
+            QTest::keyClick(view, Qt::Key_3);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 1, {100, 300}));
+            QVERIFY(view->noteEditor());
+            typeText(view->noteEditor(), "нет единиц");
+            QTest::keyClick(view->noteEditor(), Qt::Key_Return);
+            QTest::keyClick(view, Qt::Key_4);
+            QTest::mousePress(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {50, 400}));
+            QTest::mouseMove(view->viewport(), onPage(view, 0, {150, 420}));
+            QTest::mouseMove(view->viewport(), onPage(view, 0, {250, 480}));
+            QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {250, 480}));
+            QCOMPARE(kinds(view->marks()), QString("tick cross note pen"));
+            QCOMPARE(view->marks()[2].text, QString("нет единиц"));
+            QCOMPARE(view->marks()[2].page, 1);
+            QVERIFY(qAbs(view->marks()[0].at.x() - 100) < 2 && qAbs(view->marks()[0].at.y() - 150) < 2);
+            QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(kinds(view->marks()), QString("tick cross note"));
+            QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(kinds(view->marks()), QString("tick cross note pen"));
+            QTest::keyClick(view, Qt::Key_Escape);
+            QTest::mouseMove(view->viewport(), onPage(view, 0, {403, 152}));
+            QTest::keyClick(view, Qt::Key_Delete);   // the cross under the pointer
+            QCOMPARE(kinds(view->marks()), QString("tick note pen"));
+            // kept as typing is, and back when the program starts again
+            QTRY_VERIFY_WITH_TIMEOUT(form->drafts()->load(1, 1, 2) && form->drafts()->load(1, 1, 2)->marks.size() == 3, 3000);
+            marks = view->marks();
+            delete form;
+        }
+        const QStringList before = uploadsOf(1001);
+        {
+            Session s;
+            TFormEstimateWork form(&s.window);
+            QVERIFY(activate(&form));
+            openByClick(form, 1);
+            QCOMPARE(form.Scan->view()->marks(), marks);
+            QTRY_COMPARE(form.Scan->view()->pageCount(), 2);
+            scoreAllZero(form);
+            QTest::keyClick(form.Scan->view(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+            QVERIFY(form.Scan->view()->marks().isEmpty());   // the next work has none
+            // sent by itself while the expert goes on
+            QTRY_COMPARE_WITH_TIMEOUT(uploadsOf(1001).size(), before.size() + 1, 20000);
+            QTRY_COMPARE(CheckedCopies::get().pending(), 0);
+        }
+        const QString stored = uploadsOf(1001).last().section('|', 3);
+        QCOMPARE(uploadsOf(1001).last(), QString("1001|1|1|") + stored);
+        QVERIFY2(stored.startsWith("MA9_1_2_1001_"), qPrintable(stored));
+        const QString file = Fixture::filesRoot() + "/testedwork/" + stored;
+        QVERIFY(QFile::exists(file));
+        QVERIFY(run("pdfinfo", {file}).contains(QRegularExpression("Pages:\\s+3\\n")));
+        const QString text = run("pdftotext", {"-layout", file, "-"});
+        QVERIFY2(text.contains("Work MA9_1_2_1001") && text.contains("Page 2 of 2"), qPrintable(text));   // the original's own text
+        QVERIFY2(text.contains("нет единиц"), qPrintable(text));
+        QVERIFY2(text.contains("Математика 9 класс") && text.contains("Итого: 0 из 22"), qPrintable(text));
+        QVERIFY(text.contains("нет решения"));
+        // the pages are the original's content, not pictures of it
+        QCOMPARE(run("pdfimages", {"-list", file}).split('\n', Qt::SkipEmptyParts).size(), 2);   // the header only
+
+        // the file server stops: the copy waits, and goes when the program starts again
+        {
+            Session s;
+            TFormEstimateWork form(&s.window);
+            QVERIFY(activate(&form));
+            openByClick(form, 2);
+            ScanView *view = form.Scan->view();
+            QTRY_COMPARE(view->pageCount(), 2);
+            Fixture::stopFiles();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {300, 100}));
+            QTest::keyClick(view, Qt::Key_1);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, onPage(view, 0, {200, 200}));
+            scoreAllZero(form);
+            QTest::keyClick(form.Scan->view(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+            QTRY_VERIFY_WITH_TIMEOUT(form.LabelCopies->text().contains("Последняя попытка отправки не удалась"), 20000);
+            QVERIFY2(form.LabelCopies->text().startsWith("Проверенные копии ожидают отправки: 1"), qPrintable(form.LabelCopies->text()));
+            QVERIFY(form.LabelCopies->isVisible());
+        }
+        Fixture::startFiles();
+        const int participant = Fixture::scalar("SELECT `user_id` FROM `zet_untestedwork` WHERE `id`=2").toInt();
+        QCOMPARE(CheckedCopies::get().pending(), 1);
+        {
+            Session s;   // started again: what waits goes
+            QTRY_COMPARE_WITH_TIMEOUT(CheckedCopies::get().pending(), 0, 20000);
+            QCOMPARE(Fixture::scalar(QString("SELECT COUNT(*) FROM `zet_testedwork` WHERE `user_id`=%1").arg(participant)).toInt() > 0, true);
+
+            // saved without marks: nothing goes up
+            const int uploads = Fixture::scalar("SELECT COUNT(*) FROM `zet_testedwork`").toInt();
+            TFormEstimateWork form(&s.window);
+            QVERIFY(activate(&form));
+            openByClick(form, 3);
+            QTRY_VERIFY(form.Scan->view()->pageCount() > 0);
+            scoreAllZero(form);
+            QTest::keyClick(form.Scan->view(), Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+            QTest::qWait(500);
+            QCOMPARE(CheckedCopies::get().pending(), 0);
+            QCOMPARE(QDir(CheckedCopies::queueFolder()).entryList(QDir::Files), QStringList());
+            QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_testedwork`").toInt(), uploads);
+        }
+    }
+
+    // A scan that is not there makes no copy of marks kept from before; the scores are saved and
+    // the window says why.
+    void noCopyWithoutTheScan()
+    {
+        {
+            DraftStore store;
+            store.save({1, 1, 2, QDateTime::currentDateTimeUtc(), {}, {{ScanMark::Kind::Tick, 0, {100, 100}, {}, {}}}});
+        }
+        const QString scan = Fixture::filesRoot() + "/untestedwork/MA9_1_2_1001.pdf";
+        QVERIFY(QFile::rename(scan, scan + ".away"));
+        const auto restore = qScopeGuard([scan] { QFile::rename(scan + ".away", scan); });
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        openByClick(form, 1);
+        QTRY_VERIFY(form.Scan->statusText().startsWith("Скан работы недоступен"));
+        QCOMPARE(form.Scan->view()->marks().size(), 1);
+        scoreAllZero(form);
+        QTest::keyClick(scoreBox(form, 1), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QCOMPARE(form.LabelCopies->text(), QString("Проверенная копия не создана: скан работы недоступен."));
+        QCOMPARE(CheckedCopies::get().pending(), 0);
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result` WHERE `untestedworkID`=1").toInt() > 0, true);
     }
 
     // Drafts that cannot be written (a full or read-only disk) are said once; scoring goes on.

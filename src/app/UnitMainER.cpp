@@ -27,6 +27,7 @@
 #include "app/Version.h"
 #include "appeals/UnitAppealAsnswer.h"
 #include "data/ADataER.h"
+#include "data/CheckedCopies.h"
 #include "data/SessionData.h"
 #include "data/Config.h"
 #include "security/UnitNetSelect.h"
@@ -268,10 +269,16 @@ void TFormMainER::buildMenu()
 
 void TFormMainER::attachDataModule(TDataER *dataModule)
 {
-    connect(dataModule, &TDataER::afterConnect, this, [this] { setLamp(Lamp::Green); });
-    connect(dataModule, &TDataER::afterDisconnect, this, [this] { setLamp(Lamp::Red); });
-    if (dataModule->connected())
+    // checked copies left waiting go at start and whenever the database is reached again
+    connect(dataModule, &TDataER::afterConnect, this, [this, dataModule] {
         setLamp(Lamp::Green);
+        CheckedCopies::get().sendPending(dataModule->net());
+    });
+    connect(dataModule, &TDataER::afterDisconnect, this, [this] { setLamp(Lamp::Red); });
+    if (dataModule->connected()) {
+        setLamp(Lamp::Green);
+        CheckedCopies::get().sendPending(dataModule->net());
+    }
 }
 
 void TFormMainER::setLamp(Lamp lamp)

@@ -108,6 +108,7 @@ void TDataER::closeConnection(bool notify)
 bool TDataER::changeNET(int idNET)
 {
     closeConnection(true);
+    m_net = idNET;
     const TparamConnect &p = ConnectSRV[size_t(idNET)];
     m_params = {p.Server, p.DataBase, p.UserName, p.Password, p.Port,
                 QStringLiteral("DriverName=MySQL"), QStringLiteral("DriverID=MySQL"),

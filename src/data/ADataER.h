@@ -36,6 +36,7 @@ public:
 
     static QString DEcryptText(const QString &TextToEncrypt, int Key);
     bool changeNET(int idNET);
+    int net() const { return m_net; }   // the network profile in use
     bool connectDB();
     bool connected() const;
     const TparamConnect &profile(int index) const { return ConnectSRV[size_t(index)]; }
@@ -86,6 +87,7 @@ signals:
     void afterDisconnect();
 
 private:
+    int m_net = 0;
     void DataModuleCreate();
     void DataModuleDestroy();
     void closeConnection(bool notify);

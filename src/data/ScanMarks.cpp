@@ -15,7 +15,8 @@ const char *const kKinds[] = {"tick", "cross", "note", "pen"};
 
 QJsonArray point(QPointF p)
 {
-    return {std::round(p.x() * 100) / 100, std::round(p.y() * 100) / 100};
+    p = kept(p);
+    return {p.x(), p.y()};
 }
 
 bool readPoint(const QJsonValue &v, QPointF &out)
@@ -37,6 +38,11 @@ bool inside(QPointF p, int page, const QList<QSizeF> &sizes)
 }
 
 } // namespace
+
+QPointF kept(QPointF p)
+{
+    return {std::round(p.x() * 100) / 100, std::round(p.y() * 100) / 100};
+}
 
 QByteArray toJson(const QList<ScanMark> &marks)
 {

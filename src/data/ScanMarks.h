@@ -26,6 +26,8 @@ constexpr int kMaxNoteLength = 200;
 constexpr qreal kStampPoints = 18;   // a tick's or cross's side
 constexpr qreal kNotePoints = 11;    // a note's font size
 
+// A point as marks keep it: to a hundredth of a point, so that a mark read back equals the one put.
+QPointF kept(QPointF p);
 QByteArray toJson(const QList<ScanMark> &marks);
 // Marks read back; anything out of bounds or malformed is left out, never trusted: at most
 // kMaxMarks marks, points inside pageSizes (when given), notes cut to kMaxNoteLength.

@@ -65,6 +65,17 @@ WorkScan scanOf(int work)
     return scan;
 }
 
+std::optional<WorkOwner> ownerOf(int work)
+{
+    NamedQuery *q = DataER->query(QStringLiteral("GETcheckedWork"))->reopen({{QStringLiteral("untestID"), work}});
+    std::optional<WorkOwner> owner;
+    if (q->recordCount() > 0)
+        owner = WorkOwner{q->field(QStringLiteral("educationallistID")).toInt(), q->field(QStringLiteral("user_id")).toInt(),
+                          q->field(QStringLiteral("nameEdu")).toString(), q->field(QStringLiteral("PrefixEncrypt")).toString()};
+    q->close();
+    return owner;
+}
+
 QHash<int, QStringList> earlierComments(int expert, int work)
 {
     NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"))->reopen({{QStringLiteral("userID"), expert}, {QStringLiteral("untestID"), work}});

@@ -2,6 +2,7 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <optional>
 
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
@@ -24,6 +25,14 @@ Progress disciplineProgress(int expert, int work);   // of the work's discipline
 
 QList<ScoreSheet::Task> tasks(int work);   // descending id, the order a sheet checks them
 WorkScan scanOf(int work);
+// Whose work it is, in which discipline: what a checked copy of it needs.
+struct WorkOwner {
+    int discipline = 0;
+    int participant = 0;   // the work's code
+    QString disciplineName;
+    QString prefix;
+};
+std::optional<WorkOwner> ownerOf(int work);
 // The expert's own comments on the tasks of the work's discipline, by task, most used first
 // (the newer first among equals).
 QHash<int, QStringList> earlierComments(int expert, int work);

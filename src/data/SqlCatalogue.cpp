@@ -163,6 +163,11 @@ QList<QueryDef> build()
               {integer("untestID"), integer("userID")}});
 
     // The grader's bench: where a work's scan lives, and how far the expert has got.
+    // whose work it is and in which discipline: the checked copy goes up as that participant's
+    c.append({"GETcheckedWork",
+              lines({"SELECT B.`educationallistID`, B.`user_id`, C.`nameEdu`, C.`PrefixEncrypt` FROM `zet_untestedwork` B, "
+                     "`zet_educationallist` C WHERE B.`id`=:untestID and C.`id`=B.`educationallistID`"}),
+              {integer("untestID")}});
     c.append({"GETworkFile",
               lines({"SELECT B.`bodyFile`, C.`nameEdu`, concat(A.`surname`,' ',A.`name`,' ',A.`patronymic`) as fio "
                      "FROM `zet_untestedwork` B, `zet_users` A, `zet_educationallist` C WHERE B.`id`=:untestID and "

@@ -26,6 +26,7 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
+#include "data/CheckedCopies.h"
 #include "data/DraftStore.h"
 #include "data/EventLog.h"
 #include "data/ScoringData.h"
@@ -72,6 +73,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     splitter->addWidget(buildList(splitter));
     Scan = new ScanPane(splitter);
     Scan->setMinimumWidth(200);
+    Scan->setMarking(true);   // the expert may check the work on screen
     splitter->addWidget(Scan);
     splitter->addWidget(buildSheet(splitter));
     splitter->setStretchFactor(1, 1);
@@ -153,6 +155,11 @@ QWidget *TFormEstimateWork::buildSheet(QWidget *parent)
     LabelTotal->setObjectName(QStringLiteral("LabelTotal"));
     LabelTotal->setFont(bold);
     rightLayout->addWidget(LabelTotal);
+    LabelCopies = plainLabel(QString(), right);
+    LabelCopies->setObjectName(QStringLiteral("LabelCopies"));
+    LabelCopies->setWordWrap(true);
+    LabelCopies->hide();
+    rightLayout->addWidget(LabelCopies);
     auto *saveRow = new QHBoxLayout;
     BitBtn1 = hintedButton(right, QStringLiteral("Сохранить"), "BitBtn1", QStringLiteral("Сохранить в БД результаты экспертного оценивания"));
     connect(BitBtn1, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn1Click(); }); });
@@ -226,6 +233,7 @@ void TFormEstimateWork::bindDrafts()
     m_draftWorks = m_drafts->works(DataER->userID, m_period);
     DBGrid1->setRowMark([this](int row) { return m_draftWorks.contains(DBGrid1->query()->value(row, QStringLiteral("id")).toInt()); },
                         QStringLiteral("Есть несохранённый черновик оценочного листа"));
+    connect(Scan->view(), &ScanView::marksChanged, this, [this] { sheetEdited(); });
     m_draftTimer = new QTimer(this);
     m_draftTimer->setSingleShot(true);
     m_draftTimer->setInterval(1000);
@@ -253,6 +261,16 @@ void TFormEstimateWork::bindComments()
             memo->moveCursor(QTextCursor::End);
         }
     });
+
+    // checked copies: how many wait, and why the last one could not be made or sent
+    CheckedCopies &copies = CheckedCopies::get();
+    connect(&copies, &CheckedCopies::changed, this, [this] { showCopies(); });
+    connect(&copies, &CheckedCopies::sendFailed, this, [this](const QString &reason) {
+        m_copyNote = QStringLiteral("Последняя попытка отправки не удалась: ") + reason;
+        showCopies();
+    });
+    copies.sendPending(DataER->net());
+    showCopies();
 
     m_prefetchTimer = new QTimer(this);
     m_prefetchTimer->setSingleShot(true);
@@ -390,6 +408,7 @@ void TFormEstimateWork::removeComponent()
     for (const Task &t : std::as_const(m_tasks))
         qDeleteAll(t.widgets);
     m_tasks.clear();
+    Scan->view()->setMarks({});   // the next sheet brings its own
     setSheet(0);
 }
 
@@ -528,6 +547,7 @@ void TFormEstimateWork::readEstimate(int workId)
 void TFormEstimateWork::fillFromDraft()
 {
     const std::optional<Draft> draft = m_period > 0 ? m_drafts->load(m_workId, m_sheetExpert, m_period) : std::nullopt;
+    Scan->view()->setMarks(draft ? draft->marks : QList<ScanMark>());
     if (!draft)
         return;
     m_filling = true;
@@ -557,6 +577,7 @@ void TFormEstimateWork::writeDraft()
         return;
     Draft draft{m_workId, m_sheetExpert, m_period, QDateTime::currentDateTimeUtc(), {}};
     draft.tasks = m_rules.draftTasks();
+    draft.marks = Scan->view()->marks();
     try {
         m_drafts->save(draft);
     } catch (const DraftStore::Failure &f) {
@@ -760,6 +781,10 @@ void TFormEstimateWork::BitBtn1Click()
         return;
     }
     ProgressBar1->hide();
+    // marked on screen: the checked copy is made from the scan and the sheet as saved
+    std::optional<CheckedCopies::Copy> copy;
+    if (outcome == ScoreSave::Saved && !Scan->view()->marks().isEmpty())
+        copy = checkedCopy(work);
     // stored (or stored before): the draft has served its purpose
     m_drafts->remove(work, m_sheetExpert);
     m_draftWorks.remove(work);
@@ -778,6 +803,8 @@ void TFormEstimateWork::BitBtn1Click()
     removeComponent();
     Scan->clear();
     readData();
+    if (copy)
+        makeCheckedCopy(*copy);
     Platform::get().information(outcome == ScoreSave::AlreadyScored
                                     ? QStringLiteral("Эта работа уже оценена. Повторное сохранение невозможно.")
                                     : QStringLiteral("Данные сохранены"));
@@ -790,6 +817,52 @@ void TFormEstimateWork::BitBtn1Click()
         DBGrid1->setCurrentIndex(DBGrid1->model()->index(row < list->recordCount() ? row : 0, 0));
         focusFirstScore();
     }
+}
+
+// What the checked copy of the work just saved is made of: the scan shown, the marks and the sheet.
+// A copy that cannot be made says why in the window; the scores are stored whatever happens to it.
+std::optional<CheckedCopies::Copy> TFormEstimateWork::checkedCopy(int work)
+{
+    const std::optional<ScoringData::WorkOwner> owner = ScoringData::ownerOf(work);
+    const QString original = Scan->shownFile(work);
+    if (!owner || original.isEmpty()) {
+        m_copyNote = QStringLiteral("Проверенная копия не создана: скан работы недоступен.");
+        showCopies();
+        return std::nullopt;
+    }
+    return CheckedCopies::Copy{work, m_sheetExpert, owner->discipline, owner->participant, original, Scan->view()->marks(),
+                               CheckedCopies::scorePage(owner->disciplineName,
+                                                        owner->prefix + QStringLiteral(", код работы ") + QString::number(owner->participant),
+                                                        m_rules)};
+}
+
+void TFormEstimateWork::makeCheckedCopy(const CheckedCopies::Copy &copy)
+{
+    QPointer<TFormEstimateWork> self(this);
+    const int net = DataER->net();
+    CheckedCopies::get().make(copy, [self, net, work = copy.participant](const QString &failure) {
+        if (!failure.isEmpty()) {
+            EventLog::write(QStringLiteral("Проверенные копии"), QStringLiteral("Не создана для работы ") + QString::number(work) + QStringLiteral(": ") + failure);
+            if (self) {
+                self->m_copyNote = QStringLiteral("Проверенная копия работы %1 не создана: %2. Оценки сохранены.").arg(work).arg(failure);
+                self->showCopies();
+            }
+            return;
+        }
+        CheckedCopies::get().sendPending(net);
+    });
+}
+
+void TFormEstimateWork::showCopies()
+{
+    const int waiting = CheckedCopies::get().pending();
+    QStringList lines;
+    if (waiting > 0)
+        lines << QStringLiteral("Проверенные копии ожидают отправки: ") + QString::number(waiting);
+    if (!m_copyNote.isEmpty() && (waiting > 0 || !m_copyNote.startsWith(QLatin1String("Последняя попытка"))))
+        lines << m_copyNote;
+    LabelCopies->setText(lines.join(u'\n'));
+    LabelCopies->setVisible(!lines.isEmpty());
 }
 
 void TFormEstimateWork::FormClose()

@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include "data/CheckedCopies.h"
+
 #include "data/ScoreSheet.h"
 #include "widgets/ScanPane.h"
 #include "widgets/ChildWindow.h"
@@ -42,6 +44,7 @@ public:
     QProgressBar *ProgressBar1 = nullptr;
     QLabel *LabelProgress = nullptr;       // "Оценено X из Y"
     QLabel *LabelTotal = nullptr;          // "Итого: N из M"
+    QLabel *LabelCopies = nullptr;         // "Проверенные копии ожидают отправки: N", and why one was not made
     ScanPane *Scan = nullptr;
     QSplitter *Splitter = nullptr;
 
@@ -52,6 +55,10 @@ public:
     void updateProgress();
     void writeDraft();          // the sheet as typed into the draft store, if it changed
     void draftNotKept(const QString &reason);   // logged; told once per window
+    std::optional<CheckedCopies::Copy> checkedCopy(int work);
+    void makeCheckedCopy(const CheckedCopies::Copy &copy);
+    void showCopies();
+    QString m_copyNote;   // why the last checked copy was not made or sent
     DraftStore *drafts() const { return m_drafts.get(); }
 
     void readData();

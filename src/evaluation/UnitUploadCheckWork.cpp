@@ -13,6 +13,7 @@
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
 #include "data/UploadData.h"
+#include "data/CheckedCopies.h"
 #include "data/DataOperations.h"
 #include "data/VardexError.h"
 #include "widgets/Fields.h"
@@ -94,6 +95,7 @@ void TFormUploadCheckWork::bind()
 
 void TFormUploadCheckWork::load()
 {
+    CheckedCopies::get().sendPending(DataER->net());   // copies made on screen that still wait
     UploadData::readDisciplines(DataER->userID);
     DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
     for (const auto &[id, name] : UploadData::areas())

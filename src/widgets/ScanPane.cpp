@@ -63,6 +63,7 @@ ScanView::ScanView(QWidget *parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);   // PageUp / PageDown / arrows scroll it
     viewport()->setBackgroundRole(QPalette::Dark);
     viewport()->setAutoFillBackground(true);
+    viewport()->setMouseTracking(true);   // Delete removes the mark under the pointer
 }
 
 void ScanView::setPages(ScanRenderer *renderer, const QList<QSizeF> &pagePoints)
@@ -441,8 +442,8 @@ void ScanView::keyPressEvent(QKeyEvent *event)
     } else if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && key == Qt::Key_Z) {
         redo();
     } else if (mods == Qt::NoModifier && key == Qt::Key_Delete) {
-        const QPoint pos = viewport()->mapFromGlobal(QCursor::pos());
-        const int page = pageAt(pos);
+        const QPoint pos = m_pointer;
+        const int page = viewport()->rect().contains(pos) ? pageAt(pos) : -1;
         if (page < 0)
             return;
         const QTransform t = pageTransform(page);
@@ -469,7 +470,7 @@ void ScanView::mousePressEvent(QMouseEvent *event)
         endNote(true);
     if (m_marks.size() >= ScanMarks::kMaxMarks)
         return;
-    const QPointF at = pageTransform(page).inverted().map(event->position());
+    const QPointF at = ScanMarks::kept(pageTransform(page).inverted().map(event->position()));
     switch (m_tool) {
     case Tool::Tick:
     case Tool::Cross:
@@ -488,13 +489,14 @@ void ScanView::mousePressEvent(QMouseEvent *event)
 
 void ScanView::mouseMoveEvent(QMouseEvent *event)
 {
+    m_pointer = event->position().toPoint();
     if (!m_drawing) {
         QAbstractScrollArea::mouseMoveEvent(event);
         return;
     }
     const QSizeF points = m_points[m_drawing->page];
     QPointF at = pageTransform(m_drawing->page).inverted().map(event->position());
-    at = QPointF(std::clamp(at.x(), 0.0, points.width()), std::clamp(at.y(), 0.0, points.height()));
+    at = ScanMarks::kept(QPointF(std::clamp(at.x(), 0.0, points.width()), std::clamp(at.y(), 0.0, points.height())));
     if (m_drawing->line.size() < ScanMarks::kMaxLinePoints && QLineF(m_drawing->line.last(), at).length() >= 0.5) {
         m_drawing->line.append(at);
         viewport()->update();
@@ -701,6 +703,11 @@ void ScanPane::rendered(ScanRenderer *renderer, int page, QSize size, int turns,
 ScanPane::~ScanPane()
 {
     m_view->setPages(nullptr, {});
+}
+
+QString ScanPane::shownFile(int work) const
+{
+    return work > 0 && m_work.work == work && m_view->pageCount() > 0 ? m_opening : QString();
 }
 
 QString ScanPane::statusText() const

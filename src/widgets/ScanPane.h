@@ -88,6 +88,7 @@ private:
     std::optional<ScanMark> m_drawing;   // a pen line under way
     QLineEdit *m_note = nullptr;
     ScanMark m_noteMark;
+    QPoint m_pointer{-1, -1};   // where the pointer last was over the pages
 
     void relayout();
     void keeping(QPoint anchor, const std::function<void()> &change);   // the point under anchor stays
@@ -142,6 +143,8 @@ public:
     QString pageText() const;
     ScanRenderer *renderer() const { return m_renderer; }
     QString statusText() const;
+    // The file the work's scan is shown from, when it is shown; "" otherwise.
+    QString shownFile(int work) const;
     Source source() const { return m_source; }
 
 

@@ -1,5 +1,7 @@
 #include "widgets/ScanRenderer.h"
 
+#include "data/Helpers.h"
+
 #include "widgets/ScanLimits.h"
 
 #include <QCoreApplication>
@@ -40,17 +42,7 @@ ScanRenderer::~ScanRenderer()
 
 QString ScanRenderer::helperPath()
 {
-    const QString dir = QCoreApplication::applicationDirPath();
-    QStringList candidates{dir + QStringLiteral("/vardex-scan"), dir + QStringLiteral("/../libexec/vardex/vardex-scan")};
-    const QString set = qEnvironmentVariable("VARDEX_SCAN_HELPER");
-    if (!set.isEmpty())
-        candidates.prepend(set);
-    for (const QString &c : candidates) {
-        const QFileInfo f(c);
-        if (f.isFile() && f.isExecutable())
-            return f.absoluteFilePath();
-    }
-    return {};
+    return ::helperPath(QStringLiteral("vardex-scan"));
 }
 
 qint64 ScanRenderer::helperPid() const
