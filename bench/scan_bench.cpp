@@ -6,12 +6,17 @@
 //     same page at scale 2 against scale 1;
 //   - memory with a 60-page scan open and scrolled end to end: the pane's rendered pages against
 //     what holding every page at that size would take;
-//   - the next work after a save: from the message's close to its first page painted.
+//   - the next work after a save: from the message's close to its first page painted;
+//   - the checked copy of the 12-page scan with 20 marks: the time to make it and its size, beside
+//     the original's size and qpdf's own tool laying the same marks over the same pages.
 // Needs the environment of scripts/services.sh (bench/scan sets it up).
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QComboBox>
 #include <QScrollArea>
 #include <QPainter>
@@ -24,6 +29,7 @@
 #include <QTimer>
 #include <QTextStream>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <cstdio>
 #include <curl/curl.h>
@@ -32,6 +38,7 @@
 #include "../tests/TestFixture.h"
 #include "data/FileNames.h"
 #include "data/SavedWorks.h"
+#include "widgets/MarkPainter.h"
 #include "widgets/ScanPane.h"
 #include "widgets/ScanRenderer.h"
 #include "evaluation/UnitEstimateWork.h"
@@ -135,6 +142,82 @@ int rowOf(TFormEstimateWork &form, int work)
             return r;
     qFatal("work %d not listed", work);
     return -1;
+}
+
+// The checked copy of a scan with 20 marks (every kind, over all its pages) and a page of 8 tasks'
+// scores, made by the helper as the scoring window has it made; beside it, the original's size and
+// qpdf's command laying the same marks (drawn here the same way) over the same pages.
+void checkedCopy(const QString &scan)
+{
+    QTemporaryDir dir;
+    QList<ScanMark> marks;
+    for (int i = 0; i < 20; ++i) {
+        ScanMark m{ScanMark::Kind(i % 4), i % 12, {80.0 + 20 * i, 120.0 + 30 * i}, {}, {}};
+        if (m.kind == ScanMark::Kind::Note)
+            m.text = QStringLiteral("нет единиц измерения в ответе");
+        if (m.kind == ScanMark::Kind::Pen)
+            for (int j = 0; j < 30; ++j)
+                m.line << QPointF(60.0 + 8 * j, 500.0 + 10 * std::sin(j / 3.0));
+        marks << m;
+    }
+    QJsonArray lines{QJsonObject{{"text", "Математика 9 класс"}, {"bold", true}}, QJsonObject{{"text", "Код работы: MA9, 1001"}}};
+    for (int t = 1; t <= 8; ++t) {
+        lines.append(QJsonObject{{"text", QStringLiteral("Задание %1: 3 из 5").arg(t)}});
+        lines.append(QJsonObject{{"text", QStringLiteral("    Нет обоснования перехода во второй строке решения")}});
+    }
+    lines.append(QJsonObject{{"text", "Итого: 24 из 40"}, {"bold", true}});
+    const QString request = dir.filePath("request.json");
+    QFile r(request);
+    r.open(QIODevice::WriteOnly);
+    r.write(QJsonDocument(QJsonObject{{"marks", QJsonDocument::fromJson(ScanMarks::toJson(marks)).array()}, {"lines", lines}}).toJson());
+    r.close();
+    const QString helper = ScanRenderer::helperPath(), copy = dir.filePath("copy.pdf");
+    QList<double> ours, peer;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.start(helper, {QStringLiteral("--checked"), scan, request, copy});
+        p.waitForFinished(60000);
+        ours << t.nsecsElapsed() / 1e6;
+        if (!p.readAllStandardOutput().startsWith("checked"))
+            qFatal("the checked copy was not made");
+    }
+    // the peer: the marks drawn into an overlay here, then qpdf's command joining the two
+    {
+        QPdfDocument doc;
+        doc.load(scan);
+        QPdfWriter writer(dir.filePath("overlay.pdf"));
+        writer.setResolution(72);
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(QPageSize(doc.pagePointSize(0), QPageSize::Point));
+        QPainter painter(&writer);
+        for (int i = 0; i < doc.pageCount(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            for (const ScanMark &m : marks)
+                if (m.page == i)
+                    MarkPainter::draw(painter, m);
+        }
+    }
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        QProcess p;
+        p.start(QStringLiteral("qpdf"), {scan, QStringLiteral("--overlay"), dir.filePath("overlay.pdf"), QStringLiteral("--"),
+                                         dir.filePath("peer.pdf")});
+        p.waitForFinished(60000);
+        peer << t.nsecsElapsed() / 1e6;
+    }
+    const qint64 original = QFileInfo(scan).size(), made = QFileInfo(copy).size();
+    const double ms = median(ours);
+    out << QStringLiteral("checked copy of the 12-page 300 dpi scan with 20 marks and a score page, median of %1:\n").arg(rounds);
+    out << QStringLiteral("  made in %1 ms (target 300 ms: %2; peer: qpdf --overlay of the same marks alone %3 ms)\n")
+               .arg(ms, 0, 'f', 1).arg(ms <= 300 ? QStringLiteral("met") : QStringLiteral("NOT met")).arg(median(peer), 0, 'f', 1);
+    out << QStringLiteral("  size %1 KiB against the original's %2 KiB: +%3 KiB (target +64 KiB: %4; qpdf's overlay copy %5 KiB)\n")
+               .arg(made / 1024).arg(original / 1024).arg((made - original) / 1024)
+               .arg(made - original <= 64 * 1024 ? QStringLiteral("met") : QStringLiteral("NOT met"))
+               .arg(QFileInfo(dir.filePath("peer.pdf")).size() / 1024);
 }
 
 } // namespace
@@ -319,6 +402,8 @@ int main(int argc, char **argv)
                               "(target 20 ms: %2; peer: QtPdf load and render of that page alone %3 ms)\n")
                    .arg(n, 0, 'f', 1).arg(n <= 20 ? QStringLiteral("met") : QStringLiteral("NOT met")).arg(b, 0, 'f', 1).arg(rounds);
     }
+
+    checkedCopy(server + QStringLiteral("bench_12.pdf"));
 
     out.flush();
     for (const char *name : {"bench_12.pdf", "bench_12b.pdf", "bench_60.pdf"})
