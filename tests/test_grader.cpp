@@ -611,6 +611,7 @@ private slots:
             QTest::mouseMove(view->viewport(), onPage(view, 0, {403, 152}));
             QTest::keyClick(view, Qt::Key_Delete);   // the cross under the pointer
             QCOMPARE(kinds(view->marks()), QString("tick note pen"));
+            QVERIFY(form->grab().save(QCoreApplication::applicationDirPath() + "/checked-on-screen.png"));
             // kept as typing is, and back when the program starts again
             QTRY_VERIFY_WITH_TIMEOUT(form->drafts()->load(1, 1, 2) && form->drafts()->load(1, 1, 2)->marks.size() == 3, 3000);
             marks = view->marks();

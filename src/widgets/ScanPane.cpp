@@ -581,11 +581,13 @@ ScanPane::ScanPane(QWidget *parent)
     setObjectName(QStringLiteral("ScanPane"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto *top = new QHBoxLayout;
+    // the scan's line on its own, then the page and zoom, then the mark tools: a narrow pane
+    // wraps none of them into the others
     m_status = plainLabel(QString(), this);
     m_status->setObjectName(QStringLiteral("LabelScan"));
     m_status->setWordWrap(true);
-    top->addWidget(m_status, 1);
+    layout->addWidget(m_status);
+    auto *top = new QHBoxLayout;
     m_view = new ScanView(this);
     m_page = plainLabel(QString(), this);
     m_page->setObjectName(QStringLiteral("LabelScanPage"));
@@ -605,6 +607,7 @@ ScanPane::ScanPane(QWidget *parent)
     button(QStringLiteral("+"), "ScanZoomIn", QStringLiteral("Увеличить (Ctrl+плюс)"), &ScanView::zoomIn);
     button(QStringLiteral("↔"), "ScanFitWidth", QStringLiteral("По ширине (Ctrl+0)"), &ScanView::fitWidth);
     button(QStringLiteral("↻"), "ScanRotate", QStringLiteral("Повернуть на 90° (Ctrl+R)"), &ScanView::rotate);
+    top->addStretch();
     layout->addLayout(top);
     m_tools = new QWidget(this);
     m_tools->setObjectName(QStringLiteral("ScanMarkTools"));
