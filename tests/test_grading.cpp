@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -618,6 +620,38 @@ private slots:
         form.BitBtn1->click();
         QCOMPARE(s.platform.texts("information").last(), QString("Данные сохранены"));
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 4);
+    }
+
+    // Another workstation holds the work's row past the server's lock wait: the save gives way
+    // and runs again, and the expert only sees it saved.
+    void lockConflictIsRunAgain()
+    {
+        const QStringList root{"--no-defaults", "-uroot", "--socket=" + qEnvironmentVariable("VARDEX_TEST_DB_SOCKET"), "sorev", "-e"};
+        const auto asRoot = [root](const QString &sql) {
+            QProcess p;
+            p.start("mariadb", root + QStringList{sql});
+            p.waitForFinished();
+        };
+        asRoot("SET GLOBAL innodb_lock_wait_timeout=1");
+        const auto restore = qScopeGuard([asRoot] { asRoot("SET GLOBAL innodb_lock_wait_timeout=50"); });
+        Session s;   // its connection takes the short wait
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        setScore(form, 1, "5");
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
+        QProcess holder;   // the other workstation: the work's row locked for 1.5 s
+        holder.start("mariadb", root + QStringList{"START TRANSACTION; SELECT `id` FROM `zet_untestedwork` WHERE `id`=1 FOR UPDATE; "
+                                                   "SELECT SLEEP(1.5); COMMIT;"});
+        QVERIFY(holder.waitForStarted());
+        QTest::qWait(300);
+        const int before = lockConflictsRetried();
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
+        QVERIFY(lockConflictsRetried() > before);
+        QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result` WHERE `untestedworkID`=1").toInt(), 4);
+        holder.waitForFinished();
     }
 
     void secondSaveIsRefused()

@@ -20,6 +20,7 @@
 #include "data/FileNames.h"
 #include "data/SavedWorks.h"
 #include "data/NamedQuery.h"
+#include "data/CheckedCopies.h"
 #include "data/ScanMarks.h"
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
@@ -182,6 +183,21 @@ private slots:
         QCOMPARE(ScanMarks::markAt(marks, 0, {60, 40}, 2), 3);   // on the pen line's second stroke
         QCOMPARE(ScanMarks::markAt(marks, 0, {30, 40}, 2), -1);
         QCOMPARE(ScanMarks::markAt(marks, 1, {60, 296}, 2), 2);
+    }
+
+    // The checked copy's page of scores: tasks as the sheet shows them (the first task first), each
+    // with "N из M" and its comment, then the total; a task left empty counts 0.
+    void checkedCopyScorePage()
+    {
+        ScoreSheet sheet({{3, 10, "Задание 3"}, {2, 7, "Задание 2"}, {1, 5, "Задание 1"}});
+        sheet.setScore(1, "5");
+        sheet.setScore(2, "4");
+        sheet.setComment(2, "нет проверки");
+        QStringList lines;
+        for (const CheckedCopies::Line &l : CheckedCopies::scorePage("Математика 9 класс", "MA9, код работы 1001", sheet))
+            lines << (l.bold ? "*" : "") + l.text;
+        QCOMPARE(lines, QStringList({"*Математика 9 класс", "Код работы: MA9, код работы 1001", "", "Задание 1: 5 из 5",
+                                     "Задание 2: 4 из 7", "    нет проверки", "Задание 3: 0 из 10", "", "*Итого: 9 из 22"}));
     }
 
     void ucfirst_data()

@@ -6,6 +6,13 @@ $root = realpath($_SERVER['DOCUMENT_ROOT']);
 $path = rawurldecode(parse_url($_SERVER['REQUEST_URI'], PHP_URL_PATH) ?? '/');
 
 if ($path === '/hostUploadCheckWork.php' || $path === '/deleteCheckWork.php') {
+    // a switch for the tests of a failing server: with lib/fail present every request is a 500
+    if (file_exists($root . '/lib/fail')) {
+        http_response_code(500);
+        header('Content-Type: text/plain; charset=utf-8');
+        echo "internal error\n";
+        return true;
+    }
     require $root . $path;
     return true;
 }

@@ -1,5 +1,8 @@
 #include "data/DataOperations.h"
 
+#include <QThread>
+#include <atomic>
+
 #include <QDate>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -158,7 +161,27 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
     transaction.commit();
 }
 
-ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores, const std::function<void(int)> &progress)
+namespace {
+std::atomic<int> conflictsRetried{0};
+
+// Runs a write that did not commit when it met a lock conflict again, a few times, a little later
+// each time: what the server rolled back is safe to repeat.
+template <class F>
+auto againOnConflict(F write)
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return write();
+        } catch (const LockConflict &) {
+            if (attempt == 5)
+                throw;
+            ++conflictsRetried;
+            QThread::msleep(20 * attempt);
+        }
+    }
+}
+// One try of saveScores.
+ScoreSave saveScoresOnce(int work, int expert, const QList<TaskScore> &scores, const std::function<void(int)> &progress)
 {
     try {
         Transaction transaction(*DataER);
@@ -184,6 +207,19 @@ ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores, const
         throw ConnectionRestored();
     }
 }
+
+} // namespace
+
+int lockConflictsRetried()
+{
+    return conflictsRetried;
+}
+
+ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores, const std::function<void(int)> &progress)
+{
+    return againOnConflict([&] { return saveScoresOnce(work, expert, scores, progress); });
+}
+
 
 QString createStoredName(int discipline, int participant)
 {
@@ -288,12 +324,14 @@ void saveAppealAnswers(const QList<QPair<int, QString>> &answers)
     for (const auto &[claim, answer] : answers) {
         // stored whole (UTF-8); an empty box is an empty text, never NULL
         const QueryParams params{{QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer}, {QStringLiteral("id"), claim}};
-        try {
-            queryExec(QStringLiteral("appealAnsweUpd"), params);
-        } catch (const OutcomeUnknown &) {
-            // the link broke under the update: setting the same text again is harmless either way
-            queryExec(QStringLiteral("appealAnsweUpd"), params);
-        }
+        againOnConflict([&] {
+            try {
+                queryExec(QStringLiteral("appealAnsweUpd"), params);
+            } catch (const OutcomeUnknown &) {
+                // the link broke under the update: setting the same text again is harmless either way
+                queryExec(QStringLiteral("appealAnsweUpd"), params);
+            }
+        });
     }
 }
 

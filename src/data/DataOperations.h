@@ -48,7 +48,8 @@ struct TaskScore {
 };
 enum class ScoreSave { Saved, AlreadyScored };
 // One result per task and the work marked checked, all or nothing, under a lock on the work row
-// so that a second scoring of the work by the same expert is refused.
+// so that a second scoring of the work by the same expert is refused. A transaction the server
+// gives up to another (LockConflict) is run again, a few times, before the conflict is raised.
 ScoreSave saveScores(int work, int expert, const QList<TaskScore> &scores,
                      const std::function<void(int done)> &progress = {});
 
@@ -73,7 +74,9 @@ std::optional<int> workArea(int discipline, int participant);
 // (the file server's scripts and the other systems read names with it).
 constexpr int kDefaultArea = 10;
 
-void saveAppealAnswers(const QList<QPair<int, QString>> &answers);   // claim id, answer
+void saveAppealAnswers(const QList<QPair<int, QString>> &answers);   // claim id, answer; conflicts run again
+// How many lock conflicts this process met and ran again (the region-day figures).
+int lockConflictsRetried();
 
 // The characters of `text` that the column cannot store in its character set (as the server
 // reports it for the centre's own tables), each once, in order of appearance; "" when all fit.

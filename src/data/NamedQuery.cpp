@@ -214,6 +214,9 @@ void NamedQuery::run(bool expectRows)
         return q.exec(text);
     };
     if (!execute()) {
+        const QString code = q.lastError().nativeErrorCode();
+        if (code == QLatin1String("1213") || code == QLatin1String("1205"))   // deadlock, lock wait timeout
+            throw LockConflict(q.lastError().text());
         if (!isConnectionLoss(q.lastError()) || !DataER)
             throw VardexError(q.lastError().text());
         // The server went away. Open the connection again; a read outside a transaction is

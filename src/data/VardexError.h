@@ -39,6 +39,13 @@ public:
     }
 };
 
+// The server gave this transaction up to let another go on (a deadlock, or a lock waited for too
+// long): nothing of it was kept, and it may be run again. Operations that can, do.
+class LockConflict : public VardexError {
+public:
+    using VardexError::VardexError;
+};
+
 // A command's own failure message, with the reason added when the reason is worth telling the
 // user (the connection was lost and restored).
 inline QString withReason(const QString &message, const std::exception &e)
