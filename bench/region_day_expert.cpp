@@ -4,7 +4,12 @@
 // answers appeals. Every action is written to the journal before it starts and with what the
 // program told once it ends, so that the harness can hold the database and the file server to it:
 //
-//   region_day_expert EXPERT ACTIONS SEED JOURNAL
+//   region_day_expert EXPERT ACTIONS SEED JOURNAL [THINK-MS]
+//
+// Between actions the expert thinks for about THINK-MS (default 200); an action the program
+// reports failed is tried again after a pause, twice at most, as an expert would press the button
+// again; when the connection stayed closed after a failure, the expert first chooses the network
+// again ("Выбор сети"), the program's way back to a server that came back.
 //
 //   begin OP ARG
 //   end OP ARG ok|failed|unknown|already MS [DETAIL...]
@@ -16,6 +21,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 
 #include "data/ADataER.h"
 #include "data/AppealsData.h"
@@ -37,8 +43,10 @@ void journal(const QString &line)
 }
 
 // Runs one action and writes what the program told: ok, failed (nothing kept), unknown.
+int thinkMs = 200;
+
 template <class F>
-void act(const QString &op, const QString &arg, F action)
+QString actOnce(const QString &op, const QString &arg, F &action)
 {
     journal(QStringLiteral("begin %1 %2").arg(op, arg));
     QElapsedTimer t;
@@ -58,6 +66,23 @@ void act(const QString &op, const QString &arg, F action)
         detail = QString::fromUtf8(e.what()).simplified().left(120);
     }
     journal(QStringLiteral("end %1 %2 %3 %4 %5").arg(op, arg, told).arg(t.nsecsElapsed() / 1e6, 0, 'f', 2).arg(detail));
+    return told;
+}
+
+template <class F>
+void act(const QString &op, const QString &arg, F action)
+{
+    for (int attempt = 1; actOnce(op, arg, action) == QLatin1String("failed") && attempt < 3; ++attempt) {
+        QThread::msleep(500);
+        if (!DataER->connected()) {
+            try {
+                DataER->changeNET(DataER->net());
+            } catch (const std::exception &) {
+                // still away: the next try says so
+            }
+        }
+    }
+    QThread::msleep(thinkMs / 2 + QRandomGenerator::global()->bounded(thinkMs + 1));
 }
 
 } // namespace
@@ -66,8 +91,10 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 5)
+    if (args.size() != 5 && args.size() != 6)
         return 2;
+    if (args.size() == 6)
+        thinkMs = args[5].toInt();
     const int expert = args[1].toInt(), actions = args[2].toInt();
     QRandomGenerator random(args[3].toUInt());
     journalFile.setFileName(args[4]);
@@ -134,7 +161,7 @@ int main(int argc, char *argv[])
                 }
                 if (rows.isEmpty())
                     throw VardexError(QStringLiteral("no tasks"));
-                const ScoreSave outcome = saveScores(work, expert, rows);
+                const ScoreSave outcome = saveScores(work, expert, rows);   // the same scores when tried again
                 if (outcome == ScoreSave::AlreadyScored)
                     return QStringLiteral("already");
                 scored << work;

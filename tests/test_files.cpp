@@ -316,6 +316,37 @@ private slots:
         QVERIFY(s.platform.texts("toplevel").isEmpty());
     }
 
+    // A file server that fails the deletion leaves the upload as it was, its row with its file;
+    // once the server is well the deletion takes both.
+    void deleteKeepsBothWhenTheServerFails()
+    {
+        QTemporaryDir dir;
+        Session s;
+        s.window.item("N8")->trigger();
+        TFormUploadCheckWork *form = FormUploadCheckWork;
+        s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
+        form->Edit1->setText("1003");
+        form->BitBtn2->click();
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        QFile fail(Fixture::filesRoot() + "/lib/fail");
+        QVERIFY(fail.open(QIODevice::WriteOnly));
+        fail.close();
+        const auto restore = qScopeGuard([&] { QFile::remove(fail.fileName()); });
+        form->BitBtn3->click();
+        QCOMPARE(s.platform.texts("toplevel").size(), 1);
+        QVERIFY2(s.platform.texts("toplevel")[0].startsWith("Не удалось удалить файл MA11_2_2_1003_1.pdf на сервере: HTTP 500"),
+                 qPrintable(s.platform.texts("toplevel")[0]));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+        QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        QFile::remove(fail.fileName());
+        form->readData();
+        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        form->BitBtn3->click();
+        QCOMPARE(uploads(), QStringList());
+        QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+    }
+
     // Two workstations upload for one participant at once, against a server that overwrites
     // an existing name and answers 200: every scan is kept and every row names its own file.
     void concurrentUploadsToAnOverwritingServer()

@@ -312,11 +312,21 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
     return name;
 }
 
-bool deleteUploadRow(int id, const QString &storedName)
+void deleteCheckedWork(int id, const QString &storedName, const std::function<void()> &deleteFile)
 {
-    queryExec(QStringLiteral("deleteCheckWorkRun"), {{QStringLiteral("id"), id}});
-    // an older database may hold the same name in several rows: the file stays while one names it
-    return uploadRowsNamed(storedName) == 0;
+    try {
+        Transaction transaction(*DataER);
+        queryExec(QStringLiteral("deleteCheckWorkRun"), {{QStringLiteral("id"), id}});
+        // an older database may hold the same name in several rows: the file stays while one names it
+        if (uploadRowsNamed(storedName) == 0)
+            deleteFile();   // raises when the file server refuses: the row stays with its file
+        transaction.commit();
+    } catch (const OutcomeUnknown &) {
+        // the link broke at the commit: the row is gone (committed) or it is not
+        if (queryRows(QStringLiteral("GETuploadRow"), {{QStringLiteral("id"), id}}).isEmpty())
+            return;
+        throw ConnectionRestored();
+    }
 }
 
 void saveAppealAnswers(const QList<QPair<int, QString>> &answers)

@@ -66,8 +66,10 @@ QString createStoredName(int discipline, int participant);
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post);
 // The same name with the sequence number (the digits before ".pdf") one higher; "" if it has none.
 QString nextStoredName(const QString &storedName);
-// Deletes the row; true when its file may go too (no other row names the same file).
-bool deleteUploadRow(int id, const QString &storedName);
+// Deletes an upload's row and, when no other row names the same file, has deleteFile remove the
+// file; the row's deletion is committed only once the file is gone, so a file server that fails
+// (deleteFile raises) leaves the row and its file as they were.
+void deleteCheckedWork(int id, const QString &storedName, const std::function<void()> &deleteFile);
 // The area of the participant's unchecked work in the discipline, if there is one.
 std::optional<int> workArea(int discipline, int participant);
 // The area a checked work's name carries when the participant has no work in that discipline

@@ -225,6 +225,7 @@ QList<QueryDef> build()
               lines({"SELECT COUNT(*) AS `countRows` FROM `zet_testedwork` WHERE `bodyFile`=:nameFile"}),
               {text("nameFile", 255)}});
     c.append({"deleteCheckWorkRun", lines({"DELETE FROM `zet_testedwork` WHERE `id`=:id"}), {integer("id")}});
+    c.append({"GETuploadRow", lines({"SELECT `id` FROM `zet_testedwork` WHERE `id`=:id"}), {integer("id")}});
 
     // Appeals
     c.append({"EDUdiplom", lines({kExpertDisciplinesA, "order by `nameEdu`"}), {integer("userID")}});

@@ -69,13 +69,13 @@ QString send(int area, int participant, int discipline, const QString &path,
 
 void remove(int id, const QString &storedName)
 {
-    if (!deleteUploadRow(id, storedName))
-        return;
-    try {
-        FileServer::post(QStringLiteral("deleteCheckWork.php"), {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
-    } catch (const FileServer::Failure &f) {
-        throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + f.message());
-    }
+    deleteCheckedWork(id, storedName, [&storedName] {
+        try {
+            FileServer::post(QStringLiteral("deleteCheckWork.php"), {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
+        } catch (const FileServer::Failure &f) {
+            throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + f.message());
+        }
+    });
 }
 
 QList<NamedQuery *> queries()

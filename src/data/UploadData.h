@@ -19,7 +19,8 @@ bool isParticipantNumber(const QString &text);
 // the stored name; raises the file server's or the database's failure, nothing kept.
 QString send(int area, int participant, int discipline, const QString &path,
              const std::function<void(qint64 done, qint64 total)> &progress = {});
-// Deletes an upload's row, and its file on the server when no other row names it.
+// Deletes an upload's row, and its file on the server when no other row names it; a file server
+// that fails leaves both (the error names the file).
 void remove(int id, const QString &storedName);
 QList<NamedQuery *> queries();   // every statement the window opens, to close with it
 }
