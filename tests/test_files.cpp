@@ -420,9 +420,11 @@ private slots:
         QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
         QVERIFY(s.platform.boxes.last().detail.contains("Изменения не сохранены"));
         QCOMPARE(uploads(), QStringList());
-        form->BitBtn2->click();   // again: the file the lost commit left is no row's, and is passed by
+        // the file posted for the row that was not kept is taken back: no file without its row
+        QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
+        form->BitBtn2->click();   // again
         QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
-        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
     }
 
     // A server that redirects, or sends without end: the transfer stops, says why in words, and

@@ -285,11 +285,23 @@ QString nextStoredName(const QString &storedName)
     return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
 }
 
-QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post)
+QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
+                          const std::function<void(const QString &)> &unpost)
 {
     constexpr int kNameAttempts = 5;   // names the server already holds, skipped before giving up
     StoredNamesLock lock(discipline, participant);
     QString name = createStoredName(discipline, participant);
+    bool posted = false;
+    // the row is not there (rolled back): the file posted for it goes too, as far as the server lets
+    const auto withdraw = [&] {
+        if (!posted || !unpost)
+            return;
+        try {
+            unpost(name);
+        } catch (...) {
+            // the server keeps a file no row names; the next upload passes its name by
+        }
+    };
     try {
         Transaction transaction(*DataER);
         queryExec(QStringLiteral("INScheckWork"), {{QStringLiteral("areaID"), area}, {QStringLiteral("userID"), participant},
@@ -302,12 +314,17 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
                 throw VardexError(QStringLiteral("Файловый сервер отказал: имена файлов участника заняты"));
             queryExec(QStringLiteral("renameCheckWork"), {{QStringLiteral("newNameFile"), name}, {QStringLiteral("id"), row}});
         }
+        posted = true;
         transaction.commit();
     } catch (const OutcomeUnknown &) {
         // The link broke at the commit: the row is there (committed) or it is not.
         if (uploadRowsNamed(name) > 0)
             return name;
+        withdraw();
         throw ConnectionRestored();
+    } catch (...) {
+        withdraw();   // the transaction was rolled back
+        throw;
     }
     return name;
 }

@@ -63,7 +63,10 @@ QString createStoredName(int discipline, int participant);
 // file under the name and returns true, or false when the server refused that name as taken
 // (the next number is then tried); any other failure it throws, and nothing is kept.
 // Returns the stored name. After a lost connection at the commit it looks whether the row is there.
-QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post);
+// When the row cannot be kept after the file was posted (the link broke, the commit was lost),
+// `unpost` removes the file again, so that the server keeps no file without its row.
+QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post,
+                          const std::function<void(const QString &name)> &unpost = {});
 // The same name with the sequence number (the digits before ".pdf") one higher; "" if it has none.
 QString nextStoredName(const QString &storedName);
 // Deletes an upload's row and, when no other row names the same file, has deleteFile remove the

@@ -64,6 +64,9 @@ QString send(int area, int participant, int discipline, const QString &path,
             throw FileServer::Failure(f.status(), f.reason(), name);
         }
         return true;
+    },
+    [](const QString &name) {
+        FileServer::post(QStringLiteral("deleteCheckWork.php"), {{QStringLiteral("nameDeleteFile"), name, {}, {}, {}}});
     });
 }
 
