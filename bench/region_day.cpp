@@ -283,7 +283,8 @@ int main(int argc, char **argv)
             continue;
         }
         QFile f(testedDir + u'/' + it.key());
-        f.open(QIODevice::ReadOnly);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;   // said above: a row without its file
         if (QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex()) != it.value())
             violations << QStringLiteral("%1 holds another expert's file: overwritten").arg(it.key());
     }
@@ -320,8 +321,23 @@ int main(int argc, char **argv)
     out << QStringLiteral("  save alone (one expert before the day): p50 %1 ms; the day's save p99 is %2x it (target 5x: %3)\n")
                .arg(saveAlone, 0, 'f', 1).arg(saveAlone > 0 ? saveP99 / saveAlone : 0, 0, 'f', 1)
                .arg(saveAlone > 0 && saveP99 <= 5 * saveAlone ? QStringLiteral("met") : QStringLiteral("NOT met"));
+    // why actions failed, the most frequent first
+    QHash<QString, int> reasons;
+    for (const End &e : ends)
+        if (e.told == QLatin1String("failed"))
+            ++reasons[e.op + QStringLiteral(": ") + e.detail.join(u' ').left(70)];
+    QList<QPair<int, QString>> byCount;
+    for (auto it = reasons.cbegin(); it != reasons.cend(); ++it)
+        byCount.append({it.value(), it.key()});
+    std::sort(byCount.begin(), byCount.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    for (int i = 0; i < byCount.size() && i < 6; ++i)
+        out << QStringLiteral("  failed %1x, %2\n").arg(byCount[i].first).arg(byCount[i].second);
     for (const QString &v : violations + lost)
         out << QStringLiteral("  ! ") << v << '\n';
+    if (!violations.isEmpty() || !lost.isEmpty()) {
+        work.setAutoRemove(false);   // the journals, to see what happened
+        out << QStringLiteral("  journals kept in %1\n").arg(work.path());
+    }
     out << QStringLiteral("region day: violations %1, lost %2, deadlocks and lock waits retried %3, experts %4, actions %5\n")
                .arg(violations.size()).arg(lost.size()).arg(conflicts).arg(experts).arg(ends.size());
     out.flush();

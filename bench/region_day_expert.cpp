@@ -72,15 +72,23 @@ QString actOnce(const QString &op, const QString &arg, F &action)
 template <class F>
 void act(const QString &op, const QString &arg, F action)
 {
-    for (int attempt = 1; actOnce(op, arg, action) == QLatin1String("failed") && attempt < 3; ++attempt) {
-        QThread::msleep(500);
-        if (!DataER->connected()) {
-            try {
-                DataER->changeNET(DataER->net());
-            } catch (const std::exception &) {
-                // still away: the next try says so
-            }
+    const auto reconnect = [] {
+        if (DataER->connected())
+            return;
+        try {
+            DataER->changeNET(DataER->net());
+        } catch (const std::exception &) {
+            // still away: the next try says so
         }
+    };
+    int attempt = 1;
+    for (; actOnce(op, arg, action) == QLatin1String("failed") && attempt < 3; ++attempt) {
+        QThread::msleep(500);
+        reconnect();
+    }
+    if (attempt == 3 && !DataER->connected()) {
+        QThread::msleep(2000);   // the server is away: the expert waits a little before going on
+        reconnect();
     }
     QThread::msleep(thinkMs / 2 + QRandomGenerator::global()->bounded(thinkMs + 1));
 }

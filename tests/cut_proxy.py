@@ -7,6 +7,7 @@ Prints its port once it listens. When ARM_FILE exists and a client sends COMMIT,
 the file's first word and removes the file:
   lost   - the COMMIT never reaches the server; both sides are closed (the server rolls back)
   reply  - the COMMIT reaches the server, which commits; the answer never reaches the client
+  reply-away - as reply, and for 3 s after it no new connection gets through (the server away)
 Every other byte passes unchanged, before and after.
 """
 import os
@@ -16,6 +17,7 @@ import threading
 import time
 
 target_port = int(sys.argv[1])
+away = {'until': 0}
 arm_file = sys.argv[2]
 
 
@@ -71,7 +73,9 @@ def client_to_server(client, server, state):
                         state['cut'] = True
                         close(client, server)
                         return
-                    if mode == 'reply':
+                    if mode in ('reply', 'reply-away'):
+                        if mode == 'reply-away':
+                            away['until'] = time.time() + 3
                         state['cut'] = True
                         server.sendall(packet)
                         time.sleep(0.5)   # the server commits; its answer is dropped
@@ -90,6 +94,9 @@ listener.listen(16)
 print(listener.getsockname()[1], flush=True)
 while True:
     client, _ = listener.accept()
+    if time.time() < away['until']:
+        close(client)
+        continue
     server = socket.create_connection(('127.0.0.1', target_port))
     state = {'cut': False}
     threading.Thread(target=client_to_server, args=(client, server, state), daemon=True).start()

@@ -316,7 +316,11 @@ void TDataER::commit()
     if (!db.commit()) {
         if (isConnectionLoss(db.lastError())) {
             // the commit may have reached the server before the link broke
-            reconnect();
+            try {
+                reconnect();
+            } catch (const std::exception &) {
+                throw OutcomeUnknown(false);   // and the server cannot be asked now
+            }
             throw OutcomeUnknown();
         }
         throw VardexError(db.lastError().text());

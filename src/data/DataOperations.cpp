@@ -164,6 +164,20 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
 namespace {
 std::atomic<int> conflictsRetried{0};
 
+// After a lost commit: whether the write is there, as the server answers; when it cannot be
+// asked (still away), the outcome stays unknown, never reported as a failure.
+template <class F>
+bool stored(F look)
+{
+    try {
+        return look();
+    } catch (const OutcomeUnknown &) {
+        throw;
+    } catch (const std::exception &) {
+        throw OutcomeUnknown(false);
+    }
+}
+
 // Runs a write that did not commit when it met a lock conflict again, a few times, a little later
 // each time: what the server rolled back is safe to repeat.
 template <class F>
@@ -202,7 +216,7 @@ ScoreSave saveScoresOnce(int work, int expert, const QList<TaskScore> &scores, c
         return ScoreSave::Saved;
     } catch (const OutcomeUnknown &) {
         // The link broke at the commit: the results are all there or none is (one transaction).
-        if (workResultCount(work, expert) > 0)
+        if (stored([&] { return workResultCount(work, expert) > 0; }))
             return ScoreSave::Saved;
         throw ConnectionRestored();
     }
@@ -318,7 +332,7 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
         transaction.commit();
     } catch (const OutcomeUnknown &) {
         // The link broke at the commit: the row is there (committed) or it is not.
-        if (uploadRowsNamed(name) > 0)
+        if (stored([&] { return uploadRowsNamed(name) > 0; }))
             return name;
         withdraw();
         throw ConnectionRestored();
@@ -331,18 +345,32 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
 
 void deleteCheckedWork(int id, const QString &storedName, const std::function<void()> &deleteFile)
 {
+    bool fileGone = false;
+    // the file is gone but the row's deletion was not kept (the link broke): the row goes on its
+    // own, so that no row names a file the server no longer has
+    const auto finish = [&] {
+        if (!fileGone)
+            return false;
+        queryExec(QStringLiteral("deleteCheckWorkRun"), {{QStringLiteral("id"), id}});
+        return true;
+    };
     try {
         Transaction transaction(*DataER);
         queryExec(QStringLiteral("deleteCheckWorkRun"), {{QStringLiteral("id"), id}});
         // an older database may hold the same name in several rows: the file stays while one names it
-        if (uploadRowsNamed(storedName) == 0)
+        if (uploadRowsNamed(storedName) == 0) {
             deleteFile();   // raises when the file server refuses: the row stays with its file
+            fileGone = true;
+        }
         transaction.commit();
     } catch (const OutcomeUnknown &) {
         // the link broke at the commit: the row is gone (committed) or it is not
-        if (queryRows(QStringLiteral("GETuploadRow"), {{QStringLiteral("id"), id}}).isEmpty())
+        if (stored([&] { return queryRows(QStringLiteral("GETuploadRow"), {{QStringLiteral("id"), id}}).isEmpty(); }) || finish())
             return;
         throw ConnectionRestored();
+    } catch (const ConnectionRestored &) {
+        if (!finish())
+            throw;
     }
 }
 
@@ -356,7 +384,10 @@ void saveAppealAnswers(const QList<QPair<int, QString>> &answers)
                 queryExec(QStringLiteral("appealAnsweUpd"), params);
             } catch (const OutcomeUnknown &) {
                 // the link broke under the update: setting the same text again is harmless either way
-                queryExec(QStringLiteral("appealAnsweUpd"), params);
+                stored([&] {
+                    queryExec(QStringLiteral("appealAnsweUpd"), params);
+                    return true;
+                });
             }
         });
     }

@@ -224,7 +224,13 @@ void NamedQuery::run(bool expectRows)
         // open transaction back), but a write on its own may have been done before the link broke.
         const bool inTransaction = DataER->inTransaction();
         const bool repeatable = expectRows && !inTransaction;
-        DataER->reconnect();
+        try {
+            DataER->reconnect();
+        } catch (const std::exception &) {
+            if (!repeatable && !inTransaction)
+                throw OutcomeUnknown(false);   // a write on its own may have been done
+            throw;
+        }
         if (!repeatable) {
             if (inTransaction)
                 throw ConnectionRestored();

@@ -30,11 +30,14 @@ public:
 // The connection dropped while a commit or a single-statement write was on its way: the server
 // may or may not have done it. Raised only where the caller cannot look; data operations that
 // can look catch it and find out.
+// `restored` is false when the server could not be reached again to look.
 class OutcomeUnknown : public VardexError {
 public:
-    OutcomeUnknown()
-        : VardexError(QStringLiteral("Связь с сервером базы данных была прервана и восстановлена. Неизвестно, сохранены ли "
-                                     "изменения: откройте окно заново и проверьте."))
+    explicit OutcomeUnknown(bool restored = true)
+        : VardexError(restored ? QStringLiteral("Связь с сервером базы данных была прервана и восстановлена. Неизвестно, "
+                                                "сохранены ли изменения: откройте окно заново и проверьте.")
+                               : QStringLiteral("Связь с сервером базы данных прервана. Неизвестно, сохранены ли изменения: "
+                                                "когда связь восстановится, откройте окно заново и проверьте."))
     {
     }
 };
