@@ -7,7 +7,7 @@ Prints its port once it listens. When ARM_FILE exists and a client sends COMMIT,
 the file's first word and removes the file:
   lost   - the COMMIT never reaches the server; both sides are closed (the server rolls back)
   reply  - the COMMIT reaches the server, which commits; the answer never reaches the client
-  reply-away - as reply, and for 3 s after it no new connection gets through (the server away)
+  reply-away - as reply, and for 8 s after it no new connection gets through (the server away)
 Every other byte passes unchanged, before and after.
 """
 import os
@@ -75,7 +75,7 @@ def client_to_server(client, server, state):
                         return
                     if mode in ('reply', 'reply-away'):
                         if mode == 'reply-away':
-                            away['until'] = time.time() + 3
+                            away['until'] = time.time() + 8
                         state['cut'] = True
                         server.sendall(packet)
                         time.sleep(0.5)   # the server commits; its answer is dropped

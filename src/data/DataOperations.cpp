@@ -164,17 +164,25 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
 namespace {
 std::atomic<int> conflictsRetried{0};
 
-// After a lost commit: whether the write is there, as the server answers; when it cannot be
-// asked (still away), the outcome stays unknown, never reported as a failure.
+// After a lost commit: whether the write is there, as the server answers. A server that is away
+// (restarting, the link cut) is asked again for a few seconds; after that the outcome stays
+// unknown, never reported as a failure.
 template <class F>
 bool stored(F look)
 {
-    try {
-        return look();
-    } catch (const OutcomeUnknown &) {
-        throw;
-    } catch (const std::exception &) {
-        throw OutcomeUnknown(false);
+    constexpr int kTries = 6;   // a second apart: a restarting server is usually back by then
+    for (int attempt = 1;; ++attempt) {
+        try {
+            if (!DataER->connected())
+                DataER->reconnect();
+            return look();
+        } catch (const OutcomeUnknown &) {
+            throw;
+        } catch (const std::exception &) {
+            if (attempt == kTries)
+                throw OutcomeUnknown(false);
+            QThread::msleep(1000);
+        }
     }
 }
 
