@@ -69,7 +69,7 @@ int progress(const QString &dir)
     for (const QString &name : QDir(dir).entryList({QStringLiteral("*.log")})) {
         QFile f(dir + u'/' + name);
         if (f.open(QIODevice::ReadOnly))
-            n += int(f.readAll().count("\nend ")) + 0;
+            n += int(f.readAll().count("\nend "));
     }
     return n;
 }

@@ -33,9 +33,9 @@ int workResultCount(int work, int expert)
 
 } // namespace
 
-QList<QVariantMap> queryRows(const QString &name, const QueryParams &params)
+namespace {
+QList<QVariantMap> rowsOf(NamedQuery *q)
 {
-    NamedQuery *q = prepared(name, params);
     q->open();
     QList<QVariantMap> rows;
     for (int r = 0; r < q->recordCount(); ++r) {
@@ -46,6 +46,32 @@ QList<QVariantMap> queryRows(const QString &name, const QueryParams &params)
     }
     q->close();
     return rows;
+}
+
+NamedQuery *runtime(const QStringList &sql)
+{
+    NamedQuery *q = DataER->emptySQL;
+    q->close();
+    q->setSQL(sql);
+    return q;
+}
+} // namespace
+
+QList<QVariantMap> queryRows(const QString &name, const QueryParams &params)
+{
+    return rowsOf(prepared(name, params));
+}
+
+QList<QVariantMap> runtimeRows(const QStringList &sql)
+{
+    return rowsOf(runtime(sql));
+}
+
+void runtimeExec(const QStringList &sql)
+{
+    NamedQuery *q = runtime(sql);
+    q->execSQL();
+    q->close();
 }
 
 QVariant queryValue(const QString &name, const QueryParams &params, const QString &field)
@@ -151,13 +177,8 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
 {
     // The old choice is replaced in one transaction: a failure keeps it whole.
     Transaction transaction(*DataER);
-    NamedQuery *q = DataER->emptySQL;
-    for (const QStringList &sql : {RuntimeSql::deleteSubjectAreas(expert), RuntimeSql::insertSubjectAreas(expert, subjectIds)}) {
-        q->close();
-        q->setSQL(sql);
-        q->execSQL();
-    }
-    q->close();
+    runtimeExec(RuntimeSql::deleteSubjectAreas(expert));
+    runtimeExec(RuntimeSql::insertSubjectAreas(expert, subjectIds));
     transaction.commit();
 }
 

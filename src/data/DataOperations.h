@@ -18,6 +18,9 @@ QList<QVariantMap> queryRows(const QString &name, const QueryParams &params = {}
 // The first row's field (an invalid QVariant when there is no row).
 QVariant queryValue(const QString &name, const QueryParams &params, const QString &field);
 void queryExec(const QString &name, const QueryParams &params);
+// The same for the catalogue's run-time statements (RuntimeSql), on the data module's emptySQL.
+QList<QVariantMap> runtimeRows(const QStringList &sql);
+void runtimeExec(const QStringList &sql);
 
 // An expert's account: the row whose stored address is exactly the typed login, else the one row
 // whose address differs from it in ASCII letter case only. Nothing else is folded (accents, widths,

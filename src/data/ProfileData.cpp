@@ -27,14 +27,6 @@ void savePersonal(int expert, const Personal &p)
 
 namespace {
 
-NamedQuery *runtime(const QStringList &sql)
-{
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(sql);
-    return q;
-}
-
 // The statements' parameter names where they differ from the columns.
 QString parameterOf(const QString &column)
 {
@@ -49,11 +41,8 @@ QString parameterOf(const QString &column)
 
 QVariantMap additional(int expert)
 {
-    NamedQuery *count = runtime(RuntimeSql::countAdditionalData(expert));
-    count->open();
-    const bool exists = count->recordCount() > 0 && count->field(QStringLiteral("kol")).toInt() > 0;
-    count->close();
-    if (!exists)
+    const QList<QVariantMap> count = runtimeRows(RuntimeSql::countAdditionalData(expert));
+    if (count.isEmpty() || count.first().value(QStringLiteral("kol")).toInt() <= 0)
         insertAdditional(expert);
     const QList<QVariantMap> rows = queryRows(QStringLiteral("GETSubjectsEXPadd"), {{QStringLiteral("userID"), expert}});
     return rows.isEmpty() ? QVariantMap() : rows.first();
@@ -61,8 +50,7 @@ QVariantMap additional(int expert)
 
 void insertAdditional(int expert)
 {
-    runtime(RuntimeSql::insertAdditionalData(expert))->execSQL();
-    DataER->emptySQL->close();
+    runtimeExec(RuntimeSql::insertAdditionalData(expert));
 }
 
 void saveAdditional(int expert, Part part, const Values &values)

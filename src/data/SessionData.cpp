@@ -1,6 +1,7 @@
 #include "data/SessionData.h"
 
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/NamedQuery.h"
 #include "data/SqlCatalogue.h"
 
@@ -39,33 +40,19 @@ QList<QPair<int, QString>> subjectAreas()
     return out;
 }
 
-namespace {
-NamedQuery *runtime(const QStringList &sql)
-{
-    NamedQuery *q = DataER->emptySQL;
-    q->close();
-    q->setSQL(sql);
-    q->open();
-    return q;
-}
-} // namespace
 
 QList<QPair<QString, int>> permissions()
 {
-    NamedQuery *q = runtime(RuntimeSql::permissions());
     QList<QPair<QString, int>> rows;
-    for (q->first(); !q->eof(); q->next())
-        rows.append({q->field(QStringLiteral("MenuItem")).toString(), q->field(QStringLiteral("permission")).toInt()});
-    q->close();
+    for (const QVariantMap &row : runtimeRows(RuntimeSql::permissions()))
+        rows.append({row.value(QStringLiteral("MenuItem")).toString(), row.value(QStringLiteral("permission")).toInt()});
     return rows;
 }
 
 QString storedVersion()
 {
-    NamedQuery *q = runtime(RuntimeSql::updateVersion());
-    const QString stored = q->recordCount() > 0 ? q->field(QStringLiteral("Version")).toString() : QString();
-    q->close();
-    return stored;
+    const QList<QVariantMap> rows = runtimeRows(RuntimeSql::updateVersion());
+    return rows.isEmpty() ? QString() : rows.first().value(QStringLiteral("Version")).toString();
 }
 
 } // namespace SessionData

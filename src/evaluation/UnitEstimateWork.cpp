@@ -842,11 +842,11 @@ void TFormEstimateWork::makeCheckedCopy(const CheckedCopies::Copy &copy)
 {
     QPointer<TFormEstimateWork> self(this);
     const int net = DataER->net();
-    CheckedCopies::get().make(copy, [self, net, work = copy.participant](const QString &failure) {
+    CheckedCopies::get().make(copy, [self, net, code = copy.participant](const QString &failure) {
         if (!failure.isEmpty()) {
-            EventLog::write(QStringLiteral("Проверенные копии"), QStringLiteral("Не создана для работы ") + QString::number(work) + QStringLiteral(": ") + failure);
+            EventLog::write(QStringLiteral("Проверенные копии"), QStringLiteral("Не создана для работы ") + QString::number(code) + QStringLiteral(": ") + failure);
             if (self) {
-                self->m_copyNote = QStringLiteral("Проверенная копия работы %1 не создана: %2. Оценки сохранены.").arg(work).arg(failure);
+                self->m_copyNote = QStringLiteral("Проверенная копия работы %1 не создана: %2. Оценки сохранены.").arg(code).arg(failure);
                 self->showCopies();
             }
             return;
