@@ -150,7 +150,7 @@ int main(int argc, char *argv[])
                     for (int r = 0; r < applicants->recordCount() && r < 5; ++r)
                         people << applicants->value(r, QStringLiteral("usersID")).toInt();
                     for (int a : people)
-                        for (const AppealsData::Claim &c : AppealsData::claims(a, d))
+                        for (const AppealsData::Claim &c : AppealsData::claims(a, d, expert))
                             claimIds << c.id;
                 }
                 listed = true;
@@ -212,7 +212,7 @@ int main(int argc, char *argv[])
             const int claim = claimIds.at(int(random.bounded(quint32(claimIds.size()))));
             const QString answer = QStringLiteral("Ответ эксперта %1, действие %2: оценка оставлена без изменения.").arg(expert).arg(n);
             act(QStringLiteral("appeal"), QString::number(claim), [&] {
-                saveAppealAnswers({{claim, answer}});
+                saveAppealAnswers(expert, {{claim, answer}});
                 return answer;
             });
         } else {

@@ -19,6 +19,7 @@
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "data/ScoringData.h"
 #include "data/CheckedCopies.h"
 #include "data/DraftStore.h"
 #include "data/SavedWorks.h"
@@ -317,6 +318,17 @@ private slots:
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!list->popup()->isVisible());
         QCOMPARE(commentBox(form, 2)->toPlainText(), QString());
+
+        // years of comments: the server counts them, and only the most used few come over
+        QStringList values;
+        for (int i = 0; i < 3000; ++i)   // comment k used k+1 times for k < 60, then 2,880 used once
+            values << QString("(1, 2, 1, 1, 1, 'Комментарий %1', %2)").arg(i < 1830 ? int(std::sqrt(2.0 * i + 0.25) - 0.5) : i).arg(1000 + i);
+        Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                      "`commentestimate`, `untestedworkID`) VALUES " + values.join(','));
+        const QStringList many = ScoringData::earlierComments(1, 1).value(1);
+        QCOMPARE(many.size(), ScoringData::kEarlierCommentsPerTask);
+        QCOMPARE(many.first(), QString("Комментарий 59"));
+        QCOMPARE(many.last(), QString("Комментарий 10"));
     }
 
     // While a work is scored the next one is read and its first page rendered: after Ctrl+S its

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QRegularExpression>
 #include <sys/stat.h>
 
@@ -24,6 +26,7 @@
 #include "data/ScanMarks.h"
 #include "data/ScanSource.h"
 #include "data/ScoreSheet.h"
+#include "data/SqlCatalogue.h"
 #include "data/UploadData.h"
 #include "data/VardexError.h"
 
@@ -294,6 +297,98 @@ private slots:
         for (const char *journal : {"-wal", "-shm"})
             if (QFile::exists(drafts + journal))
                 QCOMPARE(mode(drafts + journal), 0600);
+
+        // links planted under the private files' names: their targets keep their contents and mode
+        QFile target(dir.filePath("target"));
+        QVERIFY(target.open(QIODevice::WriteOnly));
+        target.write("someone else's");
+        target.close();
+        QFile::setPermissions(target.fileName(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QString linked = dir.filePath("private/linked.sqlite");
+        QVERIFY(QFile::link(target.fileName(), linked));
+        {
+            DraftStore store(linked);
+            QVERIFY(!store.openFailure().isEmpty());
+        }
+        const QString dangling = dir.filePath("private/dangling.sqlite");
+        QVERIFY(QFile::link(dir.filePath("nowhere.sqlite"), dangling));
+        {
+            DraftStore store(dangling);
+            QVERIFY(!store.openFailure().isEmpty());
+        }
+        QVERIFY(!QFile::exists(dir.filePath("nowhere.sqlite")));
+        makePrivateFile(linked);
+        QCOMPARE(mode(target.fileName()), 0644);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), QByteArray("someone else's"));
+    }
+
+    // Marks read from a drafts file someone else wrote: bounded in points and size, finite, and
+    // a text far beyond ours is not parsed at all.
+    void hostileMarks()
+    {
+        const QList<QSizeF> a4{{595, 842}};
+        QByteArray many = "[";
+        for (int i = 0; i < 20; ++i) {   // twice the points a work may hold
+            many += R"({"kind":"pen","page":0,"at":[1,1],"line":[)";
+            for (int j = 0; j < ScanMarks::kMaxLinePoints - 1; ++j)
+                many += "[1,1],";
+            many += "[2,2]]},";
+        }
+        many += R"({"kind":"tick","page":0,"at":[1,2]}])";
+        QList<ScanMark> kept = ScanMarks::fromJson(many);
+        QCOMPARE(ScanMarks::penPoints(kept), ScanMarks::kMaxTotalPoints);
+        QCOMPARE(kept.last().kind, ScanMark::Kind::Tick);
+        QByteArray huge = "[";
+        while (huge.size() <= ScanMarks::kMaxJsonBytes)
+            huge += R"({"kind":"tick","page":0,"at":[1,2]},)";
+        huge += R"({"kind":"tick","page":0,"at":[1,2]}])";
+        QVERIFY(ScanMarks::fromJson(huge).isEmpty());   // over the size: not read
+        // coordinates beyond any page, with or without the page sizes
+        const QByteArray far = R"([{"kind":"tick","page":0,"at":[1e300,2]},{"kind":"tick","page":0,"at":[2e6,2]},
+            {"kind":"tick","page":0,"at":[-1e-300,2]},{"kind":"pen","page":0,"at":[1,1],"line":[[1,1],[1e308,1],[2,2]]}])";
+        kept = ScanMarks::fromJson(far);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept[0].line, (QList<QPointF>{{1, 1}, {2, 2}}));
+        QCOMPARE(ScanMarks::fromJson(far, a4).size(), 1);
+        // and from the drafts file: a hostile text stays unread, the sheet still comes back
+        QTemporaryDir dir;
+        DraftStore store(dir.filePath("drafts.sqlite"));
+        store.save({7, 1, 2, QDateTime::currentDateTimeUtc(), {{1, "3", ""}}, {{ScanMark::Kind::Tick, 0, {1, 2}, {}, {}}}});
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "hostile");
+        db.setDatabaseName(dir.filePath("drafts.sqlite"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare("UPDATE marks SET json = ?"));
+        q.addBindValue(QString::fromUtf8(huge));
+        QVERIFY(q.exec());
+        db.close();
+        const std::optional<Draft> draft = store.load(7, 1, 2);
+        QVERIFY(draft);
+        QCOMPARE(draft->tasks.size(), 1);
+        QVERIFY(draft->marks.isEmpty());
+    }
+
+    // A character set's name from the server goes into a statement's text only when it is a name.
+    void characterSetNames_data()
+    {
+        QTest::addColumn<QString>("charset");
+        QTest::addColumn<bool>("used");
+        QTest::newRow("cp1251") << "cp1251" << true;
+        QTest::newRow("latin1_x") << "Latin1_x" << true;
+        QTest::newRow("injected") << "latin1 USING utf8mb4) AS `back`, (SELECT `password` FROM `zet_users` LIMIT 1" << false;
+        QTest::newRow("trailing line break") << "latin1\n" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("quote") << "cp1251'" << false;
+    }
+    void characterSetNames()
+    {
+        QFETCH(QString, charset);
+        QFETCH(bool, used);
+        const QStringList sql = RuntimeSql::convertThrough("'x'", charset);
+        QCOMPARE(!sql.isEmpty(), used);
+        if (used)
+            QCOMPARE(sql.join(' '), "SELECT CONVERT(CONVERT('x' USING utf8mb4) USING " + charset + ") AS `back`");
     }
 
     // File names made from stored names and participants' names stay under the file system's

@@ -58,9 +58,13 @@ private slots:
         QTest::newRow("cost 17") << "abc" << withAt(withAt(kAbc6, 4, '1'), 5, '7') << "Invalid hash string";
         QTest::newRow("cost 31") << "abc" << withAt(withAt(kAbc6, 4, '3'), 5, '1') << "Invalid hash string";
         QTest::newRow("cost 32") << "abc" << withAt(withAt(kAbc6, 4, '3'), 5, '2') << "Invalid hash string";
-        QTest::newRow("trailing character") << "abc" << kAbc6 + "x" << "false";
-        QTest::newRow("cut to 59") << "abc" << kAbc6.left(59) << "false";
-        QTest::newRow("cut to 29") << "abc" << kAbc6.left(29) << "false";
+        // a stored string of another length, or a cost that is not two digits, is damaged
+        QTest::newRow("trailing character") << "abc" << kAbc6 + "x" << "Invalid hash string";
+        QTest::newRow("cut to 59") << "abc" << kAbc6.left(59) << "Invalid hash string";
+        QTest::newRow("salt only") << "abc" << kAbc6.left(29) << "Invalid hash string";
+        QTest::newRow("cost +6") << "abc" << withAt(kAbc6, 4, '+') << "Invalid hash string";
+        QTest::newRow("cost blank 6") << "abc" << withAt(kAbc6, 4, ' ') << "Invalid hash string";
+        QTest::newRow("version 2, 60 characters") << "abc" << QByteArray("$2$") + kAbc6.mid(4) + "x" << "Invalid hash string";
         QTest::newRow("non-canonical salt end") << "abc" << withAt(kAbc6, 28, 'v') << "false";
         QTest::newRow("plus in salt") << "abc" << withAt(kAbc6, 10, '+') << "Invalid base64 hash string";
         QTest::newRow("equals in salt") << "abc" << withAt(kAbc6, 12, '=') << "Invalid base64 hash string";

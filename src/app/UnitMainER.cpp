@@ -293,6 +293,8 @@ void TFormMainER::setLamp(Lamp lamp)
 
 void TFormMainER::enableMenu(bool EnableItem)
 {
+    if (EnableItem && DataER)
+        m_windowsExpert = DataER->userID;   // the windows opened from here on are this expert's
     setAllEnabled(menuBar()->actions(), EnableItem);
     for (const char *name : kAlwaysOn)
         item(QString::fromLatin1(name))->setEnabled(true);
@@ -422,6 +424,10 @@ void TFormMainER::afterLogin(LoginOutcome outcome)
         enableMenu(false);
         return;
     }
+    // another expert: nothing of the one before stays on screen (sheets, comment lists, claims,
+    // download lists); their windows close as they would on "Закрыть все", drafts kept
+    if (DataER->userID != m_windowsExpert)
+        closeAllChildren();
     setUserPanel(QStringLiteral("РЭ: ") + DataER->FIO);
     enableMenu(true);
     // The session stands from here on: a failure while reading the announcement loses only it.

@@ -63,6 +63,7 @@ private:
         int canvas = 0;
     };
     std::optional<SessionStart> m_prefetched;   // during one login only
+    int m_windowsExpert = -1;                   // whose the open child windows are
 
     QMdiArea *m_mdi;
     QLabel *m_logo;

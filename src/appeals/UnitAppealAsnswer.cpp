@@ -207,7 +207,9 @@ void TFormAppealAsnswer::createAnswer()
 {
     showWork();
     removeComponent();
-    const QList<AppealsData::Claim> claims = AppealsData::claims(DBLookupComboBox2->keyValue(), DBLookupComboBox1->keyValue());
+    const QList<AppealsData::Claim> claims = AppealsData::claims(DBLookupComboBox2->keyValue(), DBLookupComboBox1->keyValue(),
+                                                                 DataER->userID);
+    m_claimsExpert = DataER->userID;
     if (claims.isEmpty()) {
         BitBtn2->setEnabled(false);
         return;
@@ -260,7 +262,12 @@ void TFormAppealAsnswer::BitBtn2Click()
             return;   // nothing written yet
         answers.append({claim, box->toPlainText()});
     }
-    saveAppealAnswers(answers);
+    // the answers are the expert's who was shown the claims: after another login they are not
+    if (DataER->userID <= 0 || DataER->userID != m_claimsExpert) {
+        Platform::get().information(QStringLiteral("Претензии открыты другим пользователем. Откройте окно заново."));
+        return;
+    }
+    saveAppealAnswers(m_claimsExpert, answers);
     Platform::get().information(QStringLiteral("Сохранение завершено"));
 }
 

@@ -47,6 +47,7 @@ private:
     QVBoxLayout *m_claims;
     QList<QPair<int, TMemo *>> m_answers;   // claim and its answer box, in the order they are stored
     bool m_shown = false;
+    int m_claimsExpert = -1;   // whose claims are shown
 };
 
 extern TFormAppealAsnswer *FormAppealAsnswer;

@@ -24,8 +24,12 @@ QString lineValue(const QString &line)
 }
 
 // Connect and I/O timeouts: an unreachable server must not hold the window for minutes.
+#define VARDEX_STR2(x) #x
+#define VARDEX_STR(x) VARDEX_STR2(x)
+#define VARDEX_READ_TIMEOUT 60
+static_assert(VARDEX_READ_TIMEOUT == kReadTimeoutSeconds);
 const char *const kConnectOptions =
-    "MYSQL_OPT_CONNECT_TIMEOUT=10;MYSQL_OPT_READ_TIMEOUT=60;MYSQL_OPT_WRITE_TIMEOUT=60";
+    "MYSQL_OPT_CONNECT_TIMEOUT=10;MYSQL_OPT_READ_TIMEOUT=" VARDEX_STR(VARDEX_READ_TIMEOUT) ";MYSQL_OPT_WRITE_TIMEOUT=60";
 
 } // namespace
 

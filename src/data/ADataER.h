@@ -11,6 +11,10 @@
 #include "data/Config.h"
 #include "data/NamedQuery.h"
 
+// How long the connection waits for the server's answer to one statement: a statement that
+// waits on the server (a lock) must end well before it.
+constexpr int kReadTimeoutSeconds = 60;
+
 // One network profile: whole parameter lines, key=value, as handed to the database layer.
 struct TparamConnect {
     QString UserName;

@@ -25,9 +25,11 @@ void readApplicants(int discipline, int expert)
     applicants()->reopen({{QStringLiteral("eduID"), discipline}, {QStringLiteral("expID"), expert}});
 }
 
-QList<Claim> claims(int applicant, int discipline)
+QList<Claim> claims(int applicant, int discipline, int expert)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"))->reopen({{QStringLiteral("eduID"), discipline}, {QStringLiteral("userID"), applicant}});
+    NamedQuery *q = DataER->query(QStringLiteral("appealExpertGet"))
+                        ->reopen({{QStringLiteral("eduID"), discipline}, {QStringLiteral("userID"), applicant},
+                                  {QStringLiteral("expID"), expert}});
     QList<Claim> out;
     for (q->first(); !q->eof(); q->next())
         out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("titletask")).toString(),

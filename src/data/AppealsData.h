@@ -21,7 +21,7 @@ struct Claim {
     QString claim;
     QString answer;   // "" when not answered yet
 };
-QList<Claim> claims(int applicant, int discipline);   // by descending task
+QList<Claim> claims(int applicant, int discipline, int expert);   // the expert's own, by descending task
 
 // The applicant's work in the discipline this period, if there is one.
 struct Work {

@@ -15,6 +15,11 @@
 #include "data/Config.h"
 #include "data/EventLog.h"
 #include "data/Helpers.h"
+#include "data/PrivateFiles.h"
+
+namespace {
+constexpr int kRefused = 5;   // vardex-send's exit code for an entry it set aside
+}
 
 CheckedCopies &CheckedCopies::get()
 {
@@ -60,8 +65,11 @@ void CheckedCopies::make(const Copy &copy, const std::function<void(const QStrin
     const QJsonObject request{{QStringLiteral("marks"), QJsonDocument::fromJson(ScanMarks::toJson(copy.marks)).array()},
                               {QStringLiteral("lines"), lines}};
     QFile requestFile(base + QStringLiteral(".request"));
-    if (!requestFile.open(QIODevice::WriteOnly | QIODevice::Truncate)
+    const int fd = PrivateFiles::create(requestFile.fileName());
+    if (fd < 0 || !requestFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
         || requestFile.write(QJsonDocument(request).toJson(QJsonDocument::Compact)) < 0) {
+        if (fd >= 0 && !requestFile.isOpen())
+            ::close(fd);
         done(QStringLiteral("не удалось записать файл в ") + folder);
         return;
     }
@@ -115,6 +123,27 @@ int CheckedCopies::pending() const
     return int(QDir(queueFolder()).entryList({QStringLiteral("*.json")}, QDir::Files).size());
 }
 
+QStringList CheckedCopies::refusals() const
+{
+    QStringList out;
+    const QStringList reasons = QDir(queueFolder()).entryList({QStringLiteral("*.reason")}, QDir::Files, QDir::Name);
+    for (const QString &name : reasons) {
+        // written by the sender; read as data, never through a link, and bounded
+        QFile file;
+        const int fd = ::open(QFile::encodeName(queueFolder() + u'/' + name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        QString reason;
+        if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            reason = QString::fromUtf8(file.read(1000)).simplified();
+        else if (fd >= 0)
+            ::close(fd);
+        const QString work = name.section(u'-', 0, 0);
+        out << QStringLiteral("Копия работы (запись %1) не будет отправлена: %2").arg(work, reason.isEmpty() ? QStringLiteral("причина не записана") : reason);
+        if (out.size() == 20)
+            break;   // the rest in the log
+    }
+    return out;
+}
+
 void CheckedCopies::sendPending(int net)
 {
     m_net = net;
@@ -136,16 +165,25 @@ void CheckedCopies::sendPending(int net)
             continue;
         m_sending.insert(path);
         auto *process = new QProcess(this);
+        // a sender that hangs (a lock, a server that stops answering) is ended: it must not hold the
+        // participant's names or a transaction for every other workstation
+        auto *limit = new QTimer(process);
+        limit->setSingleShot(true);
+        connect(limit, &QTimer::timeout, process, [process] { process->kill(); });
+        limit->start(sendSeconds * 1000);
         connect(process, &QProcess::finished, this, [this, process, path](int code, QProcess::ExitStatus status) {
             process->deleteLater();
             m_sending.remove(path);
             const QString answer = QString::fromUtf8(process->readAllStandardOutput().left(2000)).trimmed();
-            if (status == QProcess::NormalExit && code == 0) {
+            if (status == QProcess::NormalExit && (code == 0 || code == kRefused)) {
+                // sent, or set aside for good: either way out of the queue
                 EventLog::write(QStringLiteral("Проверенные копии"), answer);
                 emit changed();
                 return;
             }
-            const QString reason = answer.isEmpty() ? QStringLiteral("отправка прервана") : answer;
+            const QString reason = answer.isEmpty() ? (status == QProcess::NormalExit ? QStringLiteral("отправка прервана")
+                                                                                  : QStringLiteral("отправка не завершилась за %1 с").arg(sendSeconds))
+                                                    : answer;
             EventLog::write(QStringLiteral("Проверенные копии"), QStringLiteral("Не отправлена ") + QFileInfo(path).baseName()
                                                                           + QStringLiteral(": ") + reason);
             emit sendFailed(reason);

@@ -2,6 +2,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <functional>
 
@@ -39,10 +40,14 @@ public:
     // Makes the copy and queues it; done(reason) on this thread: "" when queued.
     void make(const Copy &copy, const std::function<void(const QString &failure)> &done);
     int pending() const;   // copies in the queue
+    // The copies the sender set aside for good (a damaged entry, a closed period, ...), each as
+    // a line that says which and why.
+    QStringList refusals() const;
     // Sends each queued copy not already on its way; net: the network profile to connect through.
     void sendPending(int net);
     static inline int makeSeconds = 30;   // a helper that takes longer is stopped
     static inline int retrySeconds = 60;  // while copies wait, they are tried again this often
+    static inline int sendSeconds = 255;  // a sender still at work past this is ended (it ends itself at 240)
 
 signals:
     void changed();                            // the queue grew or shrank

@@ -1,5 +1,9 @@
 #include "data/Config.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QDir>
@@ -235,5 +239,10 @@ bool makePrivateFolder(const QString &path)
 
 void makePrivateFile(const QString &path)
 {
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    // through a descriptor opened without following links: a planted link's target keeps its mode
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fchmod(fd, 0600);
+    ::close(fd);
 }

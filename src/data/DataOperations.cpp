@@ -182,6 +182,8 @@ void saveSubjectAreas(int expert, const QList<int> &subjectIds)
     transaction.commit();
 }
 
+static_assert(kStoredNamesWaitDefault + 10 <= kReadTimeoutSeconds, "an upload's wait must end before the link gives up");
+
 namespace {
 std::atomic<int> conflictsRetried{0};
 
@@ -290,7 +292,7 @@ public:
     StoredNamesLock(int discipline, int participant) : m_params{{QStringLiteral("EduID"), discipline}, {QStringLiteral("UserID"), participant}}
     {
         QueryParams params = m_params;
-        params.append({QStringLiteral("waitSeconds"), kWaitSeconds});
+        params.append({QStringLiteral("waitSeconds"), storedNamesWaitSeconds});
         if (queryValue(QStringLiteral("lockStoredNames"), params, QStringLiteral("locked")).toInt() != 1)
             throw VardexError(QStringLiteral("Другая рабочая станция загружает работу этого участника. Повторите загрузку позже."));
     }
@@ -306,7 +308,6 @@ public:
     StoredNamesLock &operator=(const StoredNamesLock &) = delete;
 
 private:
-    static constexpr int kWaitSeconds = 120;   // another upload of a 50 MiB scan may be under way
     QueryParams m_params;
 };
 
@@ -331,7 +332,7 @@ QString nextStoredName(const QString &storedName)
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
                           const std::function<void(const QString &)> &unpost)
 {
-    constexpr int kNameAttempts = 5;   // names the server already holds, skipped before giving up
+    constexpr int kNameAttempts = 100;   // names the server already holds (files without rows), passed by
     StoredNamesLock lock(discipline, participant);
     QString name = createStoredName(discipline, participant);
     bool posted = false;
@@ -354,7 +355,10 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
             // a file with no row of ours (left by another program, or by a post whose answer was lost)
             name = nextStoredName(name);
             if (attempt >= kNameAttempts || name.isEmpty())
-                throw VardexError(QStringLiteral("Файловый сервер отказал: имена файлов участника заняты"));
+                throw NamesTaken(QStringLiteral("Файловый сервер отказал: %1 имён файлов участника подряд заняты файлами без "
+                                                "записей в базе (до %2). Сообщите администратору файлового сервера.")
+                                     .arg(kNameAttempts)
+                                     .arg(name));
             queryExec(QStringLiteral("renameCheckWork"), {{QStringLiteral("newNameFile"), name}, {QStringLiteral("id"), row}});
         }
         posted = true;
@@ -403,11 +407,12 @@ void deleteCheckedWork(int id, const QString &storedName, const std::function<vo
     }
 }
 
-void saveAppealAnswers(const QList<QPair<int, QString>> &answers)
+void saveAppealAnswers(int expert, const QList<QPair<int, QString>> &answers)
 {
     for (const auto &[claim, answer] : answers) {
         // stored whole (UTF-8); an empty box is an empty text, never NULL
-        const QueryParams params{{QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer}, {QStringLiteral("id"), claim}};
+        const QueryParams params{{QStringLiteral("answerСlaim"), QString(QLatin1String("")) + answer}, {QStringLiteral("id"), claim},
+                                 {QStringLiteral("expID"), expert}};
         againOnConflict([&] {
             try {
                 queryExec(QStringLiteral("appealAnsweUpd"), params);
@@ -452,14 +457,14 @@ QString unstorableCharacters(const QString &table, const QString &column, const 
     } else {
         // Any other character set: the server's own conversion says. Each character it cannot
         // convert comes back as one "?" in its place (no "?" is among the candidates).
-        static const QRegularExpression plainName(QStringLiteral("^[a-z0-9_]+$"));
-        if (!plainName.match(charset).hasMatch())
-            return QString();
         const QString probe = QString::fromUcs4(candidates.constData(), candidates.size());
+        const QSqlDriver *driver = QSqlDatabase::database(TDataER::connectionName(), false).driver();
+        const QStringList sql = RuntimeSql::convertThrough(NamedQuery::textLiteral(probe, driver), charset);
+        if (sql.isEmpty())
+            return QString();   // a name no server gives its character sets: the column is unknown
         NamedQuery *q = DataER->emptySQL;
         q->close();
-        const QSqlDriver *driver = QSqlDatabase::database(TDataER::connectionName(), false).driver();
-        q->setSQL(RuntimeSql::convertThrough(NamedQuery::textLiteral(probe, driver), charset));
+        q->setSQL(sql);
         q->open();
         const QList<uint> back = q->field(QStringLiteral("back")).toString().toUcs4();
         q->close();

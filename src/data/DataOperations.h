@@ -70,6 +70,15 @@ QString createStoredName(int discipline, int participant);
 // `unpost` removes the file again, so that the server keeps no file without its row.
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post,
                           const std::function<void(const QString &name)> &unpost = {});
+// How long an upload waits for another workstation's upload of the same participant: within
+// the connection's read timeout, so that the wait ends with its own message, not a lost link.
+constexpr int kStoredNamesWaitDefault = 45;
+inline int storedNamesWaitSeconds = kStoredNamesWaitDefault;
+// Raised when every name the upload may take is held by a file on the server.
+class NamesTaken : public VardexError {
+public:
+    using VardexError::VardexError;
+};
 // The same name with the sequence number (the digits before ".pdf") one higher; "" if it has none.
 QString nextStoredName(const QString &storedName);
 // Deletes an upload's row and, when no other row names the same file, has deleteFile remove the
@@ -82,7 +91,9 @@ std::optional<int> workArea(int discipline, int participant);
 // (the file server's scripts and the other systems read names with it).
 constexpr int kDefaultArea = 10;
 
-void saveAppealAnswers(const QList<QPair<int, QString>> &answers);   // claim id, answer; conflicts run again
+// Claim id, answer; only claims given to `expert` are written (another's is left as it is).
+// Conflicts run again.
+void saveAppealAnswers(int expert, const QList<QPair<int, QString>> &answers);
 // How many lock conflicts this process met and ran again (the region-day figures).
 int lockConflictsRetried();
 

@@ -18,6 +18,7 @@
 
 #include "data/Background.h"
 #include "data/Config.h"
+#include "data/PrivateFiles.h"
 #include "data/SavedWorks.h"
 
 namespace {
@@ -33,7 +34,17 @@ struct Transfer {
     std::atomic<qint64> *received = nullptr;
     qint64 bytes = 0;
     bool tooLarge = false;
+    int writeError = 0;   // errno of a failed write into the file
 };
+
+// Why a file could not be written, in words: a full disk names the folder to free.
+QString writeFailure(int error, const QByteArray &target)
+{
+    const QString folder = QFileInfo(QFile::decodeName(target)).absolutePath();
+    if (error == ENOSPC || error == EDQUOT)
+        return QStringLiteral("нет места на диске в папке %1: освободите место и загрузите снова").arg(folder);
+    return QStringLiteral("не удалось записать файл в папку %1").arg(folder);
+}
 
 // Each transfer gets a temporary name of its own beside the target, so that two downloads
 // of one file (two windows, or a repeated command) never write into each other's file.
@@ -41,8 +52,15 @@ FILE *openPartFile(const QByteArray &target, QByteArray &partPath)
 {
     for (int attempt = 0; attempt < 8; ++attempt) {
         partPath = target + '.' + QByteArray::number(QRandomGenerator::system()->generate64(), 36) + ".part";
-        if (FILE *f = std::fopen(partPath.constData(), "wbx"))   // "x": never an existing file
-            return f;
+        // never an existing file, never through a link; private in a private folder (the scan cache)
+        const int fd = ::open(partPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              PrivateFiles::isPrivateFolder(QFileInfo(QFile::decodeName(target)).path()) ? 0600 : 0666);
+        if (fd >= 0) {
+            if (FILE *f = ::fdopen(fd, "wb"))
+                return f;
+            ::close(fd);
+            break;
+        }
         if (errno != EEXIST)
             break;
     }
@@ -59,6 +77,8 @@ size_t writeToFile(char *data, size_t size, size_t count, void *user)
         return 0;
     }
     const size_t n = fwrite(data, size, count, t->file) * size;
+    if (n < size * count)
+        t->writeError = errno;
     t->received->fetch_add(qint64(n));
     return n;
 }
@@ -120,7 +140,7 @@ void DownloadEngine::run()
     auto finish = [&](Transfer &t, bool ok, QString reason) {
         if (t.file && fclose(t.file) != 0 && ok) {
             ok = false;
-            reason = QStringLiteral("не удалось записать файл");
+            reason = writeFailure(errno, t.targetPath);
         }
         t.file = nullptr;
         // an error page answered with 200, or a body cut short without a length, fails here
@@ -200,6 +220,8 @@ void DownloadEngine::run()
             QString reason = QString::fromUtf8(curl_easy_strerror(msg->data.result));
             if (t->tooLarge)
                 reason = QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20);
+            else if (t->writeError)
+                reason = writeFailure(t->writeError, t->targetPath);
             else if ((status >= 300 && msg->data.result == CURLE_OK) || status >= 400)
                 // a redirect is not followed: the scan must be at its own address
                 reason = QStringLiteral("сервер ответил HTTP %1").arg(status);

@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include "data/Config.h"
+#include "data/PrivateFiles.h"
 
 namespace {
 
@@ -36,11 +37,11 @@ DraftStore::DraftStore(const QString &path)
     : m_connection(QStringLiteral("vardex-drafts-%1").arg(counter.fetchAndAddRelaxed(1)))
 {
     makePrivateFolder(QFileInfo(path).absolutePath());
-    {
-        // made private before SQLite writes into it: its journals take the file's permissions
-        QFile file(path);
-        if (file.open(QIODevice::ReadWrite, QFile::ReadOwner | QFile::WriteOwner))
-            makePrivateFile(path);
+    // made private before SQLite writes into it (its journals take the file's permissions), and
+    // never through a link planted in its place: SQLite would write wherever that points
+    if (!PrivateFiles::ensure(path)) {
+        m_openFailure = QStringLiteral("%1 не обычный файл (ссылка или папка)").arg(path);
+        return;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(path);
@@ -118,7 +119,10 @@ std::optional<Draft> DraftStore::load(int work, int expert, int period)
         return std::nullopt;
     while (q.next())
         d.tasks.append({q.value(0).toInt(), q.value(1).toString(), q.value(2).toString()});
-    if (run(q, QStringLiteral("SELECT json FROM marks WHERE work = ? AND expert = ?"), {work, expert}) && q.next())
+    // a text longer than any we write is not even read
+    if (run(q, QStringLiteral("SELECT json FROM marks WHERE work = ? AND expert = ? AND length(CAST(json AS BLOB)) <= ?"),
+            {work, expert, qint64(ScanMarks::kMaxJsonBytes)})
+        && q.next())
         d.marks = ScanMarks::fromJson(q.value(0).toString().toUtf8());
     return d;
 }

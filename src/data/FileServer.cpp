@@ -78,7 +78,7 @@ void post(const QString &script, const QList<Part> &parts, const std::function<v
         curl_easy_setopt(curl, CURLOPT_USERAGENT,
                          "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.9.0.5) Gecko/2008120122 Firefox/3.0.5");
         curl_easy_setopt(curl, CURLOPT_REFERER, url.constData());
-        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);   // a redirected post stores nothing
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -103,6 +103,87 @@ void post(const QString &script, const QList<Part> &parts, const std::function<v
     QCoreApplication::sendPostedEvents(&receiver);
     if (failure)
         throw *failure;
+}
+
+namespace {
+struct Counted {
+    qint64 bytes = 0;
+    qint64 cap = 0;
+};
+
+size_t countBytes(char *, size_t size, size_t count, void *user)
+{
+    auto *c = static_cast<Counted *>(user);
+    c->bytes += qint64(size * count);
+    return c->bytes > c->cap ? 0 : size * count;   // past the cap the answer says enough
+}
+
+// One HEAD (`head`) or GET of the address; the status, and the length HEAD gave or GET counted.
+std::pair<long, qint64> request(const QByteArray &url, bool head, qint64 cap, QString &failure)
+{
+    CURL *curl = curl_easy_init();
+    char errorText[CURL_ERROR_SIZE] = {0};
+    Counted counted{0, cap};
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, head ? 1L : 0L);
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1024L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, countBytes);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &counted);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    const CURLcode rc = curl_easy_perform(curl);
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_off_t length = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    curl_easy_cleanup(curl);
+    if (rc == CURLE_WRITE_ERROR && counted.bytes > cap)
+        return {status, cap + 1};
+    if (rc != CURLE_OK) {
+        failure = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc));
+        return {0, -1};
+    }
+    return {status, head ? qint64(length) : counted.bytes};
+}
+} // namespace
+
+qint64 storedSize(const QString &address, qint64 cap)
+{
+    const QByteArray url = address.toUtf8();
+    qint64 size = -1;
+    QString failure;
+    long failedStatus = 0;
+    runInBackground([&] {
+        auto [status, length] = request(url, true, cap, failure);
+        if (status == 404 || (status >= 200 && status < 300 && length >= 0)) {
+            size = status == 404 ? -1 : length;
+            return;
+        }
+        if (status != 0 && status != 405 && status != 501 && !(status >= 200 && status < 300)) {
+            failedStatus = status;
+            failure = QStringLiteral("the server refused to tell");
+            return;
+        }
+        if (status == 0 && !failure.isEmpty())
+            return;
+        // HEAD gave no length (or is not served): the body counted instead
+        failure.clear();
+        std::tie(status, length) = request(url, false, cap, failure);
+        if (status == 404)
+            size = -1;
+        else if (status >= 200 && status < 300)
+            size = length;
+        else if (failure.isEmpty()) {
+            failedStatus = status;
+            failure = QStringLiteral("the server refused to tell");
+        }
+    });
+    if (!failure.isEmpty())
+        throw Failure(int(failedStatus), failure);
+    return size;
 }
 
 } // namespace FileServer

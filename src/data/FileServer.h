@@ -30,6 +30,11 @@ private:
     int m_status;
     QString m_reason;
 };
-// Returns on a 2xx answer; raises Failure otherwise.
+// Returns on a 2xx answer; raises Failure otherwise. A redirect is a failure too: a post is
+// never sent on to another address.
 void post(const QString &script, const QList<Part> &parts, const std::function<void(qint64 done, qint64 total)> &progress = {});
+// The size of a file the server holds at `address`: -1 when it answers 404 (no such file), as
+// its HEAD says, or counted from a GET (at most `cap` bytes, cap + 1 meaning "more") when HEAD
+// gives no length. Raises Failure for any other answer.
+qint64 storedSize(const QString &address, qint64 cap);
 }

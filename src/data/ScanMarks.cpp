@@ -31,7 +31,7 @@ bool readPoint(const QJsonValue &v, QPointF &out)
 bool inside(QPointF p, int page, const QList<QSizeF> &sizes)
 {
     if (sizes.isEmpty())
-        return p.x() >= 0 && p.y() >= 0;
+        return p.x() >= 0 && p.y() >= 0 && p.x() <= kMaxCoordinate && p.y() <= kMaxCoordinate;
     if (page >= sizes.size())
         return false;
     return p.x() >= 0 && p.y() >= 0 && p.x() <= sizes[page].width() && p.y() <= sizes[page].height();
@@ -67,7 +67,10 @@ QByteArray toJson(const QList<ScanMark> &marks)
 QList<ScanMark> fromJson(const QByteArray &json, const QList<QSizeF> &pageSizes)
 {
     QList<ScanMark> marks;
+    if (json.size() > kMaxJsonBytes)
+        return marks;   // not ours: nothing we write comes near it
     const QJsonArray all = QJsonDocument::fromJson(json).array();
+    int points = 0;
     for (const QJsonValue &v : all) {
         if (marks.size() >= kMaxMarks)
             break;
@@ -95,15 +98,26 @@ QList<ScanMark> fromJson(const QByteArray &json, const QList<QSizeF> &pageSizes)
             const QJsonArray line = o.value(QStringLiteral("line")).toArray();
             for (const QJsonValue &p : line) {
                 QPointF q;
-                if (m.line.size() < kMaxLinePoints && readPoint(p, q) && inside(q, m.page, pageSizes))
+                if (m.line.size() >= kMaxLinePoints || points + m.line.size() >= kMaxTotalPoints)
+                    break;
+                if (readPoint(p, q) && inside(q, m.page, pageSizes))
                     m.line.append(q);
             }
             if (m.line.size() < 2)
                 continue;
+            points += int(m.line.size());
         }
         marks.append(m);
     }
     return marks;
+}
+
+int penPoints(const QList<ScanMark> &marks)
+{
+    qsizetype n = 0;
+    for (const ScanMark &m : marks)
+        n += m.line.size();
+    return int(n);
 }
 
 int markAt(const QList<ScanMark> &marks, int page, QPointF at, qreal reach)

@@ -7,6 +7,8 @@ constexpr int kMaxScoreText = 16;   // what a score box takes, whatever a drafts
 ScoreSheet::ScoreSheet(QList<Task> tasks) : m_tasks(std::move(tasks))
 {
     // an empty comment is an empty text, never a null one: it is stored as '' as the box gives it
+    for (qsizetype i = 0; i < m_tasks.size(); ++i)
+        m_index.insert(m_tasks[i].id, i);
     for (const Task &t : std::as_const(m_tasks)) {
         m_scores.insert(t.id, QStringLiteral("0"));
         m_comments.insert(t.id, QStringLiteral(""));
@@ -15,10 +17,8 @@ ScoreSheet::ScoreSheet(QList<Task> tasks) : m_tasks(std::move(tasks))
 
 const ScoreSheet::Task *ScoreSheet::find(int task) const
 {
-    for (const Task &t : m_tasks)
-        if (t.id == task)
-            return &t;
-    return nullptr;
+    const auto at = m_index.constFind(task);
+    return at == m_index.cend() ? nullptr : &m_tasks[*at];
 }
 
 void ScoreSheet::setScore(int task, const QString &typed)
@@ -67,16 +67,19 @@ bool ScoreSheet::wantsComment(int task) const
 {
     const Task *t = find(task);
     const std::optional<int> s = score(task);
-    return t && m_touched.contains(task) && s && *s < t->max && m_comments.value(task).isEmpty();
+    return t && m_touched.contains(task) && s && *s < maxOf(*t) && m_comments.value(task).isEmpty();
 }
 
 std::optional<ScoreSheet::Refusal> ScoreSheet::firstRefusal() const
 {
+    for (const Task &t : m_tasks)
+        if (!hasSaneMaximum(t))
+            return Refusal{t.id, Rule::Maximum};
     for (const Task &t : m_tasks) {
         const std::optional<int> s = score(t.id);
         if (!s)
             return Refusal{t.id, Rule::Range};
-        if (*s < t.max && m_comments.value(t.id).isEmpty())
+        if (*s < maxOf(t) && m_comments.value(t.id).isEmpty())
             return Refusal{t.id, Rule::Comment};
     }
     return std::nullopt;

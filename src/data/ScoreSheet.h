@@ -15,10 +15,13 @@ class ScoreSheet {
 public:
     struct Task {
         int id = 0;
-        int max = 0;   // a negative maximum counts as 0
+        int max = 0;   // a negative maximum counts as 0; one above kMaxTaskMaximum is refused
         QString title;
     };
-    enum class Rule { Range, Comment };
+    // A task's maximum beyond this is damaged data, not a task: it cannot be scored, and it
+    // never costs a list of that many scores.
+    static constexpr int kMaxTaskMaximum = 100;
+    enum class Rule { Maximum, Range, Comment };
     struct Refusal {
         int task;
         Rule rule;
@@ -30,7 +33,8 @@ public:
 
     const QList<Task> &tasks() const { return m_tasks; }
     bool isEmpty() const { return m_tasks.isEmpty(); }
-    static int maxOf(const Task &task) { return task.max > 0 ? task.max : 0; }
+    static bool hasSaneMaximum(const Task &task) { return task.max <= kMaxTaskMaximum; }
+    static int maxOf(const Task &task) { return task.max > 0 && hasSaneMaximum(task) ? task.max : 0; }
 
     // As typed: a score given counts as touched (a fresh sheet asks for no comment yet).
     void setScore(int task, const QString &typed);
@@ -42,7 +46,8 @@ public:
     int total() const;                          // of the scores that are ones
     int maximum() const;
     bool wantsComment(int task) const;          // touched, below its maximum, no comment yet
-    // The first task that cannot be stored, in the tasks' order; a bad score before a missing comment.
+    // The first task that cannot be stored: a damaged maximum first, then in the tasks' order a bad
+    // score before a missing comment.
     std::optional<Refusal> firstRefusal() const;
     // What a save stores, one row per task; only for a sheet without a refusal.
     QList<TaskScore> rows() const;
@@ -55,6 +60,7 @@ public:
 private:
     const Task *find(int task) const;
     QList<Task> m_tasks;
+    QHash<int, qsizetype> m_index;   // task id -> its place: a sheet of many tasks stays linear
     QHash<int, QString> m_scores;
     QHash<int, QString> m_comments;
     QSet<int> m_touched;

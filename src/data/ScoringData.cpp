@@ -71,32 +71,21 @@ std::optional<WorkOwner> ownerOf(int work)
     std::optional<WorkOwner> owner;
     if (q->recordCount() > 0)
         owner = WorkOwner{q->field(QStringLiteral("educationallistID")).toInt(), q->field(QStringLiteral("user_id")).toInt(),
-                          q->field(QStringLiteral("nameEdu")).toString(), q->field(QStringLiteral("PrefixEncrypt")).toString()};
+                          q->field(QStringLiteral("nameEdu")).toString(), q->field(QStringLiteral("PrefixEncrypt")).toString(),
+                          q->field(QStringLiteral("period_id")).toInt()};
     q->close();
     return owner;
 }
 
 QHash<int, QStringList> earlierComments(int expert, int work)
 {
-    NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"))->reopen({{QStringLiteral("userID"), expert}, {QStringLiteral("untestID"), work}});
-    QHash<int, QHash<QString, int>> uses;   // by task: comment -> times used
-    QHash<int, QStringList> newestFirst;
-    for (q->first(); !q->eof(); q->next()) {
-        const int task = q->field(QStringLiteral("evalutionsystemID")).toInt();
-        const QString comment = q->field(QStringLiteral("commentestimate")).toString().trimmed();
-        if (comment.isEmpty())
-            continue;
-        if (uses[task][comment]++ == 0)
-            newestFirst[task] << comment;
-    }
+    NamedQuery *q = DataER->query(QStringLiteral("GETexpertComments"))
+                        ->reopen({{QStringLiteral("userID"), expert}, {QStringLiteral("untestID"), work},
+                                  {QStringLiteral("most"), kEarlierCommentsPerTask}});
+    QHash<int, QStringList> out;   // in the server's order: the most used first
+    for (q->first(); !q->eof(); q->next())
+        out[q->field(QStringLiteral("task")).toInt()] << q->field(QStringLiteral("comment")).toString();
     q->close();
-    QHash<int, QStringList> out;
-    for (auto it = newestFirst.begin(); it != newestFirst.end(); ++it) {
-        QStringList list = it.value();
-        const QHash<QString, int> &times = uses[it.key()];
-        std::stable_sort(list.begin(), list.end(), [&](const QString &a, const QString &b) { return times[a] > times[b]; });
-        out.insert(it.key(), list);
-    }
     return out;
 }
 

@@ -31,9 +31,13 @@ struct WorkOwner {
     int participant = 0;   // the work's code
     QString disciplineName;
     QString prefix;
+    int period = 0;        // the work's period
 };
 std::optional<WorkOwner> ownerOf(int work);
 // The expert's own comments on the tasks of the work's discipline, by task, most used first
 // (the newer first among equals).
+// The expert's earlier comments on each task of the work's discipline: at most
+// kEarlierCommentsPerTask a task, the most used first, then the newest.
+constexpr int kEarlierCommentsPerTask = 50;
 QHash<int, QStringList> earlierComments(int expert, int work);
 }

@@ -1,5 +1,7 @@
 #include "data/SqlCatalogue.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 ParamDecl integer(const char *name) { return {QString::fromUtf8(name), ParamKind::Integer, 0}; }
@@ -138,14 +140,18 @@ QList<QueryDef> build()
                      " and `educationlListID`=(SELECT `educationallistID` from `zet_untestedwork` where `id`=:untestID) "
                      "order by `id` DESC"}),
               {integer("untestID")}});
-    // the expert's own comments on the tasks of a work's discipline, newest first (counted by the
-    // scoring window, which offers the most used first)
+    // the expert's own comments on the tasks of a work's discipline: per task the most used few,
+    // counted by the server (an expert's years of comments never come over the link whole),
+    // the most used first, then the newest
     c.append({"GETexpertComments",
-              lines({"SELECT `evalutionsystemID`, `commentestimate` FROM `zet_result` WHERE `expertID`=:userID and "
-                     "`commentestimate`<>'' and `evalutionsystemID` IN (SELECT `id` FROM `zet_evaluationsystem` WHERE "
-                     "`periodID`=" ACTIVE_PERIOD " and `educationlListID`=(SELECT `educationallistID` from "
-                     "`zet_untestedwork` where `id`=:untestID)) order by `id` DESC"}),
-              {integer("userID"), integer("untestID")}});
+              lines({"SELECT `task`, `comment` FROM (SELECT `evalutionsystemID` AS `task`, TRIM(`commentestimate`) AS `comment`, "
+                     "ROW_NUMBER() OVER (PARTITION BY `evalutionsystemID` ORDER BY COUNT(*) DESC, MAX(`id`) DESC) AS `place` "
+                     "FROM `zet_result` WHERE `expertID`=:userID and TRIM(`commentestimate`)<>'' and `evalutionsystemID` IN "
+                     "(SELECT `id` FROM `zet_evaluationsystem` WHERE `periodID`=" ACTIVE_PERIOD " and `educationlListID`="
+                     "(SELECT `educationallistID` from `zet_untestedwork` where `id`=:untestID)) "
+                     "GROUP BY `evalutionsystemID`, TRIM(`commentestimate`)) R WHERE `place`<=:most",
+                     "order by `task`, `place`"}),
+              {integer("userID"), integer("untestID"), integer("most")}});
     c.append({"INSestimate",
               lines({"INSERT INTO `zet_result`(`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
                      "`commentestimate`, `untestedworkID`) VALUES ((SELECT `educationallistID` from `zet_untestedwork` where "
@@ -165,7 +171,7 @@ QList<QueryDef> build()
     // The grader's bench: where a work's scan lives, and how far the expert has got.
     // whose work it is and in which discipline: the checked copy goes up as that participant's
     c.append({"GETcheckedWork",
-              lines({"SELECT B.`educationallistID`, B.`user_id`, C.`nameEdu`, C.`PrefixEncrypt` FROM `zet_untestedwork` B, "
+              lines({"SELECT B.`educationallistID`, B.`user_id`, C.`nameEdu`, C.`PrefixEncrypt`, B.`period_id` FROM `zet_untestedwork` B, "
                      "`zet_educationallist` C WHERE B.`id`=:untestID and C.`id`=B.`educationallistID`"}),
               {integer("untestID")}});
     c.append({"GETworkFile",
@@ -253,12 +259,15 @@ QList<QueryDef> build()
                      "            then ''",
                      "            else A.`answerСlaim`",
                      "       end as answerСlaim FROM `zet_appeal` A,`zet_evaluationsystem` B WHERE A.`usersID`=:userID and "
-                     "A.`periodID`=" ACTIVE_PERIOD " and B.`id`=A.`evalutionsystemID` and A.`educationID`=:eduID",
+                     "A.`periodID`=" ACTIVE_PERIOD " and B.`id`=A.`evalutionsystemID` and A.`educationID`=:eduID and "
+                     // only the claims given to this expert: an applicant's claims may be split among several
+                     "A.`expertID`=:expID",
                      "order by A.`evalutionsystemID` DESC"}),
-              {integer("userID"), integer("eduID")}});
+              {integer("userID"), integer("eduID"), integer("expID")}});
     c.append({"appealAnsweUpd",
-              lines({"UPDATE `zet_appeal` SET `answerСlaim`=:answerСlaim  WHERE `id`=:id"}),
-              {memo("answerСlaim", 500), integer("id")}});
+              // an answer goes only into a claim of the expert who gives it
+              lines({"UPDATE `zet_appeal` SET `answerСlaim`=:answerСlaim  WHERE `id`=:id and `expertID`=:expID"}),
+              {memo("answerСlaim", 500), integer("id"), integer("expID")}});
     c.append({"GETactivePeriod", lines({"SELECT `id` FROM `zet_periods` WHERE `active`=1"}), {}});
 
     // What each text column can hold: the centre's tables may be in any character set.
@@ -323,6 +332,9 @@ QStringList insertSubjectAreas(int userId, const QList<int> &subjectIds)
 
 QStringList convertThrough(const QString &literal, const QString &charset)
 {
+    static const QRegularExpression plainName(QStringLiteral("\\A[A-Za-z0-9_]{1,64}\\z"));
+    if (!plainName.match(charset).hasMatch())
+        return {};
     return {QStringLiteral("SELECT CONVERT(CONVERT(%1 USING utf8mb4) USING %2) AS `back`").arg(literal, charset)};
 }
 

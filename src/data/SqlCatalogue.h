@@ -23,6 +23,7 @@ QStringList insertAdditionalData(int userId);
 QStringList deleteSubjectAreas(int userId);
 QStringList insertSubjectAreas(int userId, const QList<int> &subjectIds);
 // The literal text as a column in `charset` would hold it, read back (a character it cannot hold
-// comes back as "?"). `literal` is already escaped; `charset` a plain name from the server.
+// comes back as "?"). `literal` is already escaped. `charset` comes from the server and goes into
+// the text as a name: anything but letters, digits and "_" gives no statement (empty list).
 QStringList convertThrough(const QString &literal, const QString &charset);
 }

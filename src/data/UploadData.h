@@ -8,6 +8,7 @@ class NamedQuery;
 
 // What the upload window reads, by name and type: the statements and their parameters stay here.
 namespace UploadData {
+constexpr qint64 kMaxUploadBytes = 52428800;   // 50 MiB: what the file server takes
 NamedQuery *disciplines();   // the lookup's query
 void readDisciplines(int expert);
 QList<QPair<int, QString>> areas();   // id and name, in the statement's order
@@ -17,8 +18,9 @@ NamedQuery *readUploads(int discipline, int area);
 bool isParticipantNumber(const QString &text);
 // Sends a checked work's file under a name reserved for it (as uploadCheckedWork does) and returns
 // the stored name; raises the file server's or the database's failure, nothing kept.
+// The file goes under its own name (fileName, when given, else the path's last part).
 QString send(int area, int participant, int discipline, const QString &path,
-             const std::function<void(qint64 done, qint64 total)> &progress = {});
+             const std::function<void(qint64 done, qint64 total)> &progress = {}, const QString &fileName = {});
 // Deletes an upload's row, and its file on the server when no other row names it; a file server
 // that fails leaves both (the error names the file).
 void remove(int id, const QString &storedName);

@@ -57,6 +57,14 @@ private:
     int m_maximum;
 };
 
+// What the sheet says of a task whose stored maximum is damaged: it cannot be scored.
+QString maximumRefused(int max)
+{
+    return QStringLiteral("максимальный балл %1 недопустим (больше %2): задание нельзя оценить, сообщите администратору")
+        .arg(max)
+        .arg(ScoreSheet::kMaxTaskMaximum);
+}
+
 } // namespace
 
 TFormEstimateWork *FormEstimateWork = nullptr;
@@ -407,6 +415,7 @@ void TFormEstimateWork::removeComponent()
     m_draftTimer->stop();
     m_draftRestored = QDateTime();
     m_rules = ScoreSheet();
+    m_wholeTitles.clear();
     for (const Task &t : std::as_const(m_tasks))
         qDeleteAll(t.widgets);
     m_tasks.clear();
@@ -441,18 +450,21 @@ void TFormEstimateWork::readEstimate(int workId)
     const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : ScoringData::tasks(workId);
     m_rules = ScoreSheet(defs);
     QWidget *sheet = ScrollBox1->widget();
-    // Tasks come by descending id, each control goes on top: on screen they read by ascending id.
+    // Tasks come by descending id and each task's controls are made from the bottom up; on screen
+    // they read by ascending id, title first. They go into the layout at the end, in one pass, so
+    // that a sheet of many tasks is built in linear time.
     QList<QWidget *> widgets;
-    auto onTop = [this, &widgets](QWidget *w, const QString &name) {
+    QList<QWidget *> onScreen;   // bottom to top
+    auto onTop = [&widgets, &onScreen](QWidget *w, const QString &name) {
         w->setObjectName(name);
-        m_sheet->insertWidget(0, w);
-        w->show();   // at once, so that the checks can put the focus into it
         widgets << w;
+        onScreen << w;
     };
     for (const TaskDef &def : defs) {
         const QString id = QString::number(def.id);
-        const int max = def.max;
-        const QString &title = def.title;
+        const bool sane = ScoreSheet::hasSaneMaximum({def.id, def.max, {}});
+        const int max = ScoreSheet::maxOf({def.id, def.max, {}});
+        const QString title = shownText(def.title);
         widgets.clear();
 
         auto *bar = new QFrame(sheet);
@@ -489,6 +501,7 @@ void TFormEstimateWork::readEstimate(int workId)
         for (int i = 0; i <= max; ++i)
             score->addItem(QString::number(i));
         score->setEditText(QStringLiteral("0"));
+        score->setEnabled(sane);   // a damaged maximum: nothing can be given for the task
         // only a whole number from 0 to the maximum can be typed: a key that cannot make one is
         // refused where it is typed, not found at save time
         score->setValidator(new ScoreValidator(qMax(max, 0), score));
@@ -512,7 +525,8 @@ void TFormEstimateWork::readEstimate(int workId)
         rowLayout->setContentsMargins(0, 0, 0, 0);
         score->setParent(scoreRow);
         rowLayout->addWidget(score, 1);
-        auto *outOf = plainLabel(QStringLiteral("из %1").arg(qMax(max, 0)), scoreRow);
+        auto *outOf = plainLabel(sane ? QStringLiteral("из %1").arg(max) : maximumRefused(def.max), scoreRow);
+        outOf->setWordWrap(!sane);
         outOf->setObjectName(QStringLiteral("maxEstimate_") + id);
         rowLayout->addWidget(outOf);
         onTop(scoreRow, QStringLiteral("scoreRow_") + id);
@@ -527,9 +541,18 @@ void TFormEstimateWork::readEstimate(int workId)
         caption->setStyleSheet(QStringLiteral("color: palette(link);"));
         caption->setCursor(Qt::PointingHandCursor);
         setHint(caption, QStringLiteral("Задание для экспертного оценивания: ") + title);
+        if (title.size() < def.title.size()) {   // cut: the whole title on a click
+            caption->setToolTip(QStringLiteral("Щёлкните, чтобы прочитать задание целиком"));
+            caption->installEventFilter(this);
+            m_wholeTitles.insert(caption, def.title);
+        }
         onTop(caption, QStringLiteral("title_") + id);
-        m_tasks.append({id.toInt(), max, score, memo, widgets});
+        m_tasks.append({id.toInt(), def.max, score, memo, widgets, def.title});
     }
+    for (qsizetype i = onScreen.size() - 1, at = 0; i >= 0; --i, ++at)
+        m_sheet->insertWidget(int(at), onScreen[i]);
+    for (QWidget *w : std::as_const(onScreen))
+        w->show();   // at once, so that the checks can put the focus into it
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
     QWidget *previous = DBGrid1;
@@ -662,6 +685,10 @@ void TFormEstimateWork::offerComments(TMemo *memo)
 
 bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonRelease && m_wholeTitles.contains(watched)) {
+        showWholeText(this, QStringLiteral("Задание"), m_wholeTitles.value(watched));
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && qobject_cast<TMemo *>(watched)) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {
@@ -725,7 +752,12 @@ bool TFormEstimateWork::checkSheet()
     for (const Task &t : std::as_const(m_tasks)) {
         if (t.id != refused->task)
             continue;
-        if (refused->rule == ScoreSheet::Rule::Range) {
+        if (refused->rule == ScoreSheet::Rule::Maximum) {
+            markRefused(t.memo);
+            Platform::get().information(QStringLiteral("Работу нельзя сохранить: у задания «%1» %2. Оценки остальных заданий "
+                                                       "сохранены в черновике.")
+                                            .arg(shownText(t.title, 200, 1), maximumRefused(t.max)));
+        } else if (refused->rule == ScoreSheet::Rule::Range) {
             markRefused(t.score);
             Platform::get().information(QStringLiteral("Оценка за задание должна быть целым числом от 0 до ")
                                         + QString::number(qMax(t.max, 0)));
@@ -863,6 +895,7 @@ void TFormEstimateWork::showCopies()
         lines << QStringLiteral("Проверенные копии ожидают отправки: ") + QString::number(waiting);
     if (!m_copyNote.isEmpty() && (waiting > 0 || !m_copyNote.startsWith(QLatin1String("Последняя попытка"))))
         lines << m_copyNote;
+    lines << CheckedCopies::get().refusals();
     LabelCopies->setText(lines.join(u'\n'));
     LabelCopies->setVisible(!lines.isEmpty());
 }

@@ -92,6 +92,7 @@ private:
         QComboBox *score;
         TMemo *memo;
         QList<QWidget *> widgets;   // all of it, title to bar, in the sheet
+        QString title;              // as stored
     };
     const Task *taskOf(const QWidget *control) const;
     void setSheet(int workId);
@@ -116,6 +117,7 @@ private:
     QSet<int> m_draftWorks;     // the works with a draft of this expert: marked in the list
     ScoreSheet m_rules;         // the sheet's scores and comments as typed, and their rules
     QString m_prefix;           // of the work on screen
+    QHash<const QObject *, QString> m_wholeTitles;   // a cut title's caption -> the whole title
     QHash<int, QStringList> m_earlierComments;   // by task, most used first: read with the sheet
     QCompleter *m_commentList = nullptr;
     void readEarlierComments(int workId);

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/UploadData.h"
 #include <optional>
 
 #include "widgets/ChildWindow.h"
@@ -14,7 +15,7 @@ class QProgressBar;
 class TFormUploadCheckWork : public TChildForm {
     Q_OBJECT
 public:
-    static constexpr qint64 kMaxUpload = 52428800;   // 50 MiB
+    static constexpr qint64 kMaxUpload = UploadData::kMaxUploadBytes;
 
     explicit TFormUploadCheckWork(QWidget *parent = nullptr);
 

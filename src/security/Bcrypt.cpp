@@ -120,6 +120,11 @@ QByteArray passwordKey(const QString &password)
     return key;
 }
 
+bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 int parseDecimal(const QByteArray &text)
 {
     bool ok = false;
@@ -146,7 +151,10 @@ bool TBCrypt::CheckPassword(const QString &password, const QByteArray &expectedH
     int cost = 0;
     QByteArray salt;
     // A stored cost above 16 would hold the check for minutes or hours: no real hash has one.
-    if (!TryParseHashString(expectedHashString, version, cost, salt) || cost > kMaxStoredCost)
+    // a stored string is whole: the prefix, the cost, then exactly 53 characters of salt and hash
+    // (a cut or lengthened one is damaged, not a password that fails to match)
+    if (!TryParseHashString(expectedHashString, version, cost, salt) || cost > kMaxStoredCost
+        || expectedHashString.size() != (version.size() == 1 ? 3 : 4) + 3 + 53)
         fail(QStringLiteral("Invalid hash string"));
     const QByteArray actual = FormatPasswordHashForBsd(cost, salt, HashPassword(password, salt, cost));
     return actual == expectedHashString;
@@ -190,9 +198,10 @@ bool TBCrypt::TryParseHashString(const QByteArray &hashString, QString &version,
     } else {
         return false;
     }
-    Cost = parseDecimal(work.left(2));
-    if (Cost < 0 || work.size() < 3 || work[2] != '$')
+    // the cost is exactly two digits: "+9" or " 9" is no cost, however a number parser reads it
+    if (work.size() < 3 || !isAsciiDigit(work[0]) || !isAsciiDigit(work[1]) || work[2] != '$')
         return false;
+    Cost = parseDecimal(work.left(2));
     Salt = BsdBase64Decode(work.mid(3, 22));
     return true;
 }

@@ -37,12 +37,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "data/PrivateFiles.h"
 #include "data/ScanMarks.h"
 #include "widgets/MarkPainter.h"
 #include "widgets/ScanLimits.h"
@@ -107,15 +109,20 @@ void render(QPdfDocument &document, const QList<QByteArray> &words)
     for (int i = 0; ok && i < 8; ++i)
         v[i] = words[2 + i].toInt(&ok);
     const int page = v[0], turns = v[3];
-    const QSize size(v[1], v[2]);
-    const QRect clip(v[4], v[5], v[6], v[7]);
-    const QSize out = clip.width() > 0 ? clip.size() : size;
-    if (!ok || page < 0 || page >= document.pageCount() || turns < 0 || turns > 3 || size.isEmpty()
-        || size.width() > ScanLimits::kMaxPageSide || size.height() > ScanLimits::kMaxPageSide || out.isEmpty()
-        || qint64(out.width()) * out.height() * 4 > ScanLimits::kMaxImageBytes) {
+    // every number in 64 bits before any becomes a size: a clip lies inside the page, never past it
+    const qint64 width = v[1], height = v[2], x = v[4], y = v[5], w = v[6], h = v[7];
+    const bool clipped = w > 0;
+    const qint64 outWidth = clipped ? w : width, outHeight = clipped ? h : height;
+    if (!ok || page < 0 || page >= document.pageCount() || turns < 0 || turns > 3 || width <= 0 || height <= 0
+        || width > ScanLimits::kMaxPageSide || height > ScanLimits::kMaxPageSide
+        || (clipped && (x < 0 || y < 0 || h <= 0 || x + w > width || y + h > height)) || (!clipped && (x || y || w || h))
+        || outWidth * outHeight * 4 > ScanLimits::kMaxImageBytes) {
         answer("error " + id + " request");
         return;
     }
+    const QSize size{int(width), int(height)};
+    const QRect clip{int(x), int(y), int(w), int(h)};
+    const QSize out{int(outWidth), int(outHeight)};
     QPdfDocumentRenderOptions options;
     options.setRotation(QPdfDocumentRenderOptions::Rotation(turns));
     if (clip.width() > 0) {
@@ -170,7 +177,14 @@ bool readRequest(const QString &path, const QList<QSizeF> &pages, CopyRequest &o
 // drawn by Qt (its fonts embedded, so the text reads back).
 bool drawOverlay(const QString &path, const QList<QSizeF> &pages, const CopyRequest &request)
 {
-    QPdfWriter writer(path);
+    QFile file;
+    const int fd = PrivateFiles::create(path);
+    if (fd < 0 || !file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    QPdfWriter writer(&file);
     writer.setResolution(72);   // one unit, one point
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setCreator(QStringLiteral("Vardex"));
@@ -243,7 +257,15 @@ void join(const QString &original, const QString &overlay, const QString &out, i
     }
     for (size_t j = size_t(pageCount); j < drawn.size(); ++j)
         pages.addPage(drawn[j], false);
-    QPDFWriter writer(pdf, QFile::encodeName(out).constData());
+    const int fd = PrivateFiles::create(out);
+    FILE *file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!file) {
+        if (fd >= 0)
+            ::close(fd);
+        throw std::runtime_error("cannot create the copy");
+    }
+    QPDFWriter writer(pdf);
+    writer.setOutputFile("checked copy", file, true);
     writer.setDecodeLevel(qpdf_dl_none);   // the original's streams go out byte for byte
     writer.write();
 }

@@ -4,21 +4,73 @@
 //   vardex-send [--net N] ENTRY.json
 //
 // ENTRY.json names the work, the expert, the discipline and the participant; the copy is the
-// .pdf beside it. Prints "sent STORED-NAME" and removes both once the copy is stored, or
-// "failed: REASON" and leaves them for another try. Only one sender works on an entry at a time.
+// .pdf beside it. Prints "sent STORED-NAME" and removes both once the copy is stored;
+// "failed: REASON" leaves them for another try; "refused: REASON" (exit 5) sets the entry aside
+// for good as ENTRY.refused with the reason in ENTRY.reason, since trying again cannot help.
+// Only one sender works on an entry at a time, and none for longer than kSendSeconds.
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "data/ADataER.h"
 #include "data/DataOperations.h"
+#include "data/PrivateFiles.h"
+#include "data/SavedWorks.h"
+#include "data/ScoringData.h"
 #include "data/UploadData.h"
+
+namespace {
+
+constexpr unsigned kSendSeconds = 240;   // a 50 MiB copy over a slow link, and the lock's wait
+constexpr qint64 kMaxEntryBytes = 64 * 1024;
+
+// A queued file opened as it is: never through a link, never waiting on a pipe; -1 unless it is a
+// regular file.
+int openRegular(const QString &path, struct stat &st)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+class Refusal : public VardexError {
+public:
+    using VardexError::VardexError;
+};
+
+// The entry out of the queue's way, with why: it is shown, and never tried again.
+void setAside(const QString &entryPath, const QString &reason)
+{
+    const QString base = entryPath.left(entryPath.size() - 5);
+    ::rename(QFile::encodeName(entryPath).constData(), QFile::encodeName(base + QStringLiteral(".refused")).constData());
+    const int fd = PrivateFiles::create(base + QStringLiteral(".reason"));
+    if (fd >= 0) {
+        const QByteArray text = reason.toUtf8();
+        if (::write(fd, text.constData(), size_t(text.size())) < 0) {
+            // the entry is aside all the same; the window says it without the reason
+        }
+        ::close(fd);
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    alarm(kSendSeconds);   // whatever holds it (a lock, a server that stops answering), it ends here
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     int net = 0;
@@ -27,40 +79,77 @@ int main(int argc, char *argv[])
         args = args.mid(2);
     }
     QTextStream out(stdout);
-    if (args.size() != 1 || net < 0 || net > 1) {
+    if (args.size() != 1 || net < 0 || net > 1 || !args[0].endsWith(QLatin1String(".json"))) {
         out << "failed: usage: vardex-send [--net 0|1] ENTRY.json" << Qt::endl;
         return 2;
     }
     const QString entryPath = args[0];
-    QFile entry(entryPath);
-    if (!entry.open(QIODevice::ReadOnly))
+    struct stat st {};
+    const int entryFd = openRegular(entryPath, st);
+    if (entryFd < 0 && errno == ENOENT)
         return 0;   // sent meanwhile by another sender
-    if (flock(entry.handle(), LOCK_EX | LOCK_NB) != 0) {
+    QFile entry;
+    if (entryFd >= 0)
+        entry.open(entryFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (entryFd >= 0 && flock(entryFd, LOCK_EX | LOCK_NB) != 0) {
         out << "failed: another sender has it" << Qt::endl;
         return 3;
     }
-    if (!QFile::exists(entryPath))   // the sender before this one stored it and let go
+    if (entryFd >= 0 && !QFile::exists(entryPath))   // the sender before this one stored it and let go
         return 0;
-    const QJsonObject o = QJsonDocument::fromJson(entry.read(64 * 1024)).object();
-    const int discipline = o.value(QStringLiteral("discipline")).toInt(), participant = o.value(QStringLiteral("participant")).toInt();
-    QString pdf = entryPath;
-    pdf.replace(pdf.size() - 5, 5, QStringLiteral(".pdf"));
-    if (discipline <= 0 || participant <= 0 || !QFile::exists(pdf)) {
-        out << "failed: the queue entry is damaged" << Qt::endl;
-        return 4;
-    }
     try {
-        TDataER data;
-        if (data.creationError())
-            std::rethrow_exception(data.creationError());
-        if (net != 0)
-            data.changeNET(net);
+        if (entryFd < 0 || st.st_size > kMaxEntryBytes)
+            throw Refusal(QStringLiteral("запись очереди не является обычным файлом"));
+        const QJsonObject o = QJsonDocument::fromJson(entry.read(kMaxEntryBytes)).object();
+        const int work = o.value(QStringLiteral("work")).toInt(), discipline = o.value(QStringLiteral("discipline")).toInt(),
+                  participant = o.value(QStringLiteral("participant")).toInt();
+        if (work <= 0 || discipline <= 0 || participant <= 0)
+            throw Refusal(QStringLiteral("запись очереди повреждена"));
+        // the copy: a regular file of ours, a whole PDF within the upload's bound, read from what was checked
+        const QString pdf = entryPath.left(entryPath.size() - 5) + QStringLiteral(".pdf");
+        struct stat pdfStat {};
+        const int pdfFd = openRegular(pdf, pdfStat);
+        if (pdfFd < 0)
+            throw Refusal(QStringLiteral("файл копии не найден или не является обычным файлом"));
+        const QString opened = QStringLiteral("/proc/self/fd/%1").arg(pdfFd);
+        if (pdfStat.st_size <= 0 || pdfStat.st_size > UploadData::kMaxUploadBytes)
+            throw Refusal(QStringLiteral("файл копии больше %1 МиБ или пуст").arg(UploadData::kMaxUploadBytes >> 20));
+        if (!isWholePdf(opened))
+            throw Refusal(QStringLiteral("файл копии не является целым PDF"));
+
+        // the network the expert chose, else the other one
+        TDataER data;   // the main network first, as the program starts
+        const auto reach = [&data](int n) {
+            data.changeNET(n);
+            data.connectDB();
+        };
+        if (net != 0 || data.creationError()) {
+            try {
+                reach(net);
+            } catch (const std::exception &) {
+                reach(1 - net);   // its failure is the one told
+            }
+        }
+        // the entry's work decides the period, the discipline and the participant
+        const std::optional<ScoringData::WorkOwner> owner = ScoringData::ownerOf(work);
+        if (!owner || owner->discipline != discipline || owner->participant != participant)
+            throw Refusal(QStringLiteral("работа %1 не найдена среди работ дисциплины").arg(work));
+        if (owner->period != activePeriod())
+            throw Refusal(QStringLiteral("период работы %1 закрыт: копия не отправляется").arg(owner->participant));
         const int area = workArea(discipline, participant).value_or(kDefaultArea);
-        const QString name = UploadData::send(area, participant, discipline, pdf);
+        const QString name = UploadData::send(area, participant, discipline, opened, {}, QStringLiteral("checked.pdf"));
         // stored: out of the queue, the entry first so that no one sends it again
         QFile::remove(entryPath);
         QFile::remove(pdf);
         out << "sent " << name << Qt::endl;
+    } catch (const Refusal &e) {
+        setAside(entryPath, e.message());
+        out << "refused: " << e.message().simplified().left(500) << Qt::endl;
+        return 5;
+    } catch (const NamesTaken &e) {
+        setAside(entryPath, e.message());
+        out << "refused: " << e.message().simplified().left(500) << Qt::endl;
+        return 5;
     } catch (const std::exception &e) {
         out << "failed: " << QString::fromUtf8(e.what()).simplified().left(500) << Qt::endl;
         return 1;

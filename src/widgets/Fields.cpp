@@ -24,6 +24,10 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 #include "widgets/Platform.h"
 #include "data/ADataER.h"
@@ -169,4 +173,35 @@ bool storableIn(QWidget *box, const QString &table, const QString &column, const
     Platform::get().error(unstorableMessage(refused));
     box->setFocus(Qt::OtherFocusReason);
     return false;
+}
+
+QString shownText(const QString &text, int maxChars, int maxLines)
+{
+    qsizetype end = qMin(text.size(), qsizetype(maxChars));
+    int lines = 0;
+    for (qsizetype i = 0; i < end; ++i)
+        if (text.at(i) == u'\n' && ++lines >= maxLines)
+            end = i;
+    if (end == text.size())
+        return text;
+    if (end > 0 && text.at(end - 1).isHighSurrogate())
+        --end;   // never half a character
+    return text.left(end) + QStringLiteral("…");
+}
+
+void showWholeText(QWidget *parent, const QString &title, const QString &text)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.resize(640, 480);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *box = new QPlainTextEdit(&dialog);
+    box->setReadOnly(true);
+    box->setAccessibleName(title);
+    box->setPlainText(text);
+    layout->addWidget(box);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.exec();
 }

@@ -23,6 +23,13 @@ void hintTabs(QTabWidget *tabs);
 // A password field: each typed character shows as "*", whatever the style's own mask is.
 void showAsStars(QLineEdit *edit);
 
+// Text from the database as it goes on screen: at most maxChars characters and maxLines lines,
+// then "…" (a title of megabytes or a million line breaks would hold the window for seconds).
+// The whole text stays with the caller, shown by showWholeText on request.
+QString shownText(const QString &text, int maxChars = 2000, int maxLines = 40);
+// The whole of a long text, plain, in a read-only box of its own.
+void showWholeText(QWidget *parent, const QString &title, const QString &text);
+
 // A label for text that comes from the database or a participant: shown as it is, never as markup.
 QLabel *plainLabel(const QString &text, QWidget *parent);
 QPushButton *hintedButton(QWidget *parent, const QString &caption, const char *objectName, const QString &hint);

@@ -497,7 +497,10 @@ void ScanView::mouseMoveEvent(QMouseEvent *event)
     const QSizeF points = m_points[m_drawing->page];
     QPointF at = pageTransform(m_drawing->page).inverted().map(event->position());
     at = ScanMarks::kept(QPointF(std::clamp(at.x(), 0.0, points.width()), std::clamp(at.y(), 0.0, points.height())));
-    if (m_drawing->line.size() < ScanMarks::kMaxLinePoints && QLineF(m_drawing->line.last(), at).length() >= 0.5) {
+    // a line of its own and all lines of the work within their bounds: what is read back is what was drawn
+    const bool room = m_drawing->line.size() < ScanMarks::kMaxLinePoints
+        && ScanMarks::penPoints(m_marks) + m_drawing->line.size() < ScanMarks::kMaxTotalPoints;
+    if (room && QLineF(m_drawing->line.last(), at).length() >= 0.5) {
         m_drawing->line.append(at);
         viewport()->update();
     }

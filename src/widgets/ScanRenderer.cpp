@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 
@@ -147,9 +148,15 @@ void ScanRenderer::readAnswers()
         const QByteArray line = m_buffer.left(end);
         qsizetype bodySize = 0;
         if (line.startsWith("image ")) {
+            // exactly the picture that was asked for, every number checked before it is used
             const QList<QByteArray> w = line.split(' ');
-            const qint64 width = w.value(2).toLongLong(), height = w.value(3).toLongLong(), bytes = w.value(4).toLongLong();
-            if (w.size() != 5 || width <= 0 || height <= 0 || bytes != width * height * 4 || bytes > ScanLimits::kMaxImageBytes) {
+            bool ok[3] = {};
+            const qint64 width = w.value(2).toLongLong(&ok[0]), height = w.value(3).toLongLong(&ok[1]),
+                         bytes = w.value(4).toLongLong(&ok[2]);
+            const QSize asked = m_sent.clip.width() > 0 ? m_sent.clip.size() : m_sent.size;   // as the helper reads it
+            if (w.size() != 5 || !ok[0] || !ok[1] || !ok[2] || m_sent.kind != Request::Render || width != asked.width()
+                || height != asked.height() || width <= 0 || height <= 0 || width > ScanLimits::kMaxPageSide
+                || height > ScanLimits::kMaxPageSide || bytes != width * height * 4 || bytes > ScanLimits::kMaxImageBytes) {
                 giveUp(kNonsense);
                 return;
             }
@@ -174,17 +181,28 @@ void ScanRenderer::answer(const QByteArray &line, const QByteArray &body)
     const bool current = done.scan == m_scan;
     if (current && w[0] == "opened") {
         QList<QSizeF> pages;
-        for (qsizetype i = 3; i < w.size(); ++i) {
+        bool sane = w.size() - 3 <= ScanLimits::kMaxPages;
+        for (qsizetype i = 3; sane && i < w.size(); ++i) {
             const QList<QByteArray> wh = w[i].split(',');
-            pages << QSizeF(wh.value(0).toDouble(), wh.value(1).toDouble());
+            bool ok[2] = {};
+            const QSizeF points(wh.value(0).toDouble(&ok[0]), wh.value(1).toDouble(&ok[1]));
+            // a page of no size, a negative, endless or not-a-number one is no page
+            sane = wh.size() == 2 && ok[0] && ok[1] && std::isfinite(points.width()) && std::isfinite(points.height())
+                && points.width() > 0 && points.height() > 0 && points.width() <= ScanLimits::kMaxPagePoints
+                && points.height() <= ScanLimits::kMaxPagePoints;
+            pages << points;
         }
-        if (pages.isEmpty() || pages.size() != w[2].toInt())
+        if (!sane || pages.isEmpty() || pages.size() != w[2].toInt())
             emit failed(QStringLiteral("файл повреждён или не является PDF"));
         else
             emit opened(pages);
     } else if (current && w[0] == "image" && done.kind == Request::Render) {
-        const int width = w[2].toInt(), height = w[3].toInt();
+        const int width = w[2].toInt(), height = w[3].toInt();   // checked against the request as read
         QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+        if (image.isNull()) {
+            giveUp(QStringLiteral("не хватает памяти, чтобы показать страницу"));
+            return;
+        }
         for (int y = 0; y < height; ++y)
             memcpy(image.scanLine(y), body.constData() + qsizetype(y) * width * 4, size_t(width) * 4);
         emit rendered(done.page, done.size, done.turns, done.clip, image);
