@@ -8,9 +8,13 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QPointer>
+#include <QLineEdit>
 
 #include "Session.h"
 #include "TestFixture.h"
+#include "data/AppealsData.h"
+#include "data/DataOperations.h"
 #include "widgets/ScanPane.h"
 #include "app/UnitMainER.h"
 #include "appeals/UnitAppealAsnswer.h"
@@ -139,6 +143,39 @@ private slots:
         QVERIFY(!form->BitBtn3->isEnabled());
         QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);
         QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
+    // One applicant's claims split between two experts: each sees and answers only their own,
+    // and a save never writes into another expert's claim.
+    void claimsOfAnotherExpertStayTheirs()
+    {
+        Fixture::exec("UPDATE `zet_appeal` SET `expertID`=2 WHERE `id`=2");
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1"}));
+        answerBox(*form, 1)->setPlainText("Ответ первого эксперта");
+        form->BitBtn2->click();
+        QCOMPARE(storedAnswers().mid(0, 2), QStringList({"1|Ответ первого эксперта", "2|"}));
+        // the data side refuses it too, whatever a caller passes
+        saveAppealAnswers(1, {{2, "не своё"}});
+        QCOMPARE(storedAnswers().mid(1, 1), QStringList("2|"));
+
+        // another expert logs in on this workstation: the first one's claims leave the screen
+        s.platform.onDialog = [](QDialog &d) {
+            if (!d.findChild<QLineEdit *>("Edit1"))
+                return int(QDialog::Accepted);   // the announcement
+            d.findChild<QLineEdit *>("Edit1")->setText("expert2@vetlan.test");
+            d.findChild<QLineEdit *>("Edit2")->setText("Demo2024");
+            return int(QDialog::Accepted);
+        };
+        QPointer<TFormAppealAsnswer> first = form;
+        s.window.item("N2")->trigger();
+        QCOMPARE(s.data.userID, 2);
+        QTRY_VERIFY(!first);
+        QCOMPARE(AppealsData::claims(1001, 1, 2).size(), 1);
+        QCOMPARE(AppealsData::claims(1001, 1, 2).first().id, 2);
     }
 
     // A participant's text is shown as it is: no image is loaded (not /dev/zero, not a pipe that

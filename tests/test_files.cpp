@@ -13,12 +13,14 @@
 #include <QElapsedTimer>
 #include <QProgressBar>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "Session.h"
 #include "TestFixture.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "data/DownloadEngine.h"
+#include "data/DataOperations.h"
 #include "data/FileServer.h"
 #include "evaluation/UnitUploadCheckWork.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
@@ -537,6 +539,142 @@ private slots:
         const QString big = makeScan(dir, "big.pdf", 70 * 1024 * 1024);
         QVERIFY2(uploadAs(big, "MA9_1_2_1001_2.pdf").startsWith("HTTP 413"), "70 MB");
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA9_1_2_1001_2.pdf")));
+    }
+
+    // A file server that answers 200 and keeps nothing, or redirects the post: nothing is kept,
+    // the row included, and the expert is told.
+    void lyingServerKeepsNoRow_data()
+    {
+        QTest::addColumn<QString>("lie");
+        QTest::newRow("200, nothing stored") << "lie";
+        QTest::newRow("redirect") << "redirect";
+    }
+    void lyingServerKeepsNoRow()
+    {
+        QFETCH(QString, lie);
+        QFile flag(Fixture::filesRoot() + "/lib/" + lie);
+        QVERIFY(flag.open(QIODevice::WriteOnly));
+        flag.close();
+        const auto restore = qScopeGuard([&] { QFile::remove(flag.fileName()); });
+        QTemporaryDir dir;
+        Session s;
+        TFormUploadCheckWork form;
+        s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
+        form.Edit1->setText("1003");
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList());
+        QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
+        QCOMPARE(uploads(), QStringList());
+        QVERIFY(QDir(Fixture::filesRoot() + "/testedwork").entryList(QDir::Files).isEmpty());
+    }
+
+    // Files without rows under a participant's next names (more than a few): the next free name
+    // past them; the wait for another workstation's upload ends with its own message.
+    void orphansAndTheNamesLock()
+    {
+        QTemporaryDir dir;
+        for (int n = 1; n <= 7; ++n)
+            QVERIFY(QFile::copy(makeScan(dir, QString("orphan%1.pdf").arg(n)), serverFile("testedwork", QString("MA11_2_2_1003_%1.pdf").arg(n))));
+        Session s;
+        TFormUploadCheckWork form;
+        s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
+        form.Edit1->setText("1003");
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_8.pdf"));
+
+        // another workstation holds the participant's names longer than the wait
+        const int wait = storedNamesWaitSeconds;
+        storedNamesWaitSeconds = 1;
+        const auto restore = qScopeGuard([&] {
+            storedNamesWaitSeconds = wait;
+            Fixture::scalar("SELECT RELEASE_LOCK('vardex-upload:2:1003')");
+        });
+        QCOMPARE(Fixture::scalar("SELECT GET_LOCK('vardex-upload:2:1003', 0)").toInt(), 1);
+        form.BitBtn2->click();
+        QCOMPARE(s.platform.texts("error").size(), 1);
+        QVERIFY2(s.platform.boxes.last().detail.contains("Другая рабочая станция загружает работу этого участника"),
+                 qPrintable(s.platform.boxes.last().detail));
+        QCOMPARE(uploads().size(), 1);
+    }
+
+    // The checked-copy sender takes only what the upload window would: crafted queue entries are
+    // set aside with their reason, and nothing reaches the server or the database.
+    void senderRefusesCraftedEntries_data()
+    {
+        QTest::addColumn<QString>("craft");
+        QTest::addColumn<QString>("reason");   // "" for a copy that goes
+        QTest::newRow("a proper copy") << "proper" << "";
+        QTest::newRow("a link to another file") << "link" << "файл копии не найден или не является обычным файлом";
+        QTest::newRow("a folder") << "folder" << "файл копии не найден или не является обычным файлом";
+        QTest::newRow("a pipe") << "fifo" << "файл копии не найден или не является обычным файлом";
+        QTest::newRow("plain text") << "text" << "файл копии не является целым PDF";
+        QTest::newRow("empty") << "empty" << "файл копии больше 50 МиБ или пуст";
+        QTest::newRow("no such participant") << "participant" << "работа 4 не найдена среди работ дисциплины";
+        QTest::newRow("no such discipline") << "discipline" << "работа 4 не найдена среди работ дисциплины";
+        QTest::newRow("the entry a link") << "entry-link" << "запись очереди не является обычным файлом";
+        QTest::newRow("a closed period's work") << "closed" << "период работы 1001 закрыт: копия не отправляется";
+    }
+    void senderRefusesCraftedEntries()
+    {
+        QFETCH(QString, craft);
+        QFETCH(QString, reason);
+        QTemporaryDir queue, elsewhere;
+        const QString base = queue.filePath("4-1");
+        const QString secret = elsewhere.filePath("secret.pdf");
+        QFile f(secret);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("%PDF-1.4 someone else's\n%%EOF\n");
+        f.close();
+        int work = 4, discipline = 2, participant = 1003;
+        if (craft == "participant")
+            participant = 999999;
+        if (craft == "discipline")
+            discipline = 99;
+        if (craft == "closed")
+            work = 9, discipline = 1, participant = 1001;
+        const QByteArray entry = QString(R"({"work":%1,"expert":1,"discipline":%2,"participant":%3})").arg(work).arg(discipline).arg(participant).toUtf8();
+        if (craft == "entry-link") {
+            QFile e(elsewhere.filePath("entry.json"));
+            QVERIFY(e.open(QIODevice::WriteOnly));
+            e.write(entry);
+            e.close();
+            QVERIFY(QFile::link(e.fileName(), base + ".json"));
+        } else {
+            QFile e(base + ".json");
+            QVERIFY(e.open(QIODevice::WriteOnly));
+            e.write(entry);
+        }
+        if (craft == "link")
+            QVERIFY(QFile::link(secret, base + ".pdf"));
+        else if (craft == "folder")
+            QVERIFY(QDir().mkpath(base + ".pdf"));
+        else if (craft == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(base + ".pdf").constData(), 0600), 0);
+        else {
+            QFile pdf(base + ".pdf");
+            QVERIFY(pdf.open(QIODevice::WriteOnly));
+            pdf.write(craft == "text" ? QByteArray("just text") : craft == "empty" ? QByteArray() : QByteArray("%PDF-1.4 checked copy\n%%EOF\n"));
+        }
+        QProcess sender;
+        sender.start(qEnvironmentVariable("VARDEX_SEND_HELPER"), {base + ".json"});
+        QVERIFY(sender.waitForFinished(60000));
+        const QString answer = QString::fromUtf8(sender.readAllStandardOutput()).trimmed();
+        if (reason.isEmpty()) {
+            QCOMPARE(answer, QString("sent MA11_2_2_1003_1.pdf"));
+            QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
+            QVERIFY(!QFile::exists(base + ".json"));
+            return;
+        }
+        QCOMPARE(answer, "refused: " + reason);
+        QCOMPARE(sender.exitCode(), 5);
+        QCOMPARE(uploads(), QStringList());
+        QVERIFY(QDir(Fixture::filesRoot() + "/testedwork").entryList(QDir::Files).isEmpty());
+        QVERIFY(!QFileInfo::exists(base + ".json") && QFileInfo(base + ".refused").isSymLink() == (craft == "entry-link"));
+        QFile why(base + ".reason");
+        QVERIFY(why.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(why.readAll()), reason);
+        QCOMPARE(bytes(secret), QByteArray("%PDF-1.4 someone else's\n%%EOF\n"));
     }
 
     // A name taken on the server meanwhile (a file without its row): the next number is used.

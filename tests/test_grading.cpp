@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 
 #include "Session.h"
 #include "TestFixture.h"
@@ -429,6 +431,67 @@ private slots:
         QCOMPARE(caption->text(), title);
         QVERIFY(caption->toolTip().contains("&lt;h1"));   // escaped: the hint shows the text, not a heading
         QVERIFY(!caption->toolTip().contains("<img"));
+    }
+
+    // Damaged tasks from the database: a maximum past any real one is refused for its task (no list
+    // of two billion scores), the rest of the sheet works and the save says why it cannot; a title
+    // of a megabyte is shown cut, whole on a click; a sheet of a thousand tasks reads in order.
+    void damagedTasks()
+    {
+        Fixture::exec("UPDATE `zet_evaluationsystem` SET `maxestimation`=2147483647 WHERE `id`=2");
+        // a centre's column may hold far more than ours
+        Fixture::exec("ALTER TABLE `zet_evaluationsystem` MODIFY `titletask` MEDIUMTEXT NOT NULL");
+        const auto restore = qScopeGuard([] {
+            Fixture::exec("DELETE FROM `zet_evaluationsystem`");
+            Fixture::exec("ALTER TABLE `zet_evaluationsystem` MODIFY `titletask` VARCHAR(512) NOT NULL");
+        });
+        Fixture::exec("UPDATE `zet_evaluationsystem` SET `titletask`=REPEAT('Длинное задание ', 65536) WHERE `id`=3");
+        const QString whole = QString("Длинное задание ").repeated(65536);
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        clickWork(form, 1);
+        auto *damaged = sheetControl<QComboBox>(form, "Estimate_2");
+        QVERIFY(!damaged->isEnabled());
+        QCOMPARE(damaged->count(), 1);
+        QCOMPARE(sheetControl<QLabel>(form, "maxEstimate_2")->text(),
+                 QString("максимальный балл 2147483647 недопустим (больше 100): задание нельзя оценить, сообщите администратору"));
+        QCOMPARE(sheetControl<QComboBox>(form, "Estimate_1")->count(), 6);
+        auto *title = sheetControl<QLabel>(form, "title_3");
+        QVERIFY(title->text().endsWith("…"));
+        QVERIFY(title->text().size() <= 2001);
+        QString shown;
+        s.platform.onDialog = [&](QDialog &d) {
+            shown = d.findChild<QPlainTextEdit *>()->toPlainText();
+            return int(QDialog::Rejected);
+        };
+        QTest::mouseClick(title, Qt::LeftButton);
+        QCOMPARE(shown, whole);
+        setScore(form, 1, "5");
+        setScore(form, 3, "10");
+        form.BitBtn1->click();
+        QCOMPARE(s.platform.texts("information"),
+                 QStringList("Работу нельзя сохранить: у задания «Задание 2. Решите уравнение» максимальный балл 2147483647 "
+                             "недопустим (больше 100): задание нельзя оценить, сообщите администратору. Оценки остальных "
+                             "заданий сохранены в черновике."));
+        QCOMPARE(results(), QStringList());
+
+        QStringList tasks;
+        for (int i = 0; i < 1000; ++i)
+            tasks << QString("(%1, 2, 1, 3, 'Задание %1')").arg(100 + i);
+        Fixture::exec("INSERT INTO `zet_evaluationsystem` (`id`, `periodID`, `educationlListID`, `maxestimation`, `titletask`) VALUES "
+                      + tasks.join(','));
+        clickWork(form, 2);
+        clickWork(form, 1);
+        QStringList titles;
+        for (QLabel *l : form.ScrollBox1->widget()->findChildren<QLabel *>(QRegularExpression("^title_")))
+            titles << l->objectName();
+        QCOMPARE(titles.size(), 1004);
+        // on screen by ascending task, from the top
+        auto *first = sheetControl<QWidget>(form, "title_1"), *last = sheetControl<QWidget>(form, "title_1099");
+        QVERIFY(first->y() < sheetControl<QWidget>(form, "Estimate_1")->parentWidget()->y());
+        QVERIFY(first->y() < last->y());
+        QVERIFY(sheetControl<QWidget>(form, "title_100")->y() < sheetControl<QWidget>(form, "title_101")->y());
     }
 
     // A refused task out of view is brought into view.

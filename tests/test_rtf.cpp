@@ -124,6 +124,12 @@ private slots:
             QCOMPARE(doc.toPlainText().count('w'), 512 * 1024);
             QVERIFY(maxLine(doc) <= 1000);
         }
+        // a million empty lines, plain or as paragraphs: only the start is laid out, and said to be cut
+        for (const QString &text : {QString(1000000, '\n'), "{\\rtf1\\ansi " + QString("\\par ").repeated(1000000) + "}"}) {
+            Rtf::load(doc, text);
+            QVERIFY2(doc.blockCount() <= 5002, qPrintable(QString::number(doc.blockCount())));
+            QVERIFY(doc.toPlainText().endsWith(Rtf::cutNote()));
+        }
     }
 };
 

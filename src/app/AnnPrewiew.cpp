@@ -13,11 +13,6 @@
 
 TFormAnnPrewiew *FormAnnPrewiew = nullptr;
 
-namespace {
-constexpr int kShownChars = 100000;   // far above a real announcement
-constexpr int kShownLines = 2000;
-}
-
 QColor colorFromCanvas(int value)
 {
     return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
@@ -50,18 +45,8 @@ TFormAnnPrewiew::TFormAnnPrewiew(QWidget *parent)
     ok->setCursor(Qt::PointingHandCursor);
     setHint(ok, QStringLiteral("Закрыть объявление"));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    m_showWhole = new QPushButton(QStringLiteral("Показать &целиком"), panel);
-    m_showWhole->setObjectName(QStringLiteral("showWhole"));
-    setHint(m_showWhole, QStringLiteral("Объявление очень длинное: показано его начало"));
-    m_showWhole->hide();
-    connect(m_showWhole, &QPushButton::clicked, this, [this] {
-        m_showWhole->hide();
-        Rtf::load(*RichEdit1->document(), m_whole);
-        m_whole.clear();
-    });
     row->addStretch();
     row->addWidget(ok);
-    row->addWidget(m_showWhole);
     row->addStretch();
     layout->addWidget(panel);
 }
@@ -95,10 +80,5 @@ void TFormAnnPrewiew::fill(const QString &body, int canvas)
     RichEdit1->setPalette(pal);
     // The text is read as stored: RTF escapes decode as such, and letters typed straight into
     // the column stay themselves.
-    // A stored text of megabytes or a million line breaks would hold the window for seconds: its
-    // start is shown, the rest on request.
-    const QString start = shownText(body, kShownChars, kShownLines);
-    m_whole = start.size() < body.size() ? body : QString();
-    m_showWhole->setVisible(!m_whole.isEmpty());
-    Rtf::load(*RichEdit1->document(), start);
+    Rtf::load(*RichEdit1->document(), body);
 }

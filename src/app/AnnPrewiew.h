@@ -19,8 +19,6 @@ protected:
 
 private:
     bool m_filled = false;
-    QString m_whole;                  // the announcement as stored, when only its start is shown
-    class QPushButton *m_showWhole;   // "Показать целиком", while it is cut
 };
 
 extern TFormAnnPrewiew *FormAnnPrewiew;

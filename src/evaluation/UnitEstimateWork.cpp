@@ -549,10 +549,15 @@ void TFormEstimateWork::readEstimate(int workId)
         onTop(caption, QStringLiteral("title_") + id);
         m_tasks.append({id.toInt(), def.max, score, memo, widgets, def.title});
     }
+    // Shown at once, so that the checks can put the focus into them; each shown on a visible sheet
+    // would lay the whole sheet out again, so the sheet is laid out once, when it shows again.
+    const bool visible = sheet->isVisible();
+    sheet->hide();
     for (qsizetype i = onScreen.size() - 1, at = 0; i >= 0; --i, ++at)
         m_sheet->insertWidget(int(at), onScreen[i]);
     for (QWidget *w : std::as_const(onScreen))
-        w->show();   // at once, so that the checks can put the focus into it
+        w->show();
+    sheet->setVisible(visible);
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
     QWidget *previous = DBGrid1;

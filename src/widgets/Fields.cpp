@@ -203,5 +203,5 @@ void showWholeText(QWidget *parent, const QString &title, const QString &text)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
-    dialog.exec();
+    Platform::get().execDialog(dialog);
 }

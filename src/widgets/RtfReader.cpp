@@ -63,25 +63,28 @@ const QSet<QString> &skippedDestinations()
 // switches bold 50,000 times, or one line of half a million characters, would take minutes.
 constexpr int kMaxFragments = 4000;     // format changes beyond these take the last format
 constexpr int kMaxLineChars = 1000;     // a longer run without a break is broken here
+constexpr int kMaxParagraphs = 5000;    // a million empty lines would take seconds and gigabytes to lay out
 constexpr int kLinesPerBlock = 100;
 
 class Reader {
 public:
     Reader(QTextDocument &document, const QString &text) : m_text(text), m_cursor(&document) {}
 
-    void run()
+    // True when the text was cut at kMaxParagraphs.
+    bool run()
     {
         // one edit: the document is laid out once, at the end, not after every insertion
         m_cursor.beginEditBlock();
         read();
         m_cursor.endEditBlock();
+        return m_paragraphs >= kMaxParagraphs;
     }
 
 private:
     void read()
     {
         int depth = 0;
-        while (m_pos < m_text.size()) {
+        while (m_pos < m_text.size() && m_paragraphs < kMaxParagraphs) {
             const QChar c = m_text.at(m_pos);
             // Text waiting for insertion carries its own format: a group or a control word ends
             // it only when the format really changes (see text()), bytes waiting for decoding
@@ -438,6 +441,7 @@ private:
         m_blockAlign = m_state.align;
         applyBlockFormat();
         m_cursor.insertBlock();
+        ++m_paragraphs;
         m_lineChars = 0;
         m_linesInBlock = 0;
     }
@@ -472,21 +476,27 @@ private:
     bool m_colourSet = false;
     Qt::Alignment m_blockAlign = Qt::AlignLeft;
     std::map<int, std::unique_ptr<QStringDecoder>> m_decoders;
+    int m_paragraphs = 0;
 };
 
 } // namespace
 
 void load(QTextDocument &document, const QString &text, qsizetype limit)
 {
-    const bool cut = text.size() > limit;
+    bool cut = text.size() > limit;
     const QString shown = cut ? text.left(limit) : text;
     if (!isRtf(shown)) {
-        // plain text: lines too long to lay out quickly are broken
+        // plain text: lines too long to lay out quickly are broken, and lines beyond
+        // kMaxParagraphs are not shown
         QString broken;
         broken.reserve(shown.size() + shown.size() / kMaxLineChars);
-        int run = 0;
+        int run = 0, lines = 0;
         for (const QChar c : shown) {
             run = (c == u'\n') ? 0 : run + 1;
+            if (c == u'\n' && ++lines >= kMaxParagraphs) {
+                cut = true;
+                break;
+            }
             broken += c;
             if (run >= kMaxLineChars) {
                 broken += QLatin1Char('\n');
@@ -496,7 +506,7 @@ void load(QTextDocument &document, const QString &text, qsizetype limit)
         document.setPlainText(broken);
     } else {
         document.clear();
-        Reader(document, shown).run();
+        cut = Reader(document, shown).run() || cut;
     }
     if (cut) {
         QTextCursor end(&document);

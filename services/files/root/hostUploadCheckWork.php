@@ -14,6 +14,16 @@ if ($file['error'] === UPLOAD_ERR_INI_SIZE || $file['error'] === UPLOAD_ERR_FORM
 if ($file['error'] !== UPLOAD_ERR_OK || !is_uploaded_file($file['tmp_name'])) fail(400, 'upload failed');
 $dir = storage_dir();
 $target = "$dir/$name";
+// The tests' switches to servers that lie: one answers 200 and keeps nothing, another sends the
+// post on elsewhere with a redirect, storing nothing either.
+if (is_file(__DIR__ . '/lib/lie')) {
+    echo "OK\n";
+    exit;
+}
+if (is_file(__DIR__ . '/lib/redirect')) {
+    header('Location: /help5v3/index.htm', true, 302);
+    exit;
+}
 // The tests' switch to a less careful server, as a centre's may be: an existing name is
 // overwritten without a word and the answer is 200.
 if (is_file(__DIR__ . '/lib/overwrite')) {
