@@ -64,8 +64,9 @@ void CheckedCopies::make(const Copy &copy, const std::function<void(const QStrin
         lines.append(QJsonObject{{QStringLiteral("text"), l.text}, {QStringLiteral("bold"), l.bold}});
     const QJsonObject request{{QStringLiteral("marks"), QJsonDocument::fromJson(ScanMarks::toJson(copy.marks)).array()},
                               {QStringLiteral("lines"), lines}};
-    QFile requestFile(base + QStringLiteral(".request"));
-    const int fd = PrivateFiles::create(requestFile.fileName());
+    const QString requestPath = base + QStringLiteral(".request");   // an fd-opened QFile has no name
+    QFile requestFile;
+    const int fd = PrivateFiles::create(requestPath);
     if (fd < 0 || !requestFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
         || requestFile.write(QJsonDocument(request).toJson(QJsonDocument::Compact)) < 0) {
         if (fd >= 0 && !requestFile.isOpen())
@@ -76,7 +77,7 @@ void CheckedCopies::make(const Copy &copy, const std::function<void(const QStrin
     requestFile.close();
     const QString helper = helperPath(QStringLiteral("vardex-scan"));
     if (helper.isEmpty()) {
-        QFile::remove(requestFile.fileName());
+        QFile::remove(requestPath);
         done(QStringLiteral("не найдена программа vardex-scan"));
         return;
     }
@@ -114,7 +115,7 @@ void CheckedCopies::make(const Copy &copy, const std::function<void(const QStrin
         done(QString());
     });
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->start(helper, {QStringLiteral("--checked"), copy.original, requestFile.fileName(), part});
+    process->start(helper, {QStringLiteral("--checked"), copy.original, requestPath, part});
     timer->start(makeSeconds * 1000);
 }
 
