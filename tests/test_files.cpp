@@ -20,6 +20,8 @@
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "data/DownloadEngine.h"
+#include "data/CheckedCopies.h"
+#include "data/Config.h"
 #include "data/DataOperations.h"
 #include "data/FileServer.h"
 #include "evaluation/UnitUploadCheckWork.h"
@@ -453,6 +455,30 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
+    // A full disk during a download is said in Russian, naming the folder, and leaves nothing.
+    void fullDiskIsNamed()
+    {
+        QTemporaryDir dir;
+        const QString small = dir.filePath("small");
+        QDir().mkpath(small);
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", small}) != 0)
+            QSKIP("a small file system needs mount (root)");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {small}); });
+        QFile big(serverFile("untestedwork", "big.pdf"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write("%PDF-1.4\n" + QByteArray(1024 * 1024, 'x') + "\n%%EOF\n");
+        big.close();
+        const auto remove = qScopeGuard([&] { big.remove(); });
+        auto *engine = new DownloadEngine({{Config::get().filesUrl + "untestedwork/big.pdf", small + "/big.pdf"}});
+        QString reason;
+        connect(engine, &DownloadEngine::fileFailed, this, [&](int, const QString &why) { reason = why; });
+        QSignalSpy finished(engine, &DownloadEngine::finished);
+        engine->start();
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(reason, QString("нет места на диске в папке %1: освободите место и загрузите снова").arg(small));
+        QCOMPARE(QDir(small).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
     // An older database may name one file in two rows: deleting one row keeps the file the
     // other still names.
     void deletionKeepsAFileAnotherRowNames()
@@ -675,6 +701,35 @@ private slots:
         QVERIFY(why.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(why.readAll()), reason);
         QCOMPARE(bytes(secret), QByteArray("%PDF-1.4 someone else's\n%%EOF\n"));
+    }
+
+    // A sender that hangs (here on another workstation's hold of the participant's names) is
+    // ended, and the copy waits for the next try.
+    void hungSenderIsEnded()
+    {
+        const QString folder = CheckedCopies::queueFolder();
+        QDir(folder).removeRecursively();
+        makePrivateFolder(folder);
+        const auto clean = qScopeGuard([&] {
+            QDir(folder).removeRecursively();
+            Fixture::scalar("SELECT RELEASE_LOCK('vardex-upload:2:1003')");
+        });
+        QFile entry(folder + "/4-1.json"), pdf(folder + "/4-1.pdf");
+        QVERIFY(entry.open(QIODevice::WriteOnly) && pdf.open(QIODevice::WriteOnly));
+        entry.write(R"({"work":4,"expert":1,"discipline":2,"participant":1003})");
+        pdf.write("%PDF-1.4 checked copy\n%%EOF\n");
+        entry.close();
+        pdf.close();
+        QCOMPARE(Fixture::scalar("SELECT GET_LOCK('vardex-upload:2:1003', 0)").toInt(), 1);
+        const int limit = CheckedCopies::sendSeconds;
+        CheckedCopies::sendSeconds = 2;
+        const auto restore = qScopeGuard([&] { CheckedCopies::sendSeconds = limit; });
+        QSignalSpy failed(&CheckedCopies::get(), &CheckedCopies::sendFailed);
+        CheckedCopies::get().sendPending(0);
+        QVERIFY(failed.wait(20000));
+        QCOMPARE(failed[0][0].toString(), QString("отправка не завершилась за 2 с"));
+        QCOMPARE(CheckedCopies::get().pending(), 1);
+        QCOMPARE(uploads(), QStringList());
     }
 
     // A name taken on the server meanwhile (a file without its row): the next number is used.

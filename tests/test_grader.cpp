@@ -331,6 +331,42 @@ private slots:
         QCOMPARE(many.last(), QString("Комментарий 10"));
     }
 
+    // Links planted in the queue folder under the names a checked copy's files take: their targets
+    // are neither written nor made private, and the copy is made all the same.
+    void queueFollowsNoPlantedLink()
+    {
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("target");
+        QFile t(target);
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write("keep");
+        t.close();
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        const QString folder = CheckedCopies::queueFolder();
+        QDir(folder).removeRecursively();
+        makePrivateFolder(folder);
+        for (const char *name : {"/1-1.request", "/1-1.pdf.part", "/1-1.pdf.part.marks", "/1-1.pdf"})
+            QVERIFY(QFile::link(target, folder + name));
+        CheckedCopies::Copy copy;
+        copy.work = 1;
+        copy.expert = 1;
+        copy.discipline = 1;
+        copy.participant = 1001;
+        copy.original = Fixture::filesRoot() + "/untestedwork/MA9_1_2_1001.pdf";
+        copy.marks = {{ScanMark::Kind::Tick, 0, {100, 100}, {}, {}}};
+        copy.scorePage = {{"Математика 9 класс", true}, {"Итого: 0 из 22", true}};
+        QString failure = "not yet";
+        CheckedCopies::get().make(copy, [&](const QString &why) { failure = why; });
+        QTRY_VERIFY_WITH_TIMEOUT(failure != "not yet", 30000);
+        QCOMPARE(failure, QString());
+        QVERIFY(t.open(QIODevice::ReadOnly));
+        QCOMPARE(t.readAll(), QByteArray("keep"));
+        QCOMPARE(int(QFile::permissions(target) & 0x0777), 0x0644);
+        QVERIFY(!QFileInfo(folder + "/1-1.pdf").isSymLink());
+        QCOMPARE(int(QFile::permissions(folder + "/1-1.pdf") & 0x0777), 0x0600);
+        QDir(folder).removeRecursively();
+    }
+
     // While a work is scored the next one is read and its first page rendered: after Ctrl+S its
     // sheet and page are on screen before the window has painted anything else.
     void nextWorkAtOnce()
@@ -368,6 +404,8 @@ private slots:
         QTRY_COMPARE(form.Scan->statusText(), QString("Скан работы: страниц 2 (загружен с сервера)"));
         QCOMPARE(form.Scan->source(), ScanPane::Source::Server);
         QVERIFY(QFile::exists(ScanSource::cachePath("MA9_1_2_1001.pdf")));
+        // the cache is the expert's alone: its folder and each file in it
+        QCOMPARE(int(QFile::permissions(ScanSource::cachePath("MA9_1_2_1001.pdf")) & 0x0777), 0x0600);
         QTRY_VERIFY(form.Scan->view()->cachedBytes() > 0);   // painted
         // the viewer's keys, from the sheet
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus, Qt::ControlModifier);

@@ -2,6 +2,10 @@
 // a picture is taken only when it is exactly what was asked for. No services needed.
 #include <QSignalSpy>
 #include <QtTest>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include "widgets/ScanRenderer.h"
 
@@ -9,7 +13,43 @@ class TestRenderer : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { qputenv("VARDEX_SCAN_HELPER", VARDEX_SOURCE_DIR "/tests/lying_renderer.py"); }
+    void initTestCase()
+    {
+        m_realHelper = ScanRenderer::helperPath();
+        qputenv("VARDEX_SCAN_HELPER", VARDEX_SOURCE_DIR "/tests/lying_renderer.py");
+    }
+
+    // The helper itself takes only requests whose numbers hold in 64 bits: a clip past the page
+    // (by int overflow or not) is refused, a proper one is drawn.
+    void helperChecksItsRequests()
+    {
+        QVERIFY(!m_realHelper.isEmpty());
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("page.pdf");
+        {
+            QPdfWriter writer(pdf);
+            QPainter painter(&writer);
+            painter.drawText(100, 100, "page");
+        }
+        QProcess helper;
+        helper.start(m_realHelper, {});
+        QVERIFY(helper.waitForStarted());
+        const auto ask = [&](const QByteArray &line) {
+            helper.write(line + '\n');
+            QByteArray answer;
+            while (!answer.contains('\n') && (helper.bytesAvailable() > 0 || helper.waitForReadyRead(10000)))
+                answer += helper.read(1);
+            return answer.trimmed();
+        };
+        QVERIFY(ask("open 1 " + pdf.toUtf8().toHex()).startsWith("opened 1 1 "));
+        QCOMPARE(ask("render 2 0 100 141 0 2147483647 0 2 10"), QByteArray("error 2 request"));
+        QCOMPARE(ask("render 3 0 100 141 0 -5 0 10 10"), QByteArray("error 3 request"));
+        QCOMPARE(ask("render 4 0 100 141 0 95 0 10 10"), QByteArray("error 4 request"));
+        QCOMPARE(ask("render 5 0 100 141 0 0 0 0 10"), QByteArray("error 5 request"));
+        QCOMPARE(ask("render 6 0 100 141 0 90 131 10 10"), QByteArray("image 6 10 10 400"));
+        helper.kill();
+        helper.waitForFinished();
+    }
 
     void lies_data()
     {
@@ -51,6 +91,8 @@ private slots:
             QTRY_COMPARE(opened.size(), 2);
         }
     }
+private:
+    QString m_realHelper;
 };
 
 QTEST_MAIN(TestRenderer)
