@@ -16,7 +16,7 @@
 #include "data/CheckedCopies.h"
 #include "data/DraftStore.h"
 #include "data/NamedQuery.h"
-#include "widgets/ScanPane.h"
+#include "data/ScanSource.h"
 
 namespace Fixture {
 
@@ -177,7 +177,9 @@ void loadDemo()
     resetAll();
     const Config &cfg = Config::get();
     QProcess client;
-    client.setStandardInputFile(sourceDir() + QStringLiteral("/services/db/demo.sql"));
+    // an unprivileged run (the installed-program test) may not read the checkout: it is given a copy
+    const QString demo = qEnvironmentVariable("VARDEX_TEST_DEMO_SQL", sourceDir() + QStringLiteral("/services/db/demo.sql"));
+    client.setStandardInputFile(demo);
     client.start(QStringLiteral("mariadb"),
                  {QStringLiteral("--no-defaults"), QStringLiteral("-h"), cfg.dbHost, QStringLiteral("-P"),
                   QString::number(cfg.dbPort), QStringLiteral("-usorev"), QStringLiteral("-p") + cfg.dbPasswordPlain,

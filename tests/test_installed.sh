@@ -10,8 +10,11 @@ home=$(mktemp -d /tmp/vardex-home.XXXXXX)
 trap 'rm -rf "$bin" "$home"' EXIT
 cp "$program" "$bin/"
 chmod 555 "$bin"
-chown nobody:nogroup "$home"
+# the checkout may sit in a home only its owner can enter (0700): the demo data goes along
+demo=$(cd "$(dirname "$0")/.." && pwd)/services/db/demo.sql
+cp "$demo" "$home/demo.sql"
+chown -R nobody:nogroup "$home"
 unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
-HOME=$home VARDEX_TEST_READ_ONLY_PROGRAM=1 \
+HOME=$home VARDEX_TEST_READ_ONLY_PROGRAM=1 VARDEX_TEST_DEMO_SQL=$home/demo.sql \
   setpriv --reuid=nobody --regid=nogroup --clear-groups \
   "$bin/$(basename "$program")" saveAllFollowsTheProgramsFolder
