@@ -8,6 +8,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QTextCursor>
 #include <QPointer>
 #include <QLineEdit>
 
@@ -68,7 +69,8 @@ private slots:
     {
         Fixture::exec("INSERT INTO `zet_result` (`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
                       "`commentestimate`, `untestedworkID`) VALUES (1, 2, 1, 1, 3, 'Ответ записан <b>неверно</b>', 1), "
-                      "(1, 2, 1, 2, 7, '', 1)");
+                      "(1, 2, 1, 2, 7, '', 1), (1, 2, 2, 1, 5, '', 1), (1, 2, 2, 2, 7, '', 1), (1, 2, 2, 3, 10, '', 1), "
+                      "(1, 2, 2, 4, 0, '', 1)");
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
@@ -78,10 +80,17 @@ private slots:
         QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
         QTRY_VERIFY(form->Scan->view()->cachedBytes() > 0);
         const QString scores = form->LabelScores->text();
-        QVERIFY2(scores.startsWith("Задание 1. Вычислите значение выражения: 3 из 5\n    Ответ записан <b>неверно</b>\n"),
+        // each expert's sheet apart, named, with a total of its own
+        const QStringList sheets = scores.split("\n\n");
+        QCOMPARE(sheets.size(), 2);
+        QVERIFY2(sheets[0].startsWith("Эксперт: Соколова Мария Ивановна\nЗадание 1. Вычислите значение выражения: 3 из 5\n"
+                                      "    Ответ записан <b>неверно</b>\n"),
                  qPrintable(scores));
         QCOMPARE(form->LabelScores->textFormat(), Qt::PlainText);   // a participant's text is shown as typed
-        QVERIFY2(scores.contains(": 7 из 7\n") && scores.contains(": не оценено") && scores.endsWith("\nИтого: 10 из 22"),
+        QVERIFY2(sheets[0].contains(": 7 из 7\n") && sheets[0].contains(": не оценено") && sheets[0].endsWith("\nИтого: 10 из 22"),
+                 qPrintable(scores));
+        QVERIFY2(sheets[1].startsWith("Эксперт: Петров Алексей Сергеевич\nЗадание 1. Вычислите значение выражения: 5 из 5\n")
+                     && sheets[1].endsWith("\nИтого: 22 из 22") && sheets[1].count("Задание") == 4,
                  qPrintable(scores));
         // another applicant: their own work, not yet scored
         choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");
@@ -143,6 +152,29 @@ private slots:
         QVERIFY(!form->BitBtn3->isEnabled());
         QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);
         QVERIFY(s.platform.texts("toplevel").isEmpty());
+    }
+
+    // An answer another system stored longer than the box takes is shown, kept and saved whole;
+    // only typing is held to the limit.
+    void longStoredAnswerStaysWhole()
+    {
+        const QString stored = QString("Ответ. ").repeated(100).left(600);
+        Fixture::exec("UPDATE `zet_appeal` SET `answerСlaim`='" + stored + "' WHERE `id`=1");
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QCOMPARE(answerBox(*form, 1)->toPlainText(), stored);
+        form->BitBtn2->click();
+        QCOMPARE(storedAnswers().first(), "1|" + stored);
+        QVERIFY(activate(form));
+        answerBox(*form, 1)->setFocus(Qt::MouseFocusReason);
+        answerBox(*form, 1)->moveCursor(QTextCursor::End);
+        QTest::keyClicks(answerBox(*form, 1), "more");
+        QCOMPARE(answerBox(*form, 1)->toPlainText(), stored);
+        answerBox(*form, 2)->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(answerBox(*form, 2), QString(600, 'x'));
+        QCOMPARE(answerBox(*form, 2)->toPlainText().size(), 500);
     }
 
     // One applicant's claims split between two experts: each sees and answers only their own,

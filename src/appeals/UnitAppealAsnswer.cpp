@@ -1,4 +1,5 @@
 #include "appeals/UnitAppealAsnswer.h"
+#include "data/ScoreSheet.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -180,26 +181,25 @@ void TFormAppealAsnswer::showWork()
     LabelWork->setText(QStringLiteral("Работа: ") + work->prefix + QStringLiteral(", код работы ") + QString::number(applicant));
     Scan->showWork(work->scan);
     QStringList lines;
-    int total = 0, maximum = 0, lastTask = 0;
-    bool scored = false;
-    for (const AppealsData::TaskResult &r : AppealsData::results(work->scan.work, discipline)) {
-        if (r.task != lastTask)
-            maximum += qMax(r.max, 0);
-        lastTask = r.task;
-        QString line = r.title + QStringLiteral(": ");
-        if (!r.score) {
-            line += QStringLiteral("не оценено");
-        } else {
-            scored = true;
-            total += *r.score;
-            line += QStringLiteral("%1 из %2").arg(*r.score).arg(qMax(r.max, 0));
-            if (!r.comment.isEmpty())
-                line += QStringLiteral("\n    ") + r.comment;
+    for (const AppealsData::ExpertResults &e : AppealsData::results(work->scan.work, discipline)) {
+        if (!lines.isEmpty())
+            lines << QString();
+        if (e.expert > 0)
+            lines << QStringLiteral("Эксперт: ") + e.name;
+        for (const AppealsData::TaskResult &r : e.tasks) {
+            QString line = r.title + QStringLiteral(": ");
+            if (!r.score) {
+                line += QStringLiteral("не оценено");
+            } else {
+                line += QStringLiteral("%1 из %2").arg(*r.score).arg(ScoreSheet::maxOf({r.task, r.max, {}}));
+                if (!r.comment.isEmpty())
+                    line += QStringLiteral("\n    ") + r.comment;
+            }
+            lines << line;
         }
-        lines << line;
+        if (e.scored)
+            lines << QStringLiteral("Итого: %1 из %2").arg(e.total).arg(e.maximum);
     }
-    if (scored)
-        lines << QStringLiteral("Итого: %1 из %2").arg(total).arg(maximum);
     LabelScores->setText(lines.join(QLatin1Char('\n')));
 }
 
@@ -233,7 +233,7 @@ void TFormAppealAsnswer::createAnswer()
         answer->setAccessibleName(QStringLiteral("Ответ на претензию: ") + c.task);
         answer->setFixedHeight(100);
         answer->setTabChangesFocus(true);   // Tab goes on, as in the score sheet; no tab is stored
-        answer->setPlainText(c.answer);
+        answer->setStoredText(c.answer);   // whole, however long another system wrote it
         setHint(answer, QStringLiteral("Разместите в этом поле ответ заявителю на претензию"));
         if (shaded)
             answer->setStyleSheet(kShaded);

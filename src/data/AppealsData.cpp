@@ -1,5 +1,10 @@
 #include "data/AppealsData.h"
 
+#include <QHash>
+#include <QMap>
+
+#include "data/ScoreSheet.h"
+
 #include "data/ADataER.h"
 #include "data/NamedQuery.h"
 
@@ -50,18 +55,44 @@ std::optional<Work> work(int applicant, int discipline)
     return out;
 }
 
-QList<TaskResult> results(int work, int discipline)
+QList<ExpertResults> results(int work, int discipline)
 {
     NamedQuery *q = DataER->query(QStringLiteral("GETappealScores"))->reopen({{QStringLiteral("untestID"), work}, {QStringLiteral("eduID"), discipline}});
-    QList<TaskResult> out;
+    QList<TaskResult> tasks;                 // the discipline's, in order, unscored
+    QMap<int, ExpertResults> byExpert;
+    QHash<int, QHash<int, TaskResult>> given;   // expert -> task -> result
     for (q->first(); !q->eof(); q->next()) {
+        const int task = q->field(QStringLiteral("id")).toInt();
+        if (tasks.isEmpty() || tasks.last().task != task)
+            tasks.append({task, q->field(QStringLiteral("titletask")).toString(), q->field(QStringLiteral("maxestimation")).toInt(), {}, {}});
+        const QVariant expert = q->field(QStringLiteral("expertID"));
         const QVariant score = q->field(QStringLiteral("estimate"));
-        out.append({q->field(QStringLiteral("id")).toInt(), q->field(QStringLiteral("titletask")).toString(),
-                    q->field(QStringLiteral("maxestimation")).toInt(),
-                    score.isNull() ? std::nullopt : std::optional<int>(score.toInt()),
-                    q->field(QStringLiteral("commentestimate")).toString()});
+        if (expert.isNull() || score.isNull())
+            continue;
+        ExpertResults &e = byExpert[expert.toInt()];
+        e.expert = expert.toInt();
+        e.name = q->field(QStringLiteral("fio")).toString();
+        if (!given[e.expert].contains(task))   // a task given twice by one expert counts once
+            given[e.expert].insert(task, {task, tasks.last().title, tasks.last().max, score.toInt(),
+                                          q->field(QStringLiteral("commentestimate")).toString()});
     }
     q->close();
+    if (byExpert.isEmpty())
+        byExpert.insert(0, ExpertResults{});
+    QList<ExpertResults> out;
+    for (ExpertResults e : std::as_const(byExpert)) {
+        for (const TaskResult &t : std::as_const(tasks)) {
+            const TaskResult r = given.value(e.expert).value(t.task, t);
+            e.tasks << r;
+            const int max = ScoreSheet::maxOf({t.task, t.max, {}});
+            e.maximum += max;
+            if (r.score) {
+                e.scored = true;
+                e.total += *r.score;
+            }
+        }
+        out << e;
+    }
     return out;
 }
 

@@ -39,5 +39,16 @@ struct TaskResult {
     std::optional<int> score;
     QString comment;
 };
-QList<TaskResult> results(int work, int discipline);   // by task
+// One expert's results for the work, every task of the discipline in order (a task the expert
+// gave nothing is without a score), and their total of their maximum.
+struct ExpertResults {
+    int expert = 0;   // 0: nobody has scored the work yet
+    QString name;
+    QList<TaskResult> tasks;
+    int total = 0;
+    int maximum = 0;
+    bool scored = false;   // any task has a score
+};
+// Each expert's apart, by expert; never a sum across experts. One unscored sheet when none has.
+QList<ExpertResults> results(int work, int discipline);
 }

@@ -248,11 +248,14 @@ QList<QueryDef> build()
                      "W.`period_id`=" ACTIVE_PERIOD " and E.`id`=W.`educationallistID`",
                      "order by W.`id` DESC"}),
               {integer("userID"), integer("eduID")}});
+    // each expert's results apart, named: a work scored by two experts is two sheets
     c.append({"GETappealScores",
-              lines({"SELECT S.`id`, S.`titletask`, S.`maxestimation`, R.`estimate`, R.`commentestimate` FROM "
+              lines({"SELECT S.`id`, S.`titletask`, S.`maxestimation`, R.`expertID`, "
+                     "concat(U.`surname`,' ',U.`name`,' ',U.`patronymic`) as fio, R.`estimate`, R.`commentestimate` FROM "
                      "`zet_evaluationsystem` S LEFT JOIN `zet_result` R ON R.`evalutionsystemID`=S.`id` and "
-                     "R.`untestedworkID`=:untestID WHERE S.`periodID`=" ACTIVE_PERIOD " and S.`educationlListID`=:eduID",
-                     "order by S.`id`, R.`id`"}),
+                     "R.`untestedworkID`=:untestID LEFT JOIN `zet_users` U ON U.`id`=R.`expertID` WHERE S.`periodID`="
+                     ACTIVE_PERIOD " and S.`educationlListID`=:eduID",
+                     "order by S.`id`, R.`expertID`, R.`id`"}),
               {integer("untestID"), integer("eduID")}});
     c.append({"appealExpertGet",
               lines({"SELECT A.`id`,B.`titletask`, A.`claim`, case when A.`answerСlaim` IS NULL or A.`answerСlaim` = ''",

@@ -38,17 +38,24 @@ TMemo::TMemo(int maxLength, QWidget *parent) : QPlainTextEdit(parent), m_maxLeng
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         const QString text = toPlainText();
-        if (text.size() <= m_maxLength)
+        const int limit = qMax(m_maxLength, m_storedLength);
+        if (text.size() <= limit)
             return;
-        // typed or pasted past the limit: keep the first maxLength characters
+        // typed or pasted past the limit: keep the first characters the box takes
         QTextCursor c = textCursor();
-        const int pos = qMin(c.position(), m_maxLength);
+        const int pos = qMin(c.position(), limit);
         QSignalBlocker block(this);
-        setPlainText(text.left(m_maxLength));
+        setPlainText(text.left(limit));
         c = textCursor();
         c.setPosition(pos);
         setTextCursor(c);
     });
+}
+
+void TMemo::setStoredText(const QString &text)
+{
+    m_storedLength = int(text.size());
+    setPlainText(text);
 }
 
 void TMemo::keyPressEvent(QKeyEvent *event)
