@@ -107,8 +107,9 @@ private slots:
     }
 
     // Accounts whose stored addresses a folding collation takes for one another: the exact
-    // address wins, a case-only difference is taken only when it is the one match, and nothing
-    // beyond ASCII case is folded. A login the table cannot even hold is an unknown login.
+    // address wins, a case-only difference (of any script) is taken only when it is the one match,
+    // blanks typed around the address are not part of it, and no look-alike is folded. A login the
+    // table cannot even hold is an unknown login.
     void lookAlikeAccounts_data()
     {
         QTest::addColumn<QString>("login");
@@ -125,7 +126,9 @@ private slots:
         QTest::newRow("K in other case") << "kate@vetlan.test" << "" << 104;
         QTest::newRow("dotted capital I is not i") << QString("\u0130ra@vetlan.test") << "Не верный логин" << -1;
         QTest::newRow("Cyrillic address") << "пётр@почта.рф" << "" << 105;
-        QTest::newRow("Cyrillic address, other case") << "ПЁТР@почта.рф" << "Не верный логин" << -1;
+        QTest::newRow("Cyrillic address, other case") << "ПЁТР@ПОЧТА.РФ" << "" << 105;
+        QTest::newRow("blanks typed around") << "  anna@vetlan.test " << "" << 101;
+        QTest::newRow("blanks around a Cyrillic address") << " Пётр@почта.рф  " << "" << 105;
         QTest::newRow("emoji login") << QString("anna\U0001F600@vetlan.test") << "Не верный логин" << -1;
         QTest::newRow("sign no table in cp1251 holds") << QString("anna\u2260@vetlan.test") << "Не верный логин" << -1;
     }

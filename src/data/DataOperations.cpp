@@ -98,18 +98,25 @@ AmbiguousLogin::AmbiguousLogin()
 
 namespace {
 
-// Letter case folded for A-Z only: no other script, sign or width is taken for a letter here.
-QString asciiLower(const QString &text)
+// Letter case folded for letters of any script, one for one: a letter becomes its lower case
+// only when it is a letter in its own right (unchanged by canonical composition, so the Kelvin sign
+// stays apart from "k") and the two are each other's case (so the dotted capital I stays apart from
+// "i"). Widths, accents and compatibility characters are never folded into other letters.
+QString foldCase(const QString &text)
 {
-    QString out = text;
-    for (QChar &c : out)
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() + 32);
-    return out;
+    QList<char32_t> out;
+    for (const char32_t c : text.toUcs4()) {
+        const char32_t lower = QChar::toLower(c);
+        const QString alone = QString::fromUcs4(&c, 1);
+        const bool pair = lower != c && QChar::toUpper(lower) == c
+            && alone.normalized(QString::NormalizationForm_C) == alone;
+        out << (pair ? lower : c);
+    }
+    return QString::fromUcs4(out.constData(), out.size());
 }
 
 // Among the rows the column's collation matched: the exact address, else the only one that
-// differs in ASCII case; several of those are refused rather than one taken at random.
+// differs in letter case; several of those are refused rather than one taken at random.
 std::optional<QVariantMap> chooseAccount(const QList<QVariantMap> &rows, const QString &login)
 {
     QList<QVariantMap> caseOnly;
@@ -117,7 +124,7 @@ std::optional<QVariantMap> chooseAccount(const QList<QVariantMap> &rows, const Q
         const QString stored = row.value(QStringLiteral("email")).toString();
         if (stored == login)
             return row;
-        if (asciiLower(stored) == asciiLower(login))
+        if (foldCase(stored) == foldCase(login))
             caseOnly << row;
     }
     if (caseOnly.size() > 1)
@@ -125,8 +132,10 @@ std::optional<QVariantMap> chooseAccount(const QList<QVariantMap> &rows, const Q
     return caseOnly.isEmpty() ? std::nullopt : std::optional<QVariantMap>(caseOnly.first());
 }
 
-std::optional<QVariantMap> findAccountRow(const QString &queryName, const QString &param, const QString &login)
+std::optional<QVariantMap> findAccountRow(const QString &queryName, const QString &param, const QString &typed)
 {
+    // blanks typed before or after the address are not part of it
+    const QString login = typed.trimmed();
     // a login the column cannot even hold names no stored address (and would make the server
     // refuse the comparison)
     if (login.isEmpty() || !unstorableCharacters(QStringLiteral("zet_users"), QStringLiteral("email"), login).isEmpty())

@@ -22,9 +22,10 @@ void queryExec(const QString &name, const QueryParams &params);
 QList<QVariantMap> runtimeRows(const QStringList &sql);
 void runtimeExec(const QStringList &sql);
 
-// An expert's account: the row whose stored address is exactly the typed login, else the one row
-// whose address differs from it in ASCII letter case only. Nothing else is folded (accents, widths,
-// trailing blanks, other scripts' cases), whatever the column's collation does.
+// An expert's account: the row whose stored address is exactly the typed login (blanks around it
+// left out), else the one row whose address differs from it in letter case only, of any script.
+// Nothing else is folded (accents, widths, compatibility characters such as the Kelvin sign, a
+// stored trailing blank), whatever the column's collation does.
 struct Account {
     int id = 0;
     QByteArray hash;
