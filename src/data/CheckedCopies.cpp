@@ -179,6 +179,8 @@ void CheckedCopies::sendPending(int net)
             if (status == QProcess::NormalExit && (code == 0 || code == kRefused)) {
                 // sent, or set aside for good: either way out of the queue
                 EventLog::write(QStringLiteral("Проверенные копии"), answer);
+                if (code == 0)
+                    emit sent();
                 emit changed();
                 return;
             }

@@ -52,6 +52,7 @@ public:
 signals:
     void changed();                            // the queue grew or shrank
     void sendFailed(const QString &reason);    // the copy stays queued
+    void sent();                               // a copy is stored: an earlier failure is over
 
 private:
     CheckedCopies();

@@ -274,7 +274,11 @@ void TFormEstimateWork::bindComments()
     CheckedCopies &copies = CheckedCopies::get();
     connect(&copies, &CheckedCopies::changed, this, [this] { showCopies(); });
     connect(&copies, &CheckedCopies::sendFailed, this, [this](const QString &reason) {
-        m_copyNote = QStringLiteral("Последняя попытка отправки не удалась: ") + reason;
+        m_sendFailure = QStringLiteral("Последняя попытка отправки не удалась: ") + reason;
+        showCopies();
+    });
+    connect(&copies, &CheckedCopies::sent, this, [this] {
+        m_sendFailure.clear();   // the last try went through: the failure before it is over
         showCopies();
     });
     copies.sendPending(DataER->net());
@@ -898,7 +902,9 @@ void TFormEstimateWork::showCopies()
     QStringList lines;
     if (waiting > 0)
         lines << QStringLiteral("Проверенные копии ожидают отправки: ") + QString::number(waiting);
-    if (!m_copyNote.isEmpty() && (waiting > 0 || !m_copyNote.startsWith(QLatin1String("Последняя попытка"))))
+    if (!m_sendFailure.isEmpty() && waiting > 0)
+        lines << m_sendFailure;
+    if (!m_copyNote.isEmpty())
         lines << m_copyNote;
     lines << CheckedCopies::get().refusals();
     LabelCopies->setText(lines.join(u'\n'));

@@ -58,7 +58,8 @@ public:
     std::optional<CheckedCopies::Copy> checkedCopy(int work);
     void makeCheckedCopy(const CheckedCopies::Copy &copy);
     void showCopies();
-    QString m_copyNote;   // why the last checked copy was not made or sent
+    QString m_copyNote;      // why the last checked copy was not made
+    QString m_sendFailure;   // why the last try to send a queued copy failed, until one goes through
     DraftStore *drafts() const { return m_drafts.get(); }
 
     void readData();

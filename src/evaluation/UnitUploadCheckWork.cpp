@@ -239,6 +239,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             ++failures;
         }
     }
+    paced.stop();   // a value still pending would show over the reset while the box is open
     ProgressBar2->reset();
     readData();
     Platform::get().information(QStringLiteral("Загрузка файлов завершена.")

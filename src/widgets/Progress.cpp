@@ -64,6 +64,11 @@ void PacedProgress::set(int value)
         m_timer->start(int(100 - m_since.elapsed()));
 }
 
+void PacedProgress::stop()
+{
+    m_timer->stop();
+}
+
 void PacedProgress::show()
 {
     m_timer->stop();

@@ -17,6 +17,7 @@ class PacedProgress : public QObject {
 public:
     explicit PacedProgress(QProgressBar *bar, QObject *parent = nullptr);
     void set(int value);
+    void stop();   // the work is over: nothing pending shows after this (the bar is about to be reset)
 
 private:
     void show();
