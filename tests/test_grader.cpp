@@ -693,6 +693,7 @@ private slots:
         QVERIFY2(text.contains("Work MA9_1_2_1001") && text.contains("Page 2 of 2"), qPrintable(text));   // the original's own text
         QVERIFY2(text.contains("нет единиц"), qPrintable(text));
         QVERIFY2(text.contains("Математика 9 класс") && text.contains("Итого: 0 из 22"), qPrintable(text));
+        QVERIFY2(text.contains("Код работы: 1001") && !text.contains("код работы 1001"), qPrintable(text));
         QVERIFY(text.contains("нет решения"));
         // the pages are the original's content, not pictures of it
         QCOMPARE(run("pdfimages", {"-list", file}).split('\n', Qt::SkipEmptyParts).size(), 2);   // the header only

@@ -197,9 +197,10 @@ private slots:
         sheet.setScore(2, "4");
         sheet.setComment(2, "нет проверки");
         QStringList lines;
-        for (const CheckedCopies::Line &l : CheckedCopies::scorePage("Математика 9 класс", "MA9, код работы 1001", sheet))
+        for (const CheckedCopies::Line &l : CheckedCopies::scorePage("Математика 9 класс", 1001, "9", sheet))
             lines << (l.bold ? "*" : "") + l.text;
-        QCOMPARE(lines, QStringList({"*Математика 9 класс", "Код работы: MA9, код работы 1001", "", "Задание 1: 5 из 5",
+        // the participant reads it: the discipline, the work's code and the class once each
+        QCOMPARE(lines, QStringList({"*Математика 9 класс", "Код работы: 1001", "Класс: 9", "", "Задание 1: 5 из 5",
                                      "Задание 2: 4 из 7", "    нет проверки", "Задание 3: 0 из 10", "", "*Итого: 9 из 22"}));
     }
 

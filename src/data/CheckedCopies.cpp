@@ -38,9 +38,13 @@ QString CheckedCopies::queueFolder()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/checked-copies");
 }
 
-QList<CheckedCopies::Line> CheckedCopies::scorePage(const QString &discipline, const QString &workCode, const ScoreSheet &sheet)
+QList<CheckedCopies::Line> CheckedCopies::scorePage(const QString &discipline, int workCode, const QString &classStudy,
+                                                    const ScoreSheet &sheet)
 {
-    QList<Line> lines{{discipline, true}, {QStringLiteral("Код работы: ") + workCode, false}, {QString(), false}};
+    QList<Line> lines{{discipline, true}, {QStringLiteral("Код работы: ") + QString::number(workCode), false}};
+    if (!classStudy.trimmed().isEmpty())
+        lines.append({QStringLiteral("Класс: ") + classStudy.trimmed(), false});
+    lines.append({QString(), false});
     const QList<ScoreSheet::Task> &tasks = sheet.tasks();
     for (auto t = tasks.crbegin(); t != tasks.crend(); ++t) {   // as on screen: the sheet checks them from the last
         lines.append({t->title + QStringLiteral(": ") + QString::number(sheet.score(t->id).value_or(0)) + QStringLiteral(" из ")

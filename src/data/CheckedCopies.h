@@ -33,9 +33,10 @@ public:
     };
     static CheckedCopies &get();
     static QString queueFolder();
-    // The page of scores: the discipline, the work's code, each task's "N из M" and comment (plain
-    // text, in the sheet's order on screen) and the total.
-    static QList<Line> scorePage(const QString &discipline, const QString &workCode, const ScoreSheet &sheet);
+    // The page of scores, which the participant reads: the discipline, the work's code and the
+    // class (each once; the class when known), each task's "N из M" and comment (plain text, in the
+    // sheet's order on screen) and the total.
+    static QList<Line> scorePage(const QString &discipline, int workCode, const QString &classStudy, const ScoreSheet &sheet);
 
     // Makes the copy and queues it; done(reason) on this thread: "" when queued.
     void make(const Copy &copy, const std::function<void(const QString &failure)> &done);

@@ -72,7 +72,7 @@ std::optional<WorkOwner> ownerOf(int work)
     if (q->recordCount() > 0)
         owner = WorkOwner{q->field(QStringLiteral("educationallistID")).toInt(), q->field(QStringLiteral("user_id")).toInt(),
                           q->field(QStringLiteral("nameEdu")).toString(), q->field(QStringLiteral("PrefixEncrypt")).toString(),
-                          q->field(QStringLiteral("period_id")).toInt()};
+                          q->field(QStringLiteral("period_id")).toInt(), q->field(QStringLiteral("classStudy")).toString()};
     q->close();
     return owner;
 }

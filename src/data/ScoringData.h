@@ -32,6 +32,7 @@ struct WorkOwner {
     QString disciplineName;
     QString prefix;
     int period = 0;        // the work's period
+    QString classStudy;    // the participant's class, when known
 };
 std::optional<WorkOwner> ownerOf(int work);
 // The expert's own comments on the tasks of the work's discipline, by task, most used first

@@ -171,8 +171,9 @@ QList<QueryDef> build()
     // The grader's bench: where a work's scan lives, and how far the expert has got.
     // whose work it is and in which discipline: the checked copy goes up as that participant's
     c.append({"GETcheckedWork",
-              lines({"SELECT B.`educationallistID`, B.`user_id`, C.`nameEdu`, C.`PrefixEncrypt`, B.`period_id` FROM `zet_untestedwork` B, "
-                     "`zet_educationallist` C WHERE B.`id`=:untestID and C.`id`=B.`educationallistID`"}),
+              lines({"SELECT B.`educationallistID`, B.`user_id`, C.`nameEdu`, C.`PrefixEncrypt`, B.`period_id`, D.`classStudy` "
+                     "FROM `zet_untestedwork` B JOIN `zet_educationallist` C ON C.`id`=B.`educationallistID` "
+                     "LEFT JOIN `zet_users4add` D ON D.`usersID`=B.`user_id` WHERE B.`id`=:untestID"}),
               {integer("untestID")}});
     c.append({"GETworkFile",
               lines({"SELECT B.`bodyFile`, C.`nameEdu`, concat(A.`surname`,' ',A.`name`,' ',A.`patronymic`) as fio "

@@ -874,9 +874,7 @@ std::optional<CheckedCopies::Copy> TFormEstimateWork::checkedCopy(int work)
         return std::nullopt;
     }
     return CheckedCopies::Copy{work, m_sheetExpert, owner->discipline, owner->participant, original, Scan->view()->marks(),
-                               CheckedCopies::scorePage(owner->disciplineName,
-                                                        owner->prefix + QStringLiteral(", код работы ") + QString::number(owner->participant),
-                                                        m_rules)};
+                               CheckedCopies::scorePage(owner->disciplineName, owner->participant, owner->classStudy, m_rules)};
 }
 
 void TFormEstimateWork::makeCheckedCopy(const CheckedCopies::Copy &copy)
