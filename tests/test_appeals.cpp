@@ -8,6 +8,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <QApplication>
+#include <QScopeGuard>
 #include <QTextCursor>
 #include <QPointer>
 #include <QLineEdit>
@@ -116,9 +118,9 @@ private slots:
         QCOMPARE(task1->text(), QString("ЗАДАНИЕ: Задание 1. Вычислите значение выражения"));
         QCOMPARE(form->findChild<QLabel *>("appeal_2")->text(), QString("Претензия: Не учтено второе решение уравнения."));
         // the second row of the query (task 1) is shaded, the first is not
-        QVERIFY(answerBox(*form, 1)->styleSheet().contains("238, 245, 255"));
-        QVERIFY(!answerBox(*form, 2)->styleSheet().contains("238, 245, 255"));
-        QVERIFY(!task1->styleSheet().contains("238, 245, 255"));
+        QVERIFY(answerBox(*form, 1)->styleSheet().contains("palette(alternate-base)"));
+        QVERIFY(!answerBox(*form, 2)->styleSheet().contains("palette(alternate-base)"));
+        QVERIFY(!task1->styleSheet().contains("palette(alternate-base)"));
         QVERIFY(form->BitBtn2->isEnabled());
         QVERIFY(!form->BitBtn3->isEnabled());
 
@@ -175,6 +177,37 @@ private slots:
         answerBox(*form, 2)->setFocus(Qt::MouseFocusReason);
         QTest::keyClicks(answerBox(*form, 2), QString(600, 'x'));
         QCOMPARE(answerBox(*form, 2)->toPlainText().size(), 500);
+    }
+
+    // On a dark palette every claim, answer and heading reads light on dark: no colour is fixed.
+    void claimsReadOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        for (auto [role, colour] : {std::pair{QPalette::Window, QColor(32, 32, 32)}, {QPalette::WindowText, QColor(230, 230, 230)},
+                                    {QPalette::Base, QColor(24, 24, 24)}, {QPalette::AlternateBase, QColor(48, 48, 56)},
+                                    {QPalette::Text, QColor(235, 235, 235)}, {QPalette::Link, QColor(138, 180, 248)}})
+            dark.setColor(role, colour);
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QVERIFY(activate(form));
+        const auto lightness = [](QColor c) { return c.toHsl().lightness(); };
+        for (QWidget *w : form->ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            w->ensurePolished();
+            if (auto *memo = qobject_cast<TMemo *>(w)) {
+                // what is typed is drawn in the text colour over the box's own background
+                const QImage shot = memo->viewport()->grab().toImage();
+                const QColor ground = shot.pixelColor(shot.width() - 4, shot.height() - 4);
+                QVERIFY2(lightness(ground) < 100, qPrintable(memo->objectName() + " " + ground.name()));
+                QVERIFY(lightness(memo->palette().color(QPalette::Text)) > 150);
+            } else {
+                QVERIFY2(lightness(w->palette().color(w->foregroundRole())) > 150, qPrintable(w->objectName()));
+            }
+        }
     }
 
     // One applicant's claims split between two experts: each sees and answers only their own,

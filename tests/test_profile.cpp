@@ -9,6 +9,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QtTest>
+#include <QApplication>
+#include <QScopeGuard>
 
 #include "Session.h"
 #include "TestFixture.h"
@@ -38,6 +40,28 @@ class TestProfile : public QObject {
 
 private slots:
     void init() { Fixture::loadDemo(); }
+
+    // The additional data's headings and fields on a dark palette: light on dark, no fixed colour.
+    void headingsReadOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(32, 32, 32));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Link, QColor(138, 180, 248));
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        Session s;
+        TFormGeneralDataAppend form;
+        QVERIFY(activate(&form));
+        int headings = 0;
+        for (QLabel *label : form.findChildren<QLabel *>()) {
+            label->ensurePolished();
+            QVERIFY2(label->palette().color(label->foregroundRole()).toHsl().lightness() > 120, qPrintable(label->text()));
+            headings += label->font().bold();
+        }
+        QVERIFY(headings >= 3);
+    }
 
     // Per row: what is typed into surname, name and patronymic; the message; the field with the
     // focus afterwards; and what is stored (empty: nothing written).

@@ -20,7 +20,8 @@
 TFormAppealAsnswer *FormAppealAsnswer = nullptr;
 
 namespace {
-const QString kShaded = QStringLiteral("background-color: rgb(238, 245, 255);");
+// every other claim shaded, in the palette's own alternate colour (light or dark alike)
+const QString kShaded = QStringLiteral("background-color: palette(alternate-base);");
 }
 
 TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
@@ -244,7 +245,7 @@ void TFormAppealAsnswer::createAnswer()
         auto *claim = plainLabel(QStringLiteral("Претензия: ") + c.claim, area);
         claim->setWordWrap(true);
         claim->setAlignment(Qt::AlignLeft);
-        claim->setStyleSheet(QStringLiteral("color: black;") + (shaded ? kShaded : QString()));
+        claim->setStyleSheet(shaded ? kShaded : QString());
         onTop(claim, QStringLiteral("appeal_") + id);
         auto *task = plainLabel(QStringLiteral("ЗАДАНИЕ: ") + c.task, area);
         task->setWordWrap(true);

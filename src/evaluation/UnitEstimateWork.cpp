@@ -473,7 +473,7 @@ void TFormEstimateWork::readEstimate(int workId)
 
         auto *bar = new QFrame(sheet);
         bar->setFixedHeight(5);
-        bar->setStyleSheet(QStringLiteral("background-color: blue; border-radius: 2px;"));
+        bar->setStyleSheet(QStringLiteral("background-color: palette(highlight); border-radius: 2px;"));
         onTop(bar, QStringLiteral("MyShape_") + id);
 
         auto *memo = new TMemo(kCommentLength, sheet);

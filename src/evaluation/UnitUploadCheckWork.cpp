@@ -40,7 +40,7 @@ void TFormUploadCheckWork::build()
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setAlignment(Qt::AlignCenter);
-    Label3->setStyleSheet(QStringLiteral("color: blue;"));
+    Label3->setStyleSheet(QStringLiteral("color: palette(link);"));
     layout->addWidget(Label3);
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));

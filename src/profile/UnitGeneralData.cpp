@@ -140,7 +140,7 @@ void TFormGeneralData::CheckSymbol(QLineEdit *field)
 {
     const bool latin = checkCyr(field->text());
     field->setStyleSheet(latin ? QStringLiteral("background-color: red; color: white;")
-                               : QStringLiteral("background-color: white; color: black;"));
+                               : QString());   // the palette's own colours
     BitBtn1->setEnabled(!latin && !field->text().isEmpty());
 }
 

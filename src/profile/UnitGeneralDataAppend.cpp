@@ -38,7 +38,7 @@ public:
     void heading(const QString &text)
     {
         auto *l = new QLabel(text, m_page);
-        l->setStyleSheet(QStringLiteral("color: blue; font-weight: bold;"));
+        l->setStyleSheet(QStringLiteral("color: palette(link); font-weight: bold;"));
         m_layout->addWidget(l);
     }
     QLineEdit *field(const char *name, const QString &caption, int maxLength, const QString &placeholder,
