@@ -179,6 +179,30 @@ private slots:
         QCOMPARE(answerBox(*form, 2)->toPlainText().size(), 500);
     }
 
+    // The keyboard: Tab from the applicant goes claim by claim from the first shown, then to
+    // "Сохранить"; Ctrl+S saves from anywhere in the window.
+    void keyboardGoesClaimByClaim()
+    {
+        Session s;
+        s.window.item("N7")->trigger();
+        TFormAppealAsnswer *form = FormAppealAsnswer;
+        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QVERIFY(activate(form));
+        form->DBLookupComboBox2->setFocus(Qt::TabFocusReason);
+        QStringList order;
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            order << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(order, QStringList({"answer_1", "answer_2", "BitBtn2"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        typeText(QApplication::focusWidget(), "ответ");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(s.platform.texts("information"), QStringList("Сохранение завершено"));
+        QCOMPARE(storedAnswers().mid(1, 1), QStringList("2|ответ"));
+        QCOMPARE(form->BitBtn2->text(), QString("&Сохранить"));
+    }
+
     // On a dark palette every claim, answer and heading reads light on dark: no colour is fixed.
     void claimsReadOnADarkPalette()
     {

@@ -2,6 +2,7 @@
 #include "data/ScoreSheet.h"
 
 #include <QHBoxLayout>
+#include <QShortcut>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -110,13 +111,20 @@ QHBoxLayout *TFormAppealAsnswer::buildBottom()
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
     BitBtn3 = hintedButton(this, QStringLiteral("Выгрузить"), "BitBtn3", QStringLiteral("Выгрузить и отобразить файл на локальном компьютере"));
-    BitBtn2 = hintedButton(this, QStringLiteral("Сохранить"), "BitBtn2", QStringLiteral("Сохранить ответ на претензию по вопросу"));
+    BitBtn2 = hintedButton(this, QStringLiteral("&Сохранить"), "BitBtn2", QStringLiteral("Сохранить ответ на претензию по вопросу (Ctrl+S)"));
     bottom->addWidget(close);
     bottom->addStretch();
     bottom->addWidget(BitBtn3);
     bottom->addStretch();
     bottom->addWidget(BitBtn2);
     connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    // Ctrl+S anywhere in the window, as in the scoring window
+    auto *save = new QShortcut(QKeySequence::Save, this);
+    save->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(save, &QShortcut::activated, this, [this] {
+        if (BitBtn2->isEnabled())
+            runCommand([this] { BitBtn2Click(); });
+    });
     connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
     return bottom;
 }
@@ -253,6 +261,13 @@ void TFormAppealAsnswer::createAnswer()
         task->setStyleSheet(QStringLiteral("color: palette(link);"));
         onTop(task, QStringLiteral("zad_") + id);
     }
+    // Tab goes claim by claim as shown (the first on top first), then to "Сохранить"
+    QWidget *previous = DBLookupComboBox2;
+    for (auto it = m_answers.crbegin(); it != m_answers.crend(); ++it) {
+        QWidget::setTabOrder(previous, it->second);
+        previous = it->second;
+    }
+    QWidget::setTabOrder(previous, BitBtn2);
 }
 
 void TFormAppealAsnswer::BitBtn2Click()
