@@ -208,6 +208,14 @@ private slots:
         // Tab into the sheet; the digits of 3, 4, 12, 2 and two Tabs each; the digit and one Tab of
         // the last; save
         QCOMPARE(withoutComment, 1 + (1 + 1 + 2 + 1) + 4 * 2 + 1 + 1 + 1);
+
+        // the last work saved: the sheet empties, and its total goes with it
+        const QMap<int, int> maxima{{21, 3}, {22, 4}, {23, 12}, {24, 2}, {25, 5}};   // no comment wanted
+        for (auto it = maxima.cbegin(); it != maxima.cend(); ++it)
+            scoreBox(form, it.key())->setEditText(QString::number(it.value()));
+        keys.press(Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(form.sheetWork(), 0);
+        QCOMPARE(form.LabelTotal->text(), QString());
     }
 
     // Digits replace the score; the wheel, PageUp and PageDown never change it; Ctrl+Up / Ctrl+Down
@@ -239,6 +247,12 @@ private slots:
         box->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(box, "99");   // above the maximum: the second 9 is refused
         QCOMPARE(box->currentText(), QString("9"));
+        // a refused digit leaves the score selected: the next digit replaces it
+        QComboBox *seven = scoreBox(form, 2);
+        box->setFocus(Qt::TabFocusReason);
+        seven->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(seven, "95");
+        QCOMPARE(seven->currentText(), QString("5"));
         // back from the drop-down (Esc), digits still replace the score
         QTest::keyClick(box, Qt::Key_F4);
         QTRY_VERIFY(box->view()->isVisible());
@@ -247,7 +261,7 @@ private slots:
         QTest::qWait(20);
         QTest::keyClicks(box, "4");   // (offscreen, the closed popup leaves no focus widget to type into)
         QCOMPARE(box->currentText(), QString("4"));
-        QCOMPARE(form.LabelTotal->text(), QString("Итого: 4 из 22"));
+        QCOMPARE(form.LabelTotal->text(), QString("Итого: 9 из 22"));   // 4, and the 5 above
         QVERIFY(activate(&form));   // the window's keys want it active again
         box->setFocus(Qt::TabFocusReason);
 
@@ -278,6 +292,20 @@ private slots:
         QVERIFY(focusedIn(scoreBox(form, 1)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_9, Qt::AltModifier);   // there is no ninth task
         QVERIFY(focusedIn(scoreBox(form, 1)));
+        // on a low window the task's comment comes into view with its score
+        form.resize(form.width(), 420);
+        QApplication::processEvents();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_4, Qt::AltModifier);
+        const auto seen = [&](QWidget *w) {
+            return form.ScrollBox1->viewport()->rect().contains(QRect(w->mapTo(form.ScrollBox1->viewport(), QPoint()), w->size()));
+        };
+        QVERIFY(seen(scoreBox(form, 4)));
+        QVERIFY2(seen(commentBox(form, 4)), qPrintable(QString("view %1, comment at %2 height %3")
+                                                           .arg(form.ScrollBox1->viewport()->height())
+                                                           .arg(commentBox(form, 4)->mapTo(form.ScrollBox1->viewport(), QPoint()).y())
+                                                           .arg(commentBox(form, 4)->height())));
+        // the status bar names the key list, which F1 shows whole
+        QCOMPARE(form.statusTip(), QString("F1 — клавиши"));
     }
 
     // Ctrl+Space in a comment box lists the expert's own earlier comments on that task, most used

@@ -226,7 +226,7 @@ void TFormEstimateWork::bindKeys()
     key(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { Scan->view()->zoomOut(); });
     key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { Scan->view()->fitWidth(); });
     key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { Scan->view()->rotate(); });
-    setHint(this, keyList());
+    setHint(this, QStringLiteral("F1 — клавиши"));   // the whole list would be cut in the status bar
 }
 
 // Drafts: written at most once a second while typing, and when the focus leaves a box.
@@ -316,6 +316,7 @@ void TFormEstimateWork::setSheet(int workId)
     if (workId <= 0) {
         LabelWork->clear();
         LabelDraft->hide();
+        LabelTotal->clear();   // the total goes with its sheet
     }
 }
 
@@ -361,10 +362,26 @@ void TFormEstimateWork::focusTask(int ordinal)
 {
     if (ordinal < 1 || ordinal > m_tasks.size())
         return;
-    QComboBox *box = m_tasks.at(m_tasks.size() - ordinal).score;
-    ScrollBox1->ensureWidgetVisible(box);
+    const Task &task = m_tasks.at(m_tasks.size() - ordinal);
+    QComboBox *box = task.score;
+    // the task's score and its comment (below it) in view together, as far as the view holds them
+    QWidget *sheet = ScrollBox1->widget();
+    const QRect both = QRect(box->parentWidget()->mapTo(sheet, QPoint()), box->parentWidget()->size())
+                           .united(QRect(task.memo->mapTo(sheet, QPoint()), task.memo->size()));
+    if (both.height() + 4 <= ScrollBox1->viewport()->height())
+        ScrollBox1->ensureVisible(both.center().x(), both.center().y(), both.width() / 2 + 2, both.height() / 2 + 2);
+    else
+        ScrollBox1->verticalScrollBar()->setValue(both.top());
     box->setFocus(Qt::TabFocusReason);
     box->lineEdit()->selectAll();   // also when the focus arrives later, with the window
+}
+
+bool TFormEstimateWork::taskOfScoreEdit(const QLineEdit *edit) const
+{
+    for (const Task &t : m_tasks)
+        if (t.score->lineEdit() == edit)
+            return true;
+    return false;
 }
 
 const TFormEstimateWork::Task *TFormEstimateWork::taskOf(const QWidget *control) const
@@ -703,6 +720,26 @@ bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
         if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {
             offerComments(static_cast<TMemo *>(watched));
             return true;
+        }
+    }
+    // A key a score box refuses changes nothing, the selection included: the next digit still
+    // replaces the score ("9" refused in an "из 8" box, then "5" gives 5, not 05).
+    if (event->type() == QEvent::KeyPress) {
+        auto *edit = qobject_cast<QLineEdit *>(watched);
+        if (auto *combo = qobject_cast<QComboBox *>(watched))
+            edit = combo->lineEdit();   // the box has the focus and hands its keys on
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (edit && edit->validator() && taskOfScoreEdit(edit) && !key->text().isEmpty() && key->text().at(0).isPrint()
+            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            QString candidate = edit->text();
+            int at = edit->cursorPosition();
+            if (edit->hasSelectedText()) {
+                at = edit->selectionStart();
+                candidate.remove(at, edit->selectedText().size());
+            }
+            candidate.insert(at, key->text());
+            if (edit->validator()->validate(candidate, at) == QValidator::Invalid)
+                return true;
         }
     }
     // A score box is entered with its text selected, so the digits typed replace the score:

@@ -96,6 +96,7 @@ private:
         QString title;              // as stored
     };
     const Task *taskOf(const QWidget *control) const;
+    bool taskOfScoreEdit(const class QLineEdit *edit) const;
     void setSheet(int workId);
     bool checkSheet();
     void markRefused(QWidget *box);
