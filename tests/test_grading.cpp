@@ -494,6 +494,19 @@ private slots:
         QVERIFY(sheetControl<QWidget>(form, "title_100")->y() < sheetControl<QWidget>(form, "title_101")->y());
     }
 
+    // The list's own order puts classes by number: 9 before 11, not as texts.
+    void classesByNumber()
+    {
+        Session s;
+        TFormEstimateWork form;
+        form.show();
+        NamedQuery *q = form.DBGrid1->query();
+        QStringList classes;
+        for (int r = 0; r < q->recordCount(); ++r)
+            classes << q->value(r, "classStudy").toString();
+        QCOMPARE(classes, QStringList({"9", "9", "9", "9", "11", "11"}));
+    }
+
     // A refused task out of view is brought into view.
     void refusedTaskIsShown()
     {
@@ -623,7 +636,7 @@ private slots:
                 ids << form.DBGrid1->query()->value(r, "id").toInt();
             return ids;
         };
-        QCOMPARE(order(), QList<int>({4, 5, 1, 10, 2, 3}));   // the statement's: class, then work code
+        QCOMPARE(order(), QList<int>({1, 10, 2, 3, 4, 5}));   // the statement's: class by number, then work code
         clickTitle(form.DBGrid1, 2);                            // by work code
         QCOMPARE(order(), QList<int>({1, 10, 2, 4, 5, 3}));
         form.readData();

@@ -132,8 +132,9 @@ QList<QueryDef> build()
                      "C.id = A.`educationallistID` and B.`userID`=A.`user_id` and A.`period_id`=" ACTIVE_PERIOD " and "
                      "NOT EXISTS (SELECT 1 FROM `zet_result` I WHERE I.`untestedworkID`=A.`id` and "
                      "I.`periodID`=" ACTIVE_PERIOD " and I.`expertID`=B.`expertID`)",
+                     // classes by number (9 before 11), then any text the number does not tell apart;
                      // works of one class always in one order: by the work code
-                     "order by  D.`classStudy`, A.`user_id`, A.`id`"}),
+                     "order by  CAST(D.`classStudy` AS UNSIGNED), D.`classStudy`, A.`user_id`, A.`id`"}),
               {integer("userID")}});
     c.append({"GETestimateWork",
               lines({"SELECT `id`,`maxestimation`,`titletask` FROM `zet_evaluationsystem` WHERE `periodID`=" ACTIVE_PERIOD
