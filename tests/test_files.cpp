@@ -446,7 +446,7 @@ private slots:
         QTemporaryDir dir;
         auto *engine = new DownloadEngine({{base + "redirect.pdf", dir.filePath("a.pdf")}, {base + "endless.pdf", dir.filePath("b.pdf")}});
         QMap<int, QString> reasons;
-        connect(engine, &DownloadEngine::fileFailed, this, [&](int index, const QString &reason) { reasons[index] = reason; });
+        connect(engine, &DownloadEngine::fileFailed, this, [&](int index, const QString &reason, bool) { reasons[index] = reason; });
         QSignalSpy finished(engine, &DownloadEngine::finished);
         engine->start();
         QVERIFY(finished.wait(30000));
@@ -471,7 +471,7 @@ private slots:
         const auto remove = qScopeGuard([&] { big.remove(); });
         auto *engine = new DownloadEngine({{Config::get().filesUrl + "untestedwork/big.pdf", small + "/big.pdf"}});
         QString reason;
-        connect(engine, &DownloadEngine::fileFailed, this, [&](int, const QString &why) { reason = why; });
+        connect(engine, &DownloadEngine::fileFailed, this, [&](int, const QString &why, bool) { reason = why; });
         QSignalSpy finished(engine, &DownloadEngine::finished);
         engine->start();
         QVERIFY(finished.wait(30000));

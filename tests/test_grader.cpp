@@ -509,6 +509,31 @@ private slots:
         QFile::remove(path);
     }
 
+    // The file server away: the pane says so in Russian (libcurl's words go to the log) and shows
+    // the scan by itself once the server is back.
+    void scanComesWhenTheServerIsBack()
+    {
+        const int retry = ScanPane::retryMs;
+        ScanPane::retryMs = 300;
+        bool stopped = false;
+        const auto restore = qScopeGuard([&] {
+            ScanPane::retryMs = retry;
+            if (stopped)
+                Fixture::startFiles();
+        });
+        Session s;
+        TFormEstimateWork form(&s.window);
+        QVERIFY(activate(&form));
+        Fixture::stopFiles();
+        stopped = true;
+        openByClick(form, 2);
+        QTRY_COMPARE(form.Scan->statusText(),
+                     QString("Скан работы недоступен: нет связи с файловым сервером; проверьте сеть, попытка будет повторена"));
+        Fixture::startFiles();
+        stopped = false;
+        QTRY_COMPARE_WITH_TIMEOUT(form.Scan->statusText(), QString("Скан работы: страниц 2 (загружен с сервера)"), 20000);
+    }
+
     // The cache keeps to its size: the least recently used scans go first.
     void scanCacheCap()
     {

@@ -18,6 +18,8 @@
 
 #include "data/Background.h"
 #include "data/Config.h"
+#include "data/EventLog.h"
+#include "data/FileServer.h"
 #include "data/PrivateFiles.h"
 #include "data/SavedWorks.h"
 
@@ -137,7 +139,7 @@ void DownloadEngine::run()
     int next = 0, running = 0;
     auto notify = [this](auto f) { QMetaObject::invokeMethod(this, f, Qt::QueuedConnection); };
 
-    auto finish = [&](Transfer &t, bool ok, QString reason) {
+    auto finish = [&](Transfer &t, bool ok, QString reason, bool transient = false) {
         if (t.file && fclose(t.file) != 0 && ok) {
             ok = false;
             reason = writeFailure(errno, t.targetPath);
@@ -157,9 +159,9 @@ void DownloadEngine::run()
             failed << t.index;
         }
         const int index = t.index;
-        notify([this, index, ok, reason] {
+        notify([this, index, ok, reason, transient] {
             if (!ok)
-                emit fileFailed(index, reason);
+                emit fileFailed(index, reason, transient);
             emit fileFinished(index, ok);
         });
     };
@@ -217,19 +219,26 @@ void DownloadEngine::run()
             completedBytes += length;
             ++completed;
             const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
-            QString reason = QString::fromUtf8(curl_easy_strerror(msg->data.result));
+            const FileServer::TransferFailure failure = FileServer::describe(msg->data.result, status);
+            QString reason = failure.text;
+            bool transient = failure.transient;
+            if (!ok && msg->data.result != CURLE_OK)
+                EventLog::write(QStringLiteral("Файловый сервер"), QString::fromUtf8(t->url) + QStringLiteral(": ")
+                                                                  + QString::fromUtf8(curl_easy_strerror(msg->data.result)));
+            if (t->tooLarge || t->writeError)
+                transient = false;
             if (t->tooLarge)
                 reason = QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20);
             else if (t->writeError)
                 reason = writeFailure(t->writeError, t->targetPath);
-            else if ((status >= 300 && msg->data.result == CURLE_OK) || status >= 400)
+            else if (status >= 300 && status < 500)
                 // a redirect is not followed: the scan must be at its own address
                 reason = QStringLiteral("сервер ответил HTTP %1").arg(status);
             curl_multi_remove_handle(multi, easy);
             curl_easy_cleanup(easy);
             t->easy = nullptr;
             --running;
-            finish(*t, ok, reason);
+            finish(*t, ok, reason, transient);
         }
         const bool added = launch();
         const qint64 now = received.load();

@@ -31,7 +31,8 @@ public:
 
 signals:
     void progress(qint64 bytesReceived, qint64 bytesExpected);
-    void fileFailed(int index, const QString &reason);   // just before its fileFinished
+    // just before its fileFinished; transient: the server or the link is away for now
+    void fileFailed(int index, const QString &reason, bool transient);
     void fileFinished(int index, bool ok);
     void finished(const QList<int> &failed);
 

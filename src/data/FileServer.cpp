@@ -9,6 +9,7 @@
 
 #include "data/Background.h"
 #include "data/Config.h"
+#include "data/EventLog.h"
 
 namespace FileServer {
 
@@ -92,8 +93,11 @@ void post(const QString &script, const QList<Part> &parts, const std::function<v
         const CURLcode rc = curl_easy_perform(curl);
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        if (rc != CURLE_OK)
-            failure.emplace(0, QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc)));
+        if (rc != CURLE_OK) {
+            EventLog::write(QStringLiteral("Файловый сервер"), QString::fromUtf8(url) + QStringLiteral(": ")
+                                                              + QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc)));
+            failure.emplace(0, describe(rc).text);
+        }
         else if (status < 200 || status >= 300)
             failure.emplace(int(status), QString::fromUtf8(answer).trimmed());
         curl_slist_free_all(headers);
@@ -184,6 +188,35 @@ qint64 storedSize(const QString &address, qint64 cap)
     if (!failure.isEmpty())
         throw Failure(int(failedStatus), failure);
     return size;
+}
+
+TransferFailure describe(int curlCode, long status)
+{
+    switch (CURLcode(curlCode)) {
+    case CURLE_OK:
+        if (status >= 500)
+            return {QStringLiteral("файловый сервер временно не может ответить (HTTP %1); попытка будет повторена").arg(status), true};
+        return {QStringLiteral("сервер ответил HTTP %1").arg(status), false};
+    case CURLE_COULDNT_CONNECT:
+        return {QStringLiteral("нет связи с файловым сервером; проверьте сеть, попытка будет повторена"), true};
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return {QStringLiteral("адрес файлового сервера не найден; проверьте сеть, попытка будет повторена"), true};
+    case CURLE_OPERATION_TIMEDOUT:
+        return {QStringLiteral("файловый сервер не ответил вовремя; попытка будет повторена"), true};
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return {QStringLiteral("связь с файловым сервером прервалась; попытка будет повторена"), true};
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return {QStringLiteral("защищённое соединение с файловым сервером не установлено; сообщите администратору"), false};
+    case CURLE_HTTP_RETURNED_ERROR:
+        return describe(CURLE_OK, status);
+    default:
+        return {QStringLiteral("ошибка передачи файла (код %1); сообщите администратору").arg(curlCode), false};
+    }
 }
 
 } // namespace FileServer

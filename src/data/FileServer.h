@@ -37,4 +37,12 @@ void post(const QString &script, const QList<Part> &parts, const std::function<v
 // its HEAD says, or counted from a GET (at most `cap` bytes, cap + 1 meaning "more") when HEAD
 // gives no length. Raises Failure for any other answer.
 qint64 storedSize(const QString &address, qint64 cap);
+// A transfer's failure in words an expert can act on, in Russian (libcurl's own text goes to the
+// log): code is libcurl's result, status the HTTP answer (0 when none came). transient: the
+// server or the link is away for now, and the same request may go through later.
+struct TransferFailure {
+    QString text;
+    bool transient = false;
+};
+TransferFailure describe(int curlCode, long status = 0);
 }

@@ -3,6 +3,7 @@
 #include "data/ADataER.h"
 #include "data/Config.h"
 
+#include <QTimer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -778,31 +779,48 @@ void ScanPane::showWork(const WorkScan &work)
         return;
     }
     m_status->setText(QStringLiteral("Загрузка скана работы…"));
-    fetch(work, [this, request] { return request == m_request; }, [this, work](bool ok, const QString &reason) {
-        if (ok)
+    fetchShown(work, request);
+}
+
+// The shown work's scan from the server; while the server or the link is away it is asked for
+// again, by itself, as long as the work stays on screen.
+void ScanPane::fetchShown(const WorkScan &work, quint64 request)
+{
+    fetch(work, [this, request] { return request == m_request; }, [this, work, request](bool ok, const QString &reason, bool transient) {
+        if (ok) {
             open(ScanSource::cachePath(work.bodyFile), Source::Server);
-        else
-            fail(reason);
+            return;
+        }
+        fail(reason);
+        if (transient)
+            QTimer::singleShot(retryMs, this, [this, work, request] {
+                if (request == m_request)
+                    fetchShown(work, request);
+            });
     });
 }
 
 void ScanPane::fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
-                     const std::function<void(bool ok, const QString &reason)> &done)
+                     const std::function<void(bool ok, const QString &reason, bool transient)> &done)
 {
     const QString cached = ScanSource::cachePath(work.bodyFile);
     makePrivateFolder(ScanSource::cacheFolder());
     auto *engine = new DownloadEngine({{documentAddress(QStringLiteral("untestedwork"), work.bodyFile), cached}});
     auto reason = std::make_shared<QString>();
-    connect(engine, &DownloadEngine::fileFailed, this, [reason](int, const QString &why) { *reason = why; });
-    connect(engine, &DownloadEngine::finished, this, [stillWanted, done, reason](const QList<int> &failed) {
+    auto transient = std::make_shared<bool>(false);
+    connect(engine, &DownloadEngine::fileFailed, this, [reason, transient](int, const QString &why, bool away) {
+        *reason = why;
+        *transient = away;
+    });
+    connect(engine, &DownloadEngine::finished, this, [stillWanted, done, reason, transient](const QList<int> &failed) {
         if (!stillWanted())
             return;   // the expert has moved on, or came back and has it from elsewhere; the file stays cached
         if (!failed.isEmpty()) {
-            done(false, reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason);
+            done(false, reason->isEmpty() ? QStringLiteral("не удалось получить файл с сервера") : *reason, *transient);
             return;
         }
         ScanSource::trimCache(ScanSource::cacheCap);
-        done(true, {});
+        done(true, {}, false);
     });
     engine->start();
 }
@@ -833,7 +851,7 @@ void ScanPane::prefetch(const WorkScan &work)
         openAhead(path, source);
         return;
     }
-    fetch(work, [this, request] { return m_ahead.request == request; }, [this, work, openAhead](bool ok, const QString &) {
+    fetch(work, [this, request] { return m_ahead.request == request; }, [this, work, openAhead](bool ok, const QString &, bool) {
         if (ok)
             openAhead(ScanSource::cachePath(work.bodyFile), Source::Server);
         else

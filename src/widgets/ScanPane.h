@@ -125,6 +125,7 @@ private:
 class ScanPane : public QWidget {
     Q_OBJECT
 public:
+    static inline int retryMs = 10000;   // a scan the server could not give is asked for again this often
     using Source = ScanSource::Source;
 
     explicit ScanPane(QWidget *parent = nullptr);
@@ -154,9 +155,11 @@ private:
     void opened(ScanRenderer *renderer, const QList<QSizeF> &pages);
     void failed(ScanRenderer *renderer, const QString &reason);
     void rendered(ScanRenderer *renderer, int page, QSize size, int turns, QRect clip, const QImage &image);
-    // Into the cache from the file server; done(ok, reason) unless a newer fetch of the same kind began.
+    // Into the cache from the file server; done(ok, reason, transient) unless a newer fetch of the
+    // same kind began (transient: the server or the link is away for now).
     void fetch(const WorkScan &work, const std::function<bool()> &stillWanted,
-               const std::function<void(bool ok, const QString &reason)> &done);
+               const std::function<void(bool ok, const QString &reason, bool transient)> &done);
+    void fetchShown(const WorkScan &work, quint64 request);
     QWidget *m_tools = nullptr;
     QLabel *m_status;
     QLabel *m_page;   // "стр. N из M, Z %"
