@@ -47,7 +47,12 @@ public:
     void showTopLevelError(const QString &text) override { boxes.append({"toplevel", text, {}}); }
     QStringList openFiles(const QString &, const QString &, bool) override { return filesToOpen; }
     int execDialog(QDialog &dialog) override { return onDialog(dialog); }
-    void openUrl(const QString &address) override { urls << address; }
+    bool opens = true;   // false: no program on this computer takes an address
+    bool launchUrl(const QString &address) override
+    {
+        urls << address;
+        return opens;
+    }
     bool startDetached(const QString &program, const QStringList &arguments) override
     {
         started.append({program, arguments});

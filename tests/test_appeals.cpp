@@ -150,6 +150,14 @@ private slots:
         QVERIFY(form->BitBtn3->isEnabled());
         form->BitBtn3->click();
         QCOMPARE(s.platform.urls, QStringList(Config::get().filesUrl + "appeal/1002_2_1.docx"));
+        // no program on this computer opens it: said, with the address to open by hand
+        s.platform.opens = false;
+        form->BitBtn3->click();
+        QCOMPARE(s.platform.texts("error"),
+                 QStringList("Не удалось открыть документ: на компьютере не найдена программа, которая его открывает. "
+                             "Откройте этот адрес в браузере:\n" + Config::get().filesUrl + "appeal/1002_2_1.docx"));
+        s.platform.opens = true;
+        s.platform.urls.clear();
         choose(form->DBLookupComboBox2, "Иванов Иван Иванович");
         QVERIFY(!form->BitBtn3->isEnabled());
         QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);

@@ -123,11 +123,16 @@ QStringList DesktopPlatform::openFiles(const QString &title, const QString &filt
 
 int DesktopPlatform::execDialog(QDialog &dialog) { return dialog.exec(); }
 
-void DesktopPlatform::openUrl(const QString &address)
+bool DesktopPlatform::launchUrl(const QString &address)
 {
-    // Like the shell's "open" verb: nothing is checked and nothing is reported.
-    const QUrl url(address, QUrl::TolerantMode);
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(QUrl(address, QUrl::TolerantMode));
+}
+
+void Platform::openUrl(const QString &address)
+{
+    if (!launchUrl(address))
+        error(QStringLiteral("Не удалось открыть документ: на компьютере не найдена программа, которая его открывает. "
+                             "Откройте этот адрес в браузере:\n") + address);
 }
 
 bool DesktopPlatform::startDetached(const QString &program, const QStringList &arguments)

@@ -23,13 +23,16 @@ public:
     virtual bool warningQuestion(const QString &text) = 0;       // true: "Yes"
     virtual QStringList openFiles(const QString &title, const QString &filter, bool multiple) = 0;
     virtual int execDialog(QDialog &dialog) = 0;
-    virtual void openUrl(const QString &address) = 0;            // the desktop's open action
+    // The desktop's open action; when no program takes the address, the user is told so and
+    // given the address to open by hand.
+    void openUrl(const QString &address);
     virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
 
     static Platform &get();
     static void install(Platform *platform);   // nullptr: back to the real one
 
 protected:
+    virtual bool launchUrl(const QString &address) = 0;   // false: nothing took it
     virtual void showInformation(const QString &text, const QString &detail) = 0;
     virtual void showError(const QString &text, const QString &detail) = 0;
     virtual void showTopLevelError(const QString &text) = 0;
@@ -41,12 +44,12 @@ public:
     bool warningQuestion(const QString &text) override;
     QStringList openFiles(const QString &title, const QString &filter, bool multiple) override;
     int execDialog(QDialog &dialog) override;
-    void openUrl(const QString &address) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     // A box's caption in the language of its buttons: Russian when Qt's Russian texts are in use.
     static QString caption(QMessageBox::Icon icon);
 
 protected:
+    bool launchUrl(const QString &address) override;
     void showInformation(const QString &text, const QString &detail) override;
     void showError(const QString &text, const QString &detail) override;
     void showTopLevelError(const QString &text) override;
