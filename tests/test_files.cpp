@@ -294,6 +294,7 @@ private slots:
         QCOMPARE(uploads(), QStringList({"1003|1|2|2|MA11_2_2_1003_1.pdf", "1003|1|2|2|MA11_2_2_1003_2.pdf"}));
         QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_2.pdf")), bytes(scan));
         QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 2"));
+        QCOMPARE(form->DBGrid1->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_2.pdf"));   // the new one
 
         // delete the first: row and file go; the next upload does not reuse a name in use
         // both rows have the same participant, so the list's order between them is the server's
@@ -305,7 +306,7 @@ private slots:
         form->BitBtn3->click();   // "Cancel": nothing happens
         QCOMPARE(uploads().size(), 2);
         form->BitBtn3->click();
-        QCOMPARE(s.platform.texts("warning").last(), QString("Файл будет удален без возможности восстановления.\n\rПродолжить?"));
+        QCOMPARE(s.platform.texts("warning").last(), QString("Файл MA11_2_2_1003_1.pdf будет удален без возможности восстановления.\n\rПродолжить?"));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
         form->BitBtn2->click();

@@ -160,11 +160,11 @@ bool TFormUploadCheckWork::prepare(int participant, int &area)
     return true;
 }
 
-void TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
+QString TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
 {
     const auto reset = qScopeGuard([this] { ProgressBar1->reset(); });
-    UploadData::send(area, participant, DBLookupComboBoxEDU->keyValue(), path,
-                     [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
+    return UploadData::send(area, participant, DBLookupComboBoxEDU->keyValue(), path,
+                            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
 }
 
 // The reason of a failed upload as the error box's details: the server's answer or the database's.
@@ -190,16 +190,22 @@ void TFormUploadCheckWork::BitBtn2Click()
         int area = kDefaultArea;
         if (!prepare(participant, area))
             return;
+        QString stored;
         try {
-            uploadFile(area, participant, files.first());
+            stored = uploadFile(area, participant, files.first());
         } catch (const std::exception &e) {
             Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), reasonOf(e));
             return;
         }
         const int row = DBGrid1->currentRow();
         readData();
-        if (row >= 0 && row < DBGrid1->query()->recordCount())
-            DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
+        // the new row is the current one (when the list shows it), else the row that was
+        int current = row;
+        for (int r = 0; r < DBGrid1->query()->recordCount(); ++r)
+            if (DBGrid1->query()->value(r, QStringLiteral("bodyFile")).toString() == stored)
+                current = r;
+        if (current >= 0 && current < DBGrid1->query()->recordCount())
+            DBGrid1->setCurrentIndex(DBGrid1->model()->index(current, 0));
         Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
         return;
     }
@@ -252,11 +258,12 @@ void TFormUploadCheckWork::BitBtn3Click()
     const int row = DBGrid1->currentRow();
     if (row < 0)
         return;
-    if (!Platform::get().warningQuestion(QStringLiteral("Файл будет удален без возможности восстановления.\n\rПродолжить?")))
-        return;
     NamedQuery *list = DBGrid1->query();
     const int id = list->value(row, QStringLiteral("id")).toInt();
     const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
+    if (!Platform::get().warningQuestion(QStringLiteral("Файл %1 будет удален без возможности восстановления.\n\rПродолжить?")
+                                             .arg(storedName)))
+        return;
     UploadData::remove(id, storedName);
     readData();
     if (row < DBGrid1->query()->recordCount())

@@ -34,7 +34,7 @@ public:
     bool checkSizeFile(const QString &path);
     int getMO(int participant);
     QString CreateNewNameFile(int participant);
-    void uploadFile(int area, int participant, const QString &path);   // raises what went wrong
+    QString uploadFile(int area, int participant, const QString &path);   // raises what went wrong
     void BitBtn2Click();
     void BitBtn3Click();
     void CheckBox1Click();
