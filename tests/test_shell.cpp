@@ -27,6 +27,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QSettings>
+#include <QScopeGuard>
 
 #include "RecordingPlatform.h"
 #include "Session.h"
@@ -437,6 +439,36 @@ private slots:
         s.window.item("N33")->trigger();
         QCOMPARE(area->activeSubWindow()->windowTitle(), QString("Оценивание работ участников общеобразовательных мероприятий"));
         QVERIFY(area->activeSubWindow()->isMaximized());
+        // whole inside the maximised frame: never its design size in a larger frame
+        QCOMPARE(area->activeSubWindow()->widget()->size(), area->activeSubWindow()->contentsRect().size());
+        s.window.item("N8")->trigger();
+        QVERIFY(area->activeSubWindow()->isMaximized());
+        QCOMPARE(area->activeSubWindow()->widget()->size(), area->activeSubWindow()->contentsRect().size());
+    }
+
+    // On a large screen a work window fills the area (its design size would show the scan at half
+    // its size); the size the expert gives it is kept for the next time.
+    void workWindowsTakeLargeScreens()
+    {
+        QSettings().remove("windows");
+        const auto clean = qScopeGuard([] { QSettings().remove("windows"); });
+        Shell s;
+        s.window.showNormal();
+        s.window.setGeometry(0, 0, 1920, 1080);
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        QMdiArea *area = s.window.mdiArea();
+        s.window.item("N33")->trigger();
+        QMdiSubWindow *sub = area->activeSubWindow();
+        QCOMPARE(sub->size(), area->viewport()->size());
+        sub->resize(1300, 800);
+        s.window.item("N136")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        s.window.item("N33")->trigger();
+        QCOMPARE(area->activeSubWindow()->size(), QSize(1300, 800));
+        // a window that is not a work window keeps its design size
+        s.window.item("N8")->trigger();
+        QVERIFY(area->activeSubWindow()->width() < area->viewport()->width() * 2 / 3);
     }
 
     // Qt's own texts come in Russian: standard buttons, the file dialog, the calendar.

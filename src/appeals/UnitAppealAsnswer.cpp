@@ -29,6 +29,7 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     : TChildForm(QStringLiteral("Формирование ответа на апелляцию заявителю в электронном виде"), parent)
 {
     resize(1180, 620);
+    setWorkWindow();   // a scan is read here: large screens give it their room
     auto *outer = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("Splitter"));

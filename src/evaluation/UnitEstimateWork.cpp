@@ -73,6 +73,7 @@ TFormEstimateWork::TFormEstimateWork(QWidget *parent)
     : TChildForm(QStringLiteral("Оценивание работ участников общеобразовательных мероприятий"), parent)
 {
     resize(1180, 620);
+    setWorkWindow();   // a scan is read here: large screens give it their room
     auto *layout = new QVBoxLayout(this);
     auto *splitter = new QSplitter(Qt::Horizontal, this);
     Splitter = splitter;

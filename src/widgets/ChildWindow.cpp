@@ -1,5 +1,7 @@
 #include "widgets/ChildWindow.h"
 
+#include <QSettings>
+
 #include <QApplication>
 #include <QScopeGuard>
 #include <QScrollBar>
@@ -51,8 +53,21 @@ void TChildForm::closeWindow()
 
 TChildForm::~TChildForm() = default;
 
+QString TChildForm::sizeKey() const
+{
+    return QStringLiteral("windows/%1/size").arg(QString::fromLatin1(metaObject()->className()));
+}
+
+QSize TChildForm::keptSize() const
+{
+    return QSettings().value(sizeKey()).toSize();
+}
+
 void TChildForm::closeEvent(QCloseEvent *event)
 {
+    // the size the expert gave a work window, for the next time it opens
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()); m_workWindow && sub && !sub->isMaximized() && !sub->isMinimized())
+        QSettings().setValue(sizeKey(), sub->size());
     runCommand([this] {
         FormClose();
         for (NamedQuery *q : std::as_const(m_queries))

@@ -24,15 +24,22 @@ public:
     std::function<void()> clearInstance;
     // Closes the window with its frame (the "Закрыть" buttons).
     void closeWindow();
+    // A window where works are read (scoring, appeals): it opens at the size the expert gave it
+    // last, else fills the area when its design size is less than two thirds of it.
+    bool isWorkWindow() const { return m_workWindow; }
+    QSize keptSize() const;   // invalid: none kept
 
 protected:
+    void setWorkWindow() { m_workWindow = true; }
     // The shared queries this window opens; FormClose closes them.
     void ownQueries(const QList<NamedQuery *> &queries) { m_queries = queries; }
     virtual void FormClose() {}
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    QString sizeKey() const;
     bool m_closed = false;
+    bool m_workWindow = false;
     QList<NamedQuery *> m_queries;
 };
 
@@ -84,10 +91,22 @@ Form *openChildWindow(QMdiArea *area, Form *&instance, const std::function<Form 
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(form->windowTitle());
     sub->show();
-    // the window's client area at its design size, the frame around it; on a screen too small
-    // for that, all of the main window's area
-    sub->resize(sub->size() - form->size() + designSize);
     const QSize room = area->viewport()->size();
+    // Qt maximised it already (another window was): it fills the area whole, never at its design
+    // size inside a maximised frame
+    maximised = maximised || sub->isMaximized();
+    if (!maximised) {
+        // the window's client area at its design size, the frame around it; on a screen too small
+        // for that, all of the main window's area
+        sub->resize(sub->size() - form->size() + designSize);
+        if (form->isWorkWindow()) {
+            const QSize kept = form->keptSize();
+            if (kept.isValid())
+                sub->resize(kept.boundedTo(room));
+            else if (designSize.width() * 3 < room.width() * 2 && designSize.height() * 3 < room.height() * 2)
+                sub->resize(room);   // a large screen: the scan at a size it reads at
+        }
+    }
     maximised = maximised || sub->width() > room.width() || sub->height() > room.height();
     if (maximised)
         sub->showMaximized();
