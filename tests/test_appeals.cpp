@@ -227,6 +227,8 @@ private slots:
         TFormAppealAsnswer *form = FormAppealAsnswer;
         choose(form->DBLookupComboBox1, "Математика 9 класс");
         QVERIFY(activate(form));
+        form->resize(1180, 620);
+        QVERIFY(form->grab().save(QCoreApplication::applicationDirPath() + "/appeals-dark.png"));   // to look at
         const auto lightness = [](QColor c) { return c.toHsl().lightness(); };
         for (QWidget *w : form->ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
             w->ensurePolished();

@@ -1,5 +1,7 @@
 #include "evaluation/UnitEstimateWork.h"
 
+#include <QCoreApplication>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
@@ -580,6 +582,9 @@ void TFormEstimateWork::readEstimate(int workId)
     for (QWidget *w : std::as_const(onScreen))
         w->show();
     sheet->setVisible(visible);
+    // laid out now, once, as showing each would have done: the checks place the focus at once
+    m_sheet->activate();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
     QWidget *previous = DBGrid1;
