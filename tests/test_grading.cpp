@@ -516,12 +516,16 @@ private slots:
         form.resize(918, 400);
         form.show();
         clickWork(form, 1);
+        setScore(form, 2, "7");
+        setScore(form, 3, "10");
         setScore(form, 1, "9");   // task 1 is at the top; scroll to the bottom first
         form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
         form.BitBtn1->click();
         auto *box = sheetControl<QComboBox>(form, "Estimate_1");
         const QRect inViewport(box->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), box->size());
-        QVERIFY(form.ScrollBox1->viewport()->rect().contains(inViewport));
+        QVERIFY2(form.ScrollBox1->viewport()->rect().contains(inViewport),
+                 qPrintable(QString("box at %1,%2 %3x%4 in %5x%6").arg(inViewport.x()).arg(inViewport.y()).arg(inViewport.width())
+                                .arg(inViewport.height()).arg(form.ScrollBox1->viewport()->width()).arg(form.ScrollBox1->viewport()->height())));
 
         // a missing comment: the whole task comes into view, its title, score and comment, also
         // when the view has little more room than the task

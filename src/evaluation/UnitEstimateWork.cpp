@@ -583,7 +583,6 @@ void TFormEstimateWork::readEstimate(int workId)
         w->show();
     sheet->setVisible(visible);
     // laid out now, once, as showing each would have done: the checks place the focus at once
-    m_sheet->activate();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
