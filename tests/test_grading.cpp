@@ -457,6 +457,7 @@ private slots:
         QCOMPARE(sheetControl<QLabel>(form, "maxEstimate_2")->text(),
                  QString("максимальный балл 2147483647 недопустим (больше 100): задание нельзя оценить, сообщите администратору"));
         QCOMPARE(sheetControl<QComboBox>(form, "Estimate_1")->count(), 6);
+        QApplication::processEvents();   // laid out, as the expert sees it
         QVERIFY(form.grab().save(QCoreApplication::applicationDirPath() + "/damaged-tasks.png"));   // to look at
         auto *title = sheetControl<QLabel>(form, "title_3");
         QVERIFY(title->text().endsWith("…"));

@@ -582,8 +582,6 @@ void TFormEstimateWork::readEstimate(int workId)
     for (QWidget *w : std::as_const(onScreen))
         w->show();
     sheet->setVisible(visible);
-    // laid out now, once, as showing each would have done: the checks place the focus at once
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     setSheet(workId);
     // Tab goes task by task as shown (ascending id): score, then comment; then "Сохранить".
     QWidget *previous = DBGrid1;
