@@ -171,6 +171,7 @@ private slots:
         QCOMPARE(seen, QStringList({"Вход в кабинет", "Назначить сеть для работы",
                                     "Изменить пароль в АИС и выслать на Ваш электронный адрес пароль.  Если Ваш логин не "
                                     "является E-Mail, то отправка письма не состоится"}));
+        QCOMPARE(s.window.hintPanel(), QString());   // the closed dialog's hint went with it
 
         hover(s.window.findChild<QStatusBar *>("StatusBar1"));
         QCOMPARE(s.window.hintPanel(), QString("Строка статуса"));

@@ -223,7 +223,14 @@ void TFormMainER::buildMenu()
     }
     auto on = [this](const char *name, std::function<void()> handler) {
         QAction *action = item(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, [action, handler] { runCommand(plainCaption(action->text()), handler); });
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            runCommand(plainCaption(action->text()), handler);
+            // a closed dialog's hint does not stay behind it ("Поле для ввода пароля" after a login)
+            if (m_hintFromDialog) {
+                m_hintFromDialog = false;
+                m_hintPanel->clear();
+            }
+        });
     };
     on("N3", [this] { close(); });
     on("N2", [this] {
@@ -347,8 +354,10 @@ bool TFormMainER::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::StatusTip && watched->isWidgetType()) {
         QWidget *window = static_cast<QWidget *>(watched)->window();
-        if (window != this && qobject_cast<QDialog *>(window))
+        if (window != this && qobject_cast<QDialog *>(window)) {
             m_hintPanel->setText(static_cast<QStatusTipEvent *>(event)->tip());
+            m_hintFromDialog = true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

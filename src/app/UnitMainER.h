@@ -64,6 +64,7 @@ private:
     };
     std::optional<SessionStart> m_prefetched;   // during one login only
     int m_windowsExpert = -1;                   // whose the open child windows are
+    bool m_hintFromDialog = false;              // the hint panel shows a dialog's hint
 
     QMdiArea *m_mdi;
     QLabel *m_logo;
