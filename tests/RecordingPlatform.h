@@ -45,7 +45,12 @@ public:
         return answers.isEmpty() ? true : answers.takeFirst();
     }
     void showTopLevelError(const QString &text) override { boxes.append({"toplevel", text, {}}); }
-    QStringList openFiles(const QString &, const QString &, bool) override { return filesToOpen; }
+    QStringList folders;   // the folder each file dialog would have opened in
+    QStringList chooseFiles(const QString &, const QString &, bool, const QString &folder) override
+    {
+        folders << folder;
+        return filesToOpen;
+    }
     int execDialog(QDialog &dialog) override { return onDialog(dialog); }
     bool opens = true;   // false: no program on this computer takes an address
     bool launchUrl(const QString &address) override

@@ -290,6 +290,7 @@ private slots:
         form->Edit1->setText(" 1003 ");
         form->BitBtn2->click();
         form->BitBtn2->click();
+        QCOMPARE(s.platform.folders.last(), dir.path());   // the file dialog opens where the last file was
         QCOMPARE(s.platform.texts("information"), QStringList({"Файл отправлен на сервер.", "Файл отправлен на сервер."}));
         QCOMPARE(uploads(), QStringList({"1003|1|2|2|MA11_2_2_1003_1.pdf", "1003|1|2|2|MA11_2_2_1003_2.pdf"}));
         QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_2.pdf")), bytes(scan));

@@ -43,8 +43,16 @@ QHash<QString, QString> readSettingsFile(const QString &file)
     if (!info.isFile())
         throw VardexError(QStringLiteral("Файл настроек %1 не является обычным файлом.").arg(file));
     QFile f(file);
-    if (info.size() > kMaxSettingsBytes || !f.open(QIODevice::ReadOnly))
-        throw VardexError(QStringLiteral("Файл настроек %1 не удалось прочитать.").arg(file));
+    if (info.size() > kMaxSettingsBytes)
+        throw VardexError(QStringLiteral("Файл настроек %1 слишком велик (больше %2 КиБ).").arg(file).arg(kMaxSettingsBytes / 1024));
+    if (!f.open(QIODevice::ReadOnly)) {
+        // say why: the usual reason is the file's permissions, which an administrator can change
+        const bool denied = f.error() == QFileDevice::OpenError && !info.isReadable();
+        throw VardexError(denied ? QStringLiteral("Файл настроек %1 нельзя прочитать: нет прав на чтение этого файла. "
+                                                  "Попросите администратора разрешить всем его чтение (chmod 644).")
+                                       .arg(file)
+                                 : QStringLiteral("Файл настроек %1 не удалось прочитать: %2.").arg(file, f.errorString()));
+    }
     QHash<QString, QString> values;
     QString section;
     int number = 0;

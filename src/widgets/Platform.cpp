@@ -1,5 +1,9 @@
 #include "widgets/Platform.h"
 
+#include <QFileInfo>
+
+#include <QSettings>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -113,12 +117,22 @@ void DesktopPlatform::showTopLevelError(const QString &text)
     box(QMessageBox::Critical, QCoreApplication::applicationName(), text);
 }
 
-QStringList DesktopPlatform::openFiles(const QString &title, const QString &filter, bool multiple)
+QStringList DesktopPlatform::chooseFiles(const QString &title, const QString &filter, bool multiple, const QString &folder)
 {
     if (multiple)
-        return QFileDialog::getOpenFileNames(dialogParent(), title, QString(), filter);
-    const QString one = QFileDialog::getOpenFileName(dialogParent(), title, QString(), filter);
+        return QFileDialog::getOpenFileNames(dialogParent(), title, folder, filter);
+    const QString one = QFileDialog::getOpenFileName(dialogParent(), title, folder, filter);
     return one.isEmpty() ? QStringList() : QStringList{one};
+}
+
+QStringList Platform::openFiles(const QString &title, const QString &filter, bool multiple)
+{
+    QSettings settings;
+    const QString key = QStringLiteral("dialogs/lastFolder");
+    const QStringList files = chooseFiles(title, filter, multiple, settings.value(key).toString());
+    if (!files.isEmpty())
+        settings.setValue(key, QFileInfo(files.first()).absolutePath());
+    return files;
 }
 
 int DesktopPlatform::execDialog(QDialog &dialog) { return dialog.exec(); }

@@ -21,7 +21,8 @@ public:
     void errorAboutTyped(const QString &text, const QString &typed);
     void topLevelError(const QString &text);   // also logged
     virtual bool warningQuestion(const QString &text) = 0;       // true: "Yes"
-    virtual QStringList openFiles(const QString &title, const QString &filter, bool multiple) = 0;
+    // The file-open dialog, opened in the folder files were last chosen from (kept in the settings).
+    QStringList openFiles(const QString &title, const QString &filter, bool multiple);
     virtual int execDialog(QDialog &dialog) = 0;
     // The desktop's open action; when no program takes the address, the user is told so and
     // given the address to open by hand.
@@ -33,6 +34,7 @@ public:
 
 protected:
     virtual bool launchUrl(const QString &address) = 0;   // false: nothing took it
+    virtual QStringList chooseFiles(const QString &title, const QString &filter, bool multiple, const QString &folder) = 0;
     virtual void showInformation(const QString &text, const QString &detail) = 0;
     virtual void showError(const QString &text, const QString &detail) = 0;
     virtual void showTopLevelError(const QString &text) = 0;
@@ -42,7 +44,6 @@ protected:
 class DesktopPlatform : public Platform {
 public:
     bool warningQuestion(const QString &text) override;
-    QStringList openFiles(const QString &title, const QString &filter, bool multiple) override;
     int execDialog(QDialog &dialog) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     // A box's caption in the language of its buttons: Russian when Qt's Russian texts are in use.
@@ -50,6 +51,7 @@ public:
 
 protected:
     bool launchUrl(const QString &address) override;
+    QStringList chooseFiles(const QString &title, const QString &filter, bool multiple, const QString &folder) override;
     void showInformation(const QString &text, const QString &detail) override;
     void showError(const QString &text, const QString &detail) override;
     void showTopLevelError(const QString &text) override;
