@@ -38,6 +38,27 @@ struct LoggedOut {
     explicit LoggedOut(const Config &config = Config::get()) : data(config) { window.attachDataModule(&data); }
 };
 
+// A dark palette for the test's length, as a dark desktop theme gives it (the test sets it, no
+// theme is needed): light text on dark windows and boxes, a light link colour.
+class DarkPalette {
+public:
+    DarkPalette() : m_before(QApplication::palette())
+    {
+        QPalette dark = m_before;
+        for (auto [role, colour] : {std::pair{QPalette::Window, QColor(32, 32, 32)}, {QPalette::WindowText, QColor(230, 230, 230)},
+                                    {QPalette::Base, QColor(24, 24, 24)}, {QPalette::AlternateBase, QColor(48, 48, 56)},
+                                    {QPalette::Text, QColor(235, 235, 235)}, {QPalette::Link, QColor(138, 180, 248)}})
+            dark.setColor(role, colour);
+        QApplication::setPalette(dark);
+    }
+    ~DarkPalette() { QApplication::setPalette(m_before); }
+    DarkPalette(const DarkPalette &) = delete;
+    DarkPalette &operator=(const DarkPalette &) = delete;
+
+private:
+    QPalette m_before;
+};
+
 // Chooses the entry with that text as the user would: open the list's popup and click the entry
 // with the mouse. Qt's own order of events (the popup closing, then the entry becoming current)
 // is what the window sees.

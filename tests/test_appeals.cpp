@@ -214,14 +214,7 @@ private slots:
     // On a dark palette every claim, answer and heading reads light on dark: no colour is fixed.
     void claimsReadOnADarkPalette()
     {
-        const QPalette before = QApplication::palette();
-        QPalette dark = before;
-        for (auto [role, colour] : {std::pair{QPalette::Window, QColor(32, 32, 32)}, {QPalette::WindowText, QColor(230, 230, 230)},
-                                    {QPalette::Base, QColor(24, 24, 24)}, {QPalette::AlternateBase, QColor(48, 48, 56)},
-                                    {QPalette::Text, QColor(235, 235, 235)}, {QPalette::Link, QColor(138, 180, 248)}})
-            dark.setColor(role, colour);
-        QApplication::setPalette(dark);
-        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        const DarkPalette dark;
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;

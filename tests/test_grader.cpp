@@ -861,13 +861,7 @@ private slots:
     // On a dark palette the task titles and the warning read: their colour is the palette's.
     void textsReadOnADarkPalette()
     {
-        const QPalette before = QApplication::palette();
-        QPalette dark = before;
-        dark.setColor(QPalette::Window, QColor(32, 32, 32));
-        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Link, QColor(138, 180, 248));
-        QApplication::setPalette(dark);
-        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        const DarkPalette dark;
         Session s;
         TFormEstimateWork form(&s.window);
         QVERIFY(activate(&form));

@@ -44,13 +44,7 @@ private slots:
     // The additional data's headings and fields on a dark palette: light on dark, no fixed colour.
     void headingsReadOnADarkPalette()
     {
-        const QPalette before = QApplication::palette();
-        QPalette dark = before;
-        dark.setColor(QPalette::Window, QColor(32, 32, 32));
-        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Link, QColor(138, 180, 248));
-        QApplication::setPalette(dark);
-        const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+        const DarkPalette dark;
         Session s;
         TFormGeneralDataAppend form;
         QVERIFY(activate(&form));
