@@ -382,7 +382,7 @@ int main(int argc, char **argv)
             if (scoring.Scan->aheadWork() != second)
                 qFatal("the next work was not read ahead");
             // every task at its maximum: no comment needed
-            for (QComboBox *box : scoring.ScrollBox1->widget()->findChildren<QComboBox *>())
+            for (QComboBox *box : scoring.sheetArea->widget()->findChildren<QComboBox *>())
                 box->setEditText(box->itemText(box->count() - 1));
             QElapsedTimer t;
             bool painted = false;

@@ -38,7 +38,7 @@ QStringList items(const QComboBox *combo)
 QStringList claimControls(TFormAppealAsnswer &form)
 {
     QStringList out;
-    auto *layout = form.ScrollBox1->widget()->layout();
+    auto *layout = form.claimsArea->widget()->layout();
     for (int i = 0; i < layout->count(); ++i)
         if (QWidget *w = layout->itemAt(i)->widget())
             out << w->objectName();
@@ -47,7 +47,7 @@ QStringList claimControls(TFormAppealAsnswer &form)
 
 TMemo *answerBox(TFormAppealAsnswer &form, int claim)
 {
-    return form.ScrollBox1->widget()->findChild<TMemo *>(QString("answer_%1").arg(claim));
+    return form.claimsArea->widget()->findChild<TMemo *>(QString("answer_%1").arg(claim));
 }
 
 QStringList storedAnswers()
@@ -77,7 +77,7 @@ private slots:
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
         QVERIFY(form);
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        choose(form->disciplineList, "Математика 9 класс");
         QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1001"));
         QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
         QTRY_VERIFY(form->Scan->view()->cachedBytes() > 0);
@@ -95,7 +95,7 @@ private slots:
                      && sheets[1].endsWith("\nИтого: 22 из 22") && sheets[1].count("Задание") == 4,
                  qPrintable(scores));
         // another applicant: their own work, not yet scored
-        choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");
+        choose(form->applicantList, "Кузнецова Анна Петровна");
         QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1002"));
         QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
         QVERIFY(!form->LabelScores->text().contains("Итого"));
@@ -107,11 +107,11 @@ private slots:
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
         QVERIFY(form);
-        QCOMPARE(items(form->DBLookupComboBox1), QStringList({"Математика 11 класс", "Математика 9 класс", "Физика 10 класс"}));
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        QCOMPARE(items(form->disciplineList), QStringList({"Математика 11 класс", "Математика 9 класс", "Физика 10 класс"}));
+        choose(form->disciplineList, "Математика 9 класс");
         // the first applicant of the new list is chosen; a typed-in appeal shows task, claim, answer
-        QCOMPARE(items(form->DBLookupComboBox2), QStringList({"Иванов Иван Иванович", "Кузнецова Анна Петровна"}));
-        QCOMPARE(form->DBLookupComboBox2->currentIndex(), 0);
+        QCOMPARE(items(form->applicantList), QStringList({"Иванов Иван Иванович", "Кузнецова Анна Петровна"}));
+        QCOMPARE(form->applicantList->currentIndex(), 0);
         QCOMPARE(form->Label3->text(), QString("Апелляция подана в электронном виде"));
         QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1", "zad_2", "appeal_2", "answer_2"}));
         auto *task1 = form->findChild<QLabel *>("zad_1");
@@ -121,15 +121,15 @@ private slots:
         QVERIFY(answerBox(*form, 1)->styleSheet().contains("palette(alternate-base)"));
         QVERIFY(!answerBox(*form, 2)->styleSheet().contains("palette(alternate-base)"));
         QVERIFY(!task1->styleSheet().contains("palette(alternate-base)"));
-        QVERIFY(form->BitBtn2->isEnabled());
-        QVERIFY(!form->BitBtn3->isEnabled());
+        QVERIFY(form->saveButton->isEnabled());
+        QVERIFY(!form->documentButton->isEnabled());
 
         // saving writes every box, whole; saving twice stores the same; cleared means empty text
         const QString answer = Fixture::holdable("Ответ: решение засчитано ✓ «ε» 😀");
         answerBox(*form, 1)->setPlainText(answer);
         answerBox(*form, 2)->setPlainText("");
-        form->BitBtn2->click();
-        form->BitBtn2->click();
+        form->saveButton->click();
+        form->saveButton->click();
         QCOMPARE(s.platform.texts("information"), QStringList({"Сохранение завершено", "Сохранение завершено"}));
         QCOMPARE(storedAnswers().mid(0, 3), QStringList({"1|" + answer, "2|", "3|NULL"}));
 
@@ -144,22 +144,22 @@ private slots:
 
         // typed text is lost when the applicant changes; a document appeal: answer boxes only
         answerBox(*form, 1)->setPlainText("не сохранено");
-        choose(form->DBLookupComboBox2, "Кузнецова Анна Петровна");
+        choose(form->applicantList, "Кузнецова Анна Петровна");
         QCOMPARE(form->Label3->text(), QString("Апелляция представлена отдельным файлом"));
         QCOMPARE(claimControls(*form), QStringList({"answer_3"}));
-        QVERIFY(form->BitBtn3->isEnabled());
-        form->BitBtn3->click();
+        QVERIFY(form->documentButton->isEnabled());
+        form->documentButton->click();
         QCOMPARE(s.platform.urls, QStringList(Config::get().filesUrl + "appeal/1002_2_1.docx"));
         // no program on this computer opens it: said, with the address to open by hand
         s.platform.opens = false;
-        form->BitBtn3->click();
+        form->documentButton->click();
         QCOMPARE(s.platform.texts("error"),
                  QStringList("Не удалось открыть документ: на компьютере не найдена программа, которая его открывает. "
                              "Откройте этот адрес в браузере:\n" + Config::get().filesUrl + "appeal/1002_2_1.docx"));
         s.platform.opens = true;
         s.platform.urls.clear();
-        choose(form->DBLookupComboBox2, "Иванов Иван Иванович");
-        QVERIFY(!form->BitBtn3->isEnabled());
+        choose(form->applicantList, "Иванов Иван Иванович");
+        QVERIFY(!form->documentButton->isEnabled());
         QCOMPARE(answerBox(*form, 1)->toPlainText(), answer);
         QVERIFY(s.platform.texts("toplevel").isEmpty());
     }
@@ -173,9 +173,9 @@ private slots:
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        choose(form->disciplineList, "Математика 9 класс");
         QCOMPARE(answerBox(*form, 1)->toPlainText(), stored);
-        form->BitBtn2->click();
+        form->saveButton->click();
         QCOMPARE(storedAnswers().first(), "1|" + stored);
         QVERIFY(activate(form));
         answerBox(*form, 1)->setFocus(Qt::MouseFocusReason);
@@ -194,9 +194,9 @@ private slots:
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        choose(form->disciplineList, "Математика 9 класс");
         QVERIFY(activate(form));
-        form->DBLookupComboBox2->setFocus(Qt::TabFocusReason);
+        form->applicantList->setFocus(Qt::TabFocusReason);
         QStringList order;
         for (int i = 0; i < 3; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -208,7 +208,7 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(s.platform.texts("information"), QStringList("Сохранение завершено"));
         QCOMPARE(storedAnswers().mid(1, 1), QStringList("2|ответ"));
-        QCOMPARE(form->BitBtn2->text(), QString("&Сохранить"));
+        QCOMPARE(form->saveButton->text(), QString("&Сохранить"));
     }
 
     // On a dark palette every claim, answer and heading reads light on dark: no colour is fixed.
@@ -218,12 +218,12 @@ private slots:
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        choose(form->disciplineList, "Математика 9 класс");
         QVERIFY(activate(form));
         form->resize(1180, 620);
         QVERIFY(form->grab().save(QCoreApplication::applicationDirPath() + "/appeals-dark.png"));   // to look at
         const auto lightness = [](QColor c) { return c.toHsl().lightness(); };
-        for (QWidget *w : form->ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        for (QWidget *w : form->claimsArea->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
             w->ensurePolished();
             if (auto *memo = qobject_cast<TMemo *>(w)) {
                 // what is typed is drawn in the text colour over the box's own background
@@ -245,10 +245,10 @@ private slots:
         Session s;
         s.window.item("N7")->trigger();
         TFormAppealAsnswer *form = FormAppealAsnswer;
-        choose(form->DBLookupComboBox1, "Математика 9 класс");
+        choose(form->disciplineList, "Математика 9 класс");
         QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1"}));
         answerBox(*form, 1)->setPlainText("Ответ первого эксперта");
-        form->BitBtn2->click();
+        form->saveButton->click();
         QCOMPARE(storedAnswers().mid(0, 2), QStringList({"1|Ответ первого эксперта", "2|"}));
         // the data side refuses it too, whatever a caller passes
         saveAppealAnswers(1, {{2, "не своё"}});
@@ -285,7 +285,7 @@ private slots:
         Session s;
         TFormAppealAsnswer form;
         form.show();
-        choose(form.DBLookupComboBox1, "Математика 9 класс");
+        choose(form.disciplineList, "Математика 9 класс");
         auto *claim1 = form.findChild<QLabel *>("appeal_1");
         auto *claim2 = form.findChild<QLabel *>("appeal_2");
         auto *task1 = form.findChild<QLabel *>("zad_1");
@@ -306,10 +306,10 @@ private slots:
         TFormAppealAsnswer form;
         form.show();
         // both filing forms for one applicant in "Математика 11 класс", the first discipline
-        QCOMPARE(items(form.DBLookupComboBox2), QStringList({"Смирнов Дмитрий Олегович", "Смирнов Дмитрий Олегович"}));
+        QCOMPARE(items(form.applicantList), QStringList({"Смирнов Дмитрий Олегович", "Смирнов Дмитрий Олегович"}));
         QStringList captions;
         for (int i = 0; i < 2; ++i) {
-            choose(form.DBLookupComboBox2, "Смирнов Дмитрий Олегович", i);
+            choose(form.applicantList, "Смирнов Дмитрий Олегович", i);
             captions << form.Label3->text();
             QCOMPARE(form.findChildren<TMemo *>().size(), 2);   // all the applicant's claims either way
         }
@@ -322,10 +322,10 @@ private slots:
         Session s(2);
         TFormAppealAsnswer form;
         form.show();
-        QCOMPARE(form.DBLookupComboBox1->count(), 0);
-        QCOMPARE(form.DBLookupComboBox2->count(), 0);
+        QCOMPARE(form.disciplineList->count(), 0);
+        QCOMPARE(form.applicantList->count(), 0);
         QVERIFY(claimControls(form).isEmpty());
-        QVERIFY(!form.BitBtn2->isEnabled());
+        QVERIFY(!form.saveButton->isEnabled());
         QCOMPARE(form.Label3->text(), QString("Апелляция подана в электронном виде"));
     }
 

@@ -32,12 +32,12 @@ namespace {
 
 QComboBox *scoreBox(TFormEstimateWork &form, int task)
 {
-    return form.ScrollBox1->widget()->findChild<QComboBox *>(QString("Estimate_%1").arg(task));
+    return form.sheetArea->widget()->findChild<QComboBox *>(QString("Estimate_%1").arg(task));
 }
 
 TMemo *commentBox(TFormEstimateWork &form, int task)
 {
-    return form.ScrollBox1->widget()->findChild<TMemo *>(QString("commentMemo_%1").arg(task));
+    return form.sheetArea->widget()->findChild<TMemo *>(QString("commentMemo_%1").arg(task));
 }
 
 QStringList results()
@@ -99,11 +99,11 @@ double residentMiB(qint64 pid)
 // Every task of the open sheet given 0 with a comment, as typed.
 void scoreAllZero(TFormEstimateWork &form)
 {
-    for (QComboBox *box : form.ScrollBox1->widget()->findChildren<QComboBox *>()) {
+    for (QComboBox *box : form.sheetArea->widget()->findChildren<QComboBox *>()) {
         box->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(box, "0");
     }
-    for (TMemo *memo : form.ScrollBox1->widget()->findChildren<TMemo *>()) {
+    for (TMemo *memo : form.sheetArea->widget()->findChildren<TMemo *>()) {
         memo->setFocus(Qt::TabFocusReason);
         typeText(memo, "нет решения");
     }
@@ -297,12 +297,12 @@ private slots:
         QApplication::processEvents();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_4, Qt::AltModifier);
         const auto seen = [&](QWidget *w) {
-            return form.ScrollBox1->viewport()->rect().contains(QRect(w->mapTo(form.ScrollBox1->viewport(), QPoint()), w->size()));
+            return form.sheetArea->viewport()->rect().contains(QRect(w->mapTo(form.sheetArea->viewport(), QPoint()), w->size()));
         };
         QVERIFY(seen(scoreBox(form, 4)));
         QVERIFY2(seen(commentBox(form, 4)), qPrintable(QString("view %1, comment at %2 height %3")
-                                                           .arg(form.ScrollBox1->viewport()->height())
-                                                           .arg(commentBox(form, 4)->mapTo(form.ScrollBox1->viewport(), QPoint()).y())
+                                                           .arg(form.sheetArea->viewport()->height())
+                                                           .arg(commentBox(form, 4)->mapTo(form.sheetArea->viewport(), QPoint()).y())
                                                            .arg(commentBox(form, 4)->height())));
         // the status bar names the key list, which F1 shows whole
         QCOMPARE(form.statusTip(), QString("F1 — клавиши"));
@@ -853,7 +853,7 @@ private slots:
         TFormEstimateWork form(&s.window);
         QVERIFY(activate(&form));
         openByClick(form, 1);
-        auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>("commentMemo_1");
+        auto *memo = form.sheetArea->widget()->findChild<TMemo *>("commentMemo_1");
         QCOMPARE(memo->toPlainText(), QString(500, 'c'));
         QCOMPARE(scoreBox(form, 1)->currentText(), QString("3"));
     }

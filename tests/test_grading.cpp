@@ -74,7 +74,7 @@ void clickWork(TFormEstimateWork &form, int workId)
 template <class W>
 W *sheetControl(TFormEstimateWork &form, const QString &name)
 {
-    return form.ScrollBox1->widget()->findChild<W *>(name);
+    return form.sheetArea->widget()->findChild<W *>(name);
 }
 
 void setScore(TFormEstimateWork &form, int task, const QString &score, const QString &comment = {})
@@ -174,11 +174,11 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
         QCOMPARE(storedChoice(), QStringList({"1|2", "2|2", "3|2", "4|2"}));
 
-        auto *answer = appeals.ScrollBox1->widget()->findChild<TMemo *>();
+        auto *answer = appeals.claimsArea->widget()->findChild<TMemo *>();
         QVERIFY(answer);
         answer->setPlainText("Ответ");
         Fixture::restartDatabase();
-        appeals.BitBtn2->click();
+        appeals.saveButton->click();
         QVERIFY(s.platform.texts("toplevel").isEmpty());
         QCOMPARE(s.platform.texts("information").last(), QString("Сохранение завершено"));
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_appeal` WHERE `answerСlaim`='Ответ'").toInt(), 1);
@@ -202,7 +202,7 @@ private slots:
         // on screen by ascending task id, six controls per task in their order (the score box in a
         // row with its maximum)
         QStringList order;
-        auto *layout = form->ScrollBox1->widget()->layout();
+        auto *layout = form->sheetArea->widget()->layout();
         for (int i = 0; i < layout->count(); ++i)
             if (QWidget *w = layout->itemAt(i)->widget())
                 order << w->objectName();
@@ -309,10 +309,10 @@ private slots:
                                              .arg(list->value(0, "PrefixEncrypt").toString(),
                                                   list->value(0, "classStudy").toString(),
                                                   list->value(0, "user_id").toString()));
-        auto *memo = form.ScrollBox1->widget()->findChild<TMemo *>();
+        auto *memo = form.sheetArea->widget()->findChild<TMemo *>();
         memo->setPlainText("набрано");
         clickWork(form, form.sheetWork());   // the same row again: the sheet stays as typed
-        QCOMPARE(form.ScrollBox1->widget()->findChild<TMemo *>(), memo);
+        QCOMPARE(form.sheetArea->widget()->findChild<TMemo *>(), memo);
         QCOMPARE(memo->toPlainText(), QString("набрано"));
         QTest::keyClick(form.DBGrid1, Qt::Key_Down);
         QCOMPARE(form.sheetWork(), list->value(1, "id").toInt());
@@ -356,7 +356,7 @@ private slots:
         auto *score = sheetControl<QComboBox>(form, "Estimate_1");
         setScore(form, 1, "3");
         form.DBGrid1->setFocus();
-        QScrollBar *bar = form.ScrollBox1->verticalScrollBar();
+        QScrollBar *bar = form.sheetArea->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         const int before = bar->value();
         wheel(score);
@@ -486,7 +486,7 @@ private slots:
         clickWork(form, 2);
         clickWork(form, 1);
         QStringList titles;
-        for (QLabel *l : form.ScrollBox1->widget()->findChildren<QLabel *>(QRegularExpression("^title_")))
+        for (QLabel *l : form.sheetArea->widget()->findChildren<QLabel *>(QRegularExpression("^title_")))
             titles << l->objectName();
         QCOMPARE(titles.size(), 1004);
         // on screen by ascending task, from the top
@@ -520,13 +520,13 @@ private slots:
         setScore(form, 2, "7");
         setScore(form, 3, "10");
         setScore(form, 1, "9");   // task 1 is at the top; scroll to the bottom first
-        form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
+        form.sheetArea->verticalScrollBar()->setValue(form.sheetArea->verticalScrollBar()->maximum());
         form.BitBtn1->click();
         auto *box = sheetControl<QComboBox>(form, "Estimate_1");
-        const QRect inViewport(box->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), box->size());
-        QVERIFY2(form.ScrollBox1->viewport()->rect().contains(inViewport),
+        const QRect inViewport(box->mapTo(form.sheetArea->viewport(), QPoint(0, 0)), box->size());
+        QVERIFY2(form.sheetArea->viewport()->rect().contains(inViewport),
                  qPrintable(QString("box at %1,%2 %3x%4 in %5x%6").arg(inViewport.x()).arg(inViewport.y()).arg(inViewport.width())
-                                .arg(inViewport.height()).arg(form.ScrollBox1->viewport()->width()).arg(form.ScrollBox1->viewport()->height())));
+                                .arg(inViewport.height()).arg(form.sheetArea->viewport()->width()).arg(form.sheetArea->viewport()->height())));
 
         // a missing comment: the whole task comes into view, its title, score and comment, also
         // when the view has little more room than the task
@@ -536,19 +536,19 @@ private slots:
         QRect task;
         for (int pass = 0; pass < 3; ++pass) {   // a narrower view wraps the texts: measure again
             task = QRect();
-            for (QWidget *w : form.ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            for (QWidget *w : form.sheetArea->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
                 if (w->objectName().section('_', 1) == "1")
                     task |= w->geometry();
-            form.resize(form.width(), form.height() - form.ScrollBox1->viewport()->height() + task.height() + 16);
+            form.resize(form.width(), form.height() - form.sheetArea->viewport()->height() + task.height() + 16);
             QApplication::processEvents();
         }
-        form.ScrollBox1->verticalScrollBar()->setValue(form.ScrollBox1->verticalScrollBar()->maximum());
+        form.sheetArea->verticalScrollBar()->setValue(form.sheetArea->verticalScrollBar()->maximum());
         form.BitBtn1->click();
         for (const char *name : {"title_1", "Estimate_1", "commentMemo_1"}) {
             auto *w = sheetControl<QWidget>(form, name);
-            const QRect shown(w->mapTo(form.ScrollBox1->viewport(), QPoint(0, 0)), w->size());
-            QVERIFY2(form.ScrollBox1->viewport()->rect().contains(shown),
-                     qPrintable(QString("%1 %2,%3 %4x%5 in %6 task %7").arg(name).arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height()).arg(form.ScrollBox1->viewport()->height()).arg(task.height())));
+            const QRect shown(w->mapTo(form.sheetArea->viewport(), QPoint(0, 0)), w->size());
+            QVERIFY2(form.sheetArea->viewport()->rect().contains(shown),
+                     qPrintable(QString("%1 %2,%3 %4x%5 in %6 task %7").arg(name).arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height()).arg(form.sheetArea->viewport()->height()).arg(task.height())));
         }
     }
 
@@ -682,7 +682,7 @@ private slots:
         QVERIFY(form.BitBtn1->isEnabled());
         QVERIFY(form.ProgressBar1->isHidden());
         QCOMPARE(form.ProgressBar1->value(), 4);
-        for (auto *box : form.ScrollBox1->widget()->findChildren<QComboBox *>())
+        for (auto *box : form.sheetArea->widget()->findChildren<QComboBox *>())
             QCOMPARE(box->currentText(), QString("0"));
         // another expert's list is untouched by this expert's results
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result` WHERE `expertID`<>1").toInt(), 0);
@@ -773,7 +773,7 @@ private slots:
         TFormEstimateWork form;
         form.show();
         clickWork(form, 1);
-        QVERIFY(form.ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
+        QVERIFY(form.sheetArea->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly).isEmpty());
         form.BitBtn1->click();
         QCOMPARE(s.platform.texts("information"), QStringList("Данные сохранены"));
         QCOMPARE(Fixture::scalar("SELECT COUNT(*) FROM `zet_result`").toInt(), 0);

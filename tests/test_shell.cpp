@@ -543,7 +543,7 @@ private slots:
             if (auto *scoring = qobject_cast<TFormEstimateWork *>(form))   // a sheet on screen
                 scoring->readEstimate(1);
             if (auto *appeals = qobject_cast<TFormAppealAsnswer *>(form)) {   // typed-in claims on screen
-                appeals->DBLookupComboBox1->selectIndex(1);
+                appeals->disciplineList->selectIndex(1);
                 appeals->readUser();
                 appeals->createAnswer();
             }

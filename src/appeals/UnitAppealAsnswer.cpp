@@ -52,23 +52,23 @@ QWidget *TFormAppealAsnswer::buildClaims(QWidget *parent)
     auto *left = new QWidget(parent);
     auto *layout = new QVBoxLayout(left);
     layout->setContentsMargins(0, 0, 0, 0);
-    DBLookupComboBox1 = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
+    disciplineList = addLookup(this, layout, QStringLiteral("Общеобразовательное мероприятие:"), "DBLookupComboBox1",
                                   QStringLiteral("Выбор общеобразовательного мероприятия"));
-    DBLookupComboBox2 = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
+    applicantList = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
                                   QStringLiteral("Выбор заявителя (апелляции)"));
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setAlignment(Qt::AlignCenter);
     layout->addWidget(Label3);
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setAccessibleName(QStringLiteral("Претензии и ответы"));
-    ScrollBox1->setWidgetResizable(true);
-    auto *area = new QWidget(ScrollBox1);
+    claimsArea = new QScrollArea(this);
+    claimsArea->setObjectName(QStringLiteral("ScrollBox1"));
+    claimsArea->setAccessibleName(QStringLiteral("Претензии и ответы"));
+    claimsArea->setWidgetResizable(true);
+    auto *area = new QWidget(claimsArea);
     m_claims = new QVBoxLayout(area);
     m_claims->addStretch();
-    ScrollBox1->setWidget(area);
-    layout->addWidget(ScrollBox1, 1);
+    claimsArea->setWidget(area);
+    layout->addWidget(claimsArea, 1);
 
     return left;
 }
@@ -111,22 +111,22 @@ QHBoxLayout *TFormAppealAsnswer::buildBottom()
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    BitBtn3 = hintedButton(this, QStringLiteral("Выгрузить"), "BitBtn3", QStringLiteral("Выгрузить и отобразить файл на локальном компьютере"));
-    BitBtn2 = hintedButton(this, QStringLiteral("&Сохранить"), "BitBtn2", QStringLiteral("Сохранить ответ на претензию по вопросу (Ctrl+S)"));
+    documentButton = hintedButton(this, QStringLiteral("Выгрузить"), "BitBtn3", QStringLiteral("Выгрузить и отобразить файл на локальном компьютере"));
+    saveButton = hintedButton(this, QStringLiteral("&Сохранить"), "BitBtn2", QStringLiteral("Сохранить ответ на претензию по вопросу (Ctrl+S)"));
     bottom->addWidget(close);
     bottom->addStretch();
-    bottom->addWidget(BitBtn3);
+    bottom->addWidget(documentButton);
     bottom->addStretch();
-    bottom->addWidget(BitBtn2);
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
+    bottom->addWidget(saveButton);
+    connect(saveButton, &QPushButton::clicked, this, [this] { runCommand([this] { save(); }); });
     // Ctrl+S anywhere in the window, as in the scoring window
-    auto *save = new QShortcut(QKeySequence::Save, this);
-    save->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(save, &QShortcut::activated, this, [this] {
-        if (BitBtn2->isEnabled())
-            runCommand([this] { BitBtn2Click(); });
+    auto *saveKey = new QShortcut(QKeySequence::Save, this);
+    saveKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(saveKey, &QShortcut::activated, this, [this] {
+        if (saveButton->isEnabled())
+            runCommand([this] { save(); });
     });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
+    connect(documentButton, &QPushButton::clicked, this, [this] { runCommand([this] { openDocument(); }); });
     return bottom;
 }
 
@@ -134,12 +134,12 @@ void TFormAppealAsnswer::bind()
 {
     NamedQuery *disciplines = AppealsData::disciplines();
     NamedQuery *applicants = AppealsData::applicants();
-    DBLookupComboBox1->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
-    DBLookupComboBox2->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
+    disciplineList->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
+    applicantList->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
     const auto disciplineChosen = [this] { runCommand([this] { readUser(); infoAppeal(); createAnswer(); }); };
     const auto applicantChosen = [this] { runCommand([this] { infoAppeal(); createAnswer(); }); };
-    connect(DBLookupComboBox1, &TLookupCombo::chosen, this, disciplineChosen);
-    connect(DBLookupComboBox2, &TLookupCombo::chosen, this, applicantChosen);
+    connect(disciplineList, &TLookupCombo::chosen, this, disciplineChosen);
+    connect(applicantList, &TLookupCombo::chosen, this, applicantChosen);
 
     ownQueries({applicants, disciplines});
 }
@@ -155,12 +155,12 @@ void TFormAppealAsnswer::showEvent(QShowEvent *event)
 
 void TFormAppealAsnswer::readUser()
 {
-    AppealsData::readApplicants(DBLookupComboBox1->keyValue(), DataER->userID);
+    AppealsData::readApplicants(disciplineList->keyValue(), DataER->userID);
 }
 
 void TFormAppealAsnswer::infoAppeal()
 {
-    const int form = DBLookupComboBox2->rowValue(QStringLiteral("fileOrDoc")).toInt();
+    const int form = applicantList->rowValue(QStringLiteral("fileOrDoc")).toInt();
     Label3->setText(form == 0   ? QStringLiteral("Апелляция подана в электронном виде")
                     : form == 1 ? QStringLiteral("Апелляция представлена отдельным файлом")
                                 : QString());
@@ -169,7 +169,7 @@ void TFormAppealAsnswer::infoAppeal()
 void TFormAppealAsnswer::removeComponent()
 {
     const QList<QWidget *> controls =
-        ScrollBox1->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        claimsArea->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *w : controls)
         delete w;
     m_answers.clear();
@@ -180,8 +180,8 @@ void TFormAppealAsnswer::removeComponent()
 void TFormAppealAsnswer::showWork()
 {
     LabelScores->clear();
-    const int applicant = DBLookupComboBox2->keyValue();
-    const int discipline = DBLookupComboBox1->keyValue();
+    const int applicant = applicantList->keyValue();
+    const int discipline = disciplineList->keyValue();
     const std::optional<AppealsData::Work> work = applicant > 0 ? AppealsData::work(applicant, discipline) : std::nullopt;
     if (!work) {
         Scan->clear();
@@ -217,17 +217,17 @@ void TFormAppealAsnswer::createAnswer()
 {
     showWork();
     removeComponent();
-    const QList<AppealsData::Claim> claims = AppealsData::claims(DBLookupComboBox2->keyValue(), DBLookupComboBox1->keyValue(),
+    const QList<AppealsData::Claim> claims = AppealsData::claims(applicantList->keyValue(), disciplineList->keyValue(),
                                                                  DataER->userID);
     m_claimsExpert = DataER->userID;
     if (claims.isEmpty()) {
-        BitBtn2->setEnabled(false);
+        saveButton->setEnabled(false);
         return;
     }
-    BitBtn2->setEnabled(true);
-    const bool typedIn = DBLookupComboBox2->rowValue(QStringLiteral("fileOrDoc")).toInt() == 0;
-    BitBtn3->setEnabled(!typedIn);
-    QWidget *area = ScrollBox1->widget();
+    saveButton->setEnabled(true);
+    const bool typedIn = applicantList->rowValue(QStringLiteral("fileOrDoc")).toInt() == 0;
+    documentButton->setEnabled(!typedIn);
+    QWidget *area = claimsArea->widget();
     // Rows come by descending task and each control goes on top: on screen by ascending task.
     auto onTop = [this](QWidget *w, const QString &name) {
         w->setObjectName(name);
@@ -263,15 +263,15 @@ void TFormAppealAsnswer::createAnswer()
         onTop(task, QStringLiteral("zad_") + id);
     }
     // Tab goes claim by claim as shown (the first on top first), then to "Сохранить"
-    QWidget *previous = DBLookupComboBox2;
+    QWidget *previous = applicantList;
     for (auto it = m_answers.crbegin(); it != m_answers.crend(); ++it) {
         QWidget::setTabOrder(previous, it->second);
         previous = it->second;
     }
-    QWidget::setTabOrder(previous, BitBtn2);
+    QWidget::setTabOrder(previous, saveButton);
 }
 
-void TFormAppealAsnswer::BitBtn2Click()
+void TFormAppealAsnswer::save()
 {
     QList<QPair<int, QString>> answers;
     for (const auto &[claim, box] : std::as_const(m_answers)) {
@@ -288,11 +288,11 @@ void TFormAppealAsnswer::BitBtn2Click()
     Platform::get().information(QStringLiteral("Сохранение завершено"));
 }
 
-void TFormAppealAsnswer::BitBtn3Click()
+void TFormAppealAsnswer::openDocument()
 {
     const int active = activePeriod();
     const QString period = active > 0 ? QString::number(active) : QString();
-    const QString file = QString::number(DBLookupComboBox2->keyValue()) + QLatin1Char('_') + period + QLatin1Char('_')
-        + QString::number(DBLookupComboBox1->keyValue()) + QStringLiteral(".docx");
+    const QString file = QString::number(applicantList->keyValue()) + QLatin1Char('_') + period + QLatin1Char('_')
+        + QString::number(disciplineList->keyValue()) + QStringLiteral(".docx");
     Platform::get().openUrl(documentAddress(QStringLiteral("appeal"), file));
 }

@@ -15,12 +15,12 @@ class TFormAppealAsnswer : public TChildForm {
 public:
     explicit TFormAppealAsnswer(QWidget *parent = nullptr);
 
-    TLookupCombo *DBLookupComboBox1;   // discipline
-    TLookupCombo *DBLookupComboBox2;   // applicant
+    TLookupCombo *disciplineList;   // discipline
+    TLookupCombo *applicantList;   // applicant
     QLabel *Label3;
-    QScrollArea *ScrollBox1;
-    QPushButton *BitBtn2;              // "Сохранить"
-    QPushButton *BitBtn3;              // "Выгрузить"
+    QScrollArea *claimsArea;
+    QPushButton *saveButton;              // "Сохранить"
+    QPushButton *documentButton;              // "Выгрузить"
     // beside the claims: the applicant's work, its scan and what it was given per task
     QLabel *LabelWork;
     ScanPane *Scan;
@@ -31,8 +31,8 @@ public:
     void infoAppeal();
     void createAnswer();
     void removeComponent();
-    void BitBtn2Click();
-    void BitBtn3Click();
+    void save();
+    void openDocument();
 
 protected:
     void FormClose() override { removeComponent(); }

@@ -135,7 +135,7 @@ QStringList CheckedCopies::refusals() const
     for (const QString &name : reasons) {
         // written by the sender; read as data, never through a link, and bounded
         QFile file;
-        const int fd = ::open(QFile::encodeName(queueFolder() + u'/' + name).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = PrivateFiles::openRegular(queueFolder() + u'/' + name);
         QString reason;
         if (fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             reason = QString::fromUtf8(file.read(1000)).simplified();

@@ -1,9 +1,5 @@
 #include "data/Config.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +12,7 @@
 #include <optional>
 
 #include "BuildConfig.h"
+#include "data/PrivateFiles.h"
 #include "data/VardexError.h"
 
 namespace {
@@ -248,7 +245,7 @@ bool makePrivateFolder(const QString &path)
 void makePrivateFile(const QString &path)
 {
     // through a descriptor opened without following links: a planted link's target keeps its mode
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = PrivateFiles::openRegular(path);
     if (fd < 0)
         return;
     ::fchmod(fd, 0600);

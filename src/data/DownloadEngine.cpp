@@ -219,21 +219,15 @@ void DownloadEngine::run()
             completedBytes += length;
             ++completed;
             const bool ok = msg->data.result == CURLE_OK && status >= 200 && status < 300;
-            const FileServer::TransferFailure failure = FileServer::describe(msg->data.result, status);
-            QString reason = failure.text;
-            bool transient = failure.transient;
             if (!ok && msg->data.result != CURLE_OK)
                 EventLog::write(QStringLiteral("Файловый сервер"), QString::fromUtf8(t->url) + QStringLiteral(": ")
                                                                   + QString::fromUtf8(curl_easy_strerror(msg->data.result)));
-            if (t->tooLarge || t->writeError)
-                transient = false;
-            if (t->tooLarge)
-                reason = QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20);
-            else if (t->writeError)
-                reason = writeFailure(t->writeError, t->targetPath);
-            else if (status >= 300 && status < 500)
-                // a redirect is not followed: the scan must be at its own address
-                reason = QStringLiteral("сервер ответил HTTP %1").arg(status);
+            // a redirect is not followed (the scan must be at its own address): its status is named
+            const FileServer::TransferFailure failure = FileServer::describe(msg->data.result, status);
+            const QString reason = t->tooLarge ? QStringLiteral("файл больше %1 МиБ").arg(DownloadEngine::kMaxDownloadBytes >> 20)
+                : t->writeError                ? writeFailure(t->writeError, t->targetPath)
+                                               : failure.text;
+            const bool transient = failure.transient && !t->tooLarge && !t->writeError;
             curl_multi_remove_handle(multi, easy);
             curl_easy_cleanup(easy);
             t->easy = nullptr;

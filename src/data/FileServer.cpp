@@ -122,8 +122,15 @@ size_t countBytes(char *, size_t size, size_t count, void *user)
     return c->bytes > c->cap ? 0 : size * count;   // past the cap the answer says enough
 }
 
-// One HEAD (`head`) or GET of the address; the status, and the length HEAD gave or GET counted.
-std::pair<long, qint64> request(const QByteArray &url, bool head, qint64 cap, QString &failure)
+// One HEAD (`head`) or GET of the address: the status and the length HEAD gave (-1: none) or
+// GET counted; a link that failed says why in `failure` (in words, libcurl's own to the log).
+struct Answer {
+    long status = 0;
+    qint64 length = -1;
+    QString failure;
+};
+
+Answer request(const QByteArray &url, bool head, qint64 cap)
 {
     CURL *curl = curl_easy_init();
     char errorText[CURL_ERROR_SIZE] = {0};
@@ -139,55 +146,44 @@ std::pair<long, qint64> request(const QByteArray &url, bool head, qint64 cap, QS
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &counted);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     const CURLcode rc = curl_easy_perform(curl);
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    Answer answer;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
     curl_off_t length = -1;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     curl_easy_cleanup(curl);
-    if (rc == CURLE_WRITE_ERROR && counted.bytes > cap)
-        return {status, cap + 1};
-    if (rc != CURLE_OK) {
-        failure = QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc));
-        return {0, -1};
+    answer.length = head ? qint64(length) : counted.bytes;
+    if (rc != CURLE_OK && !(rc == CURLE_WRITE_ERROR && counted.bytes > cap)) {   // past the cap: "more" is the answer
+        EventLog::write(QStringLiteral("Файловый сервер"), QString::fromUtf8(url) + QStringLiteral(": ")
+                                                          + QString::fromUtf8(*errorText ? errorText : curl_easy_strerror(rc)));
+        answer.failure = describe(rc).text;
     }
-    return {status, head ? qint64(length) : counted.bytes};
+    return answer;
+}
+
+bool isSuccess(long status)
+{
+    return status >= 200 && status < 300;
 }
 } // namespace
 
 qint64 storedSize(const QString &address, qint64 cap)
 {
     const QByteArray url = address.toUtf8();
-    qint64 size = -1;
-    QString failure;
-    long failedStatus = 0;
+    Answer answer;
     runInBackground([&] {
-        auto [status, length] = request(url, true, cap, failure);
-        if (status == 404 || (status >= 200 && status < 300 && length >= 0)) {
-            size = status == 404 ? -1 : length;
-            return;
-        }
-        if (status != 0 && status != 405 && status != 501 && !(status >= 200 && status < 300)) {
-            failedStatus = status;
-            failure = QStringLiteral("the server refused to tell");
-            return;
-        }
-        if (status == 0 && !failure.isEmpty())
-            return;
-        // HEAD gave no length (or is not served): the body counted instead
-        failure.clear();
-        std::tie(status, length) = request(url, false, cap, failure);
-        if (status == 404)
-            size = -1;
-        else if (status >= 200 && status < 300)
-            size = length;
-        else if (failure.isEmpty()) {
-            failedStatus = status;
-            failure = QStringLiteral("the server refused to tell");
-        }
+        answer = request(url, true, cap);
+        // HEAD not served, or without a length: the body is counted instead
+        if (answer.failure.isEmpty()
+            && (answer.status == 405 || answer.status == 501 || (isSuccess(answer.status) && answer.length < 0)))
+            answer = request(url, false, cap);
     });
-    if (!failure.isEmpty())
-        throw Failure(int(failedStatus), failure);
-    return size;
+    if (!answer.failure.isEmpty())
+        throw Failure(0, answer.failure);
+    if (answer.status == 404)
+        return -1;
+    if (!isSuccess(answer.status))
+        throw Failure(int(answer.status), QStringLiteral("сохранённый файл не удалось проверить"));
+    return answer.length;
 }
 
 TransferFailure describe(int curlCode, long status)

@@ -1,6 +1,7 @@
 #pragma once
 #include <QFile>
 #include <QString>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +31,23 @@ inline bool ensure(const QString &path)
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fchmod(fd, 0600) == 0;
     ::close(fd);
     return regular;
+}
+
+// An existing file opened for reading as it is: never through a link, never waiting on a pipe.
+// A descriptor, or -1 (errno) unless it is a regular file; `st` (when given) gets its status.
+inline int openRegular(const QString &path, struct stat *st = nullptr)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat own {};
+    struct stat &status = st ? *st : own;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
 }
 
 // True when the folder lets no one but its owner in (a file made there should be as private).

@@ -1,7 +1,5 @@
 #include "evaluation/UnitEstimateWork.h"
 
-#include <QCoreApplication>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QCompleter>
@@ -141,8 +139,8 @@ QWidget *TFormEstimateWork::buildSheet(QWidget *parent)
     auto *right = new QWidget(parent);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    ScrollBox1 = new QScrollArea(right);
-    rightLayout->addWidget(captionFor(ScrollBox1, QStringLiteral("Оценочный лист:"), right));
+    sheetArea = new QScrollArea(right);
+    rightLayout->addWidget(captionFor(sheetArea, QStringLiteral("Оценочный лист:"), right));
     LabelWork = plainLabel(QString(), right);
     LabelWork->setObjectName(QStringLiteral("LabelWork"));
     QFont bold = LabelWork->font();
@@ -155,13 +153,13 @@ QWidget *TFormEstimateWork::buildSheet(QWidget *parent)
     LabelDraft->setWordWrap(true);
     LabelDraft->hide();
     rightLayout->addWidget(LabelDraft);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setWidgetResizable(true);
-    auto *sheet = new QWidget(ScrollBox1);
+    sheetArea->setObjectName(QStringLiteral("ScrollBox1"));
+    sheetArea->setWidgetResizable(true);
+    auto *sheet = new QWidget(sheetArea);
     m_sheet = new QVBoxLayout(sheet);
     m_sheet->addStretch();   // the sheet stacks from the top
-    ScrollBox1->setWidget(sheet);
-    rightLayout->addWidget(ScrollBox1, 1);
+    sheetArea->setWidget(sheet);
+    rightLayout->addWidget(sheetArea, 1);
     LabelTotal = plainLabel(QString(), right);
     LabelTotal->setObjectName(QStringLiteral("LabelTotal"));
     LabelTotal->setFont(bold);
@@ -250,7 +248,7 @@ void TFormEstimateWork::bindDrafts()
     m_draftTimer->setInterval(1000);
     connect(m_draftTimer, &QTimer::timeout, this, &TFormEstimateWork::writeDraft);
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *old, QWidget *) {
-        if (m_dirty && old && ScrollBox1->widget()->isAncestorOf(old))
+        if (m_dirty && old && sheetArea->widget()->isAncestorOf(old))
             writeDraft();
     });
 }
@@ -368,23 +366,15 @@ void TFormEstimateWork::focusTask(int ordinal)
     const Task &task = m_tasks.at(m_tasks.size() - ordinal);
     QComboBox *box = task.score;
     // the task's score and its comment (below it) in view together, as far as the view holds them
-    QWidget *sheet = ScrollBox1->widget();
+    QWidget *sheet = sheetArea->widget();
     const QRect both = QRect(box->parentWidget()->mapTo(sheet, QPoint()), box->parentWidget()->size())
                            .united(QRect(task.memo->mapTo(sheet, QPoint()), task.memo->size()));
-    if (both.height() + 4 <= ScrollBox1->viewport()->height())
-        ScrollBox1->ensureVisible(both.center().x(), both.center().y(), both.width() / 2 + 2, both.height() / 2 + 2);
+    if (both.height() + 4 <= sheetArea->viewport()->height())
+        sheetArea->ensureVisible(both.center().x(), both.center().y(), both.width() / 2 + 2, both.height() / 2 + 2);
     else
-        ScrollBox1->verticalScrollBar()->setValue(both.top());
+        sheetArea->verticalScrollBar()->setValue(both.top());
     box->setFocus(Qt::TabFocusReason);
     box->lineEdit()->selectAll();   // also when the focus arrives later, with the window
-}
-
-bool TFormEstimateWork::taskOfScoreEdit(const QLineEdit *edit) const
-{
-    for (const Task &t : m_tasks)
-        if (t.score->lineEdit() == edit)
-            return true;
-    return false;
 }
 
 const TFormEstimateWork::Task *TFormEstimateWork::taskOf(const QWidget *control) const
@@ -473,7 +463,7 @@ void TFormEstimateWork::readEstimate(int workId)
     removeComponent();
     const QList<TaskDef> defs = m_ahead.work == workId ? m_ahead.tasks : ScoringData::tasks(workId);
     m_rules = ScoreSheet(defs);
-    QWidget *sheet = ScrollBox1->widget();
+    QWidget *sheet = sheetArea->widget();
     // Tasks come by descending id and each task's controls are made from the bottom up; on screen
     // they read by ascending id, title first. They go into the layout at the end, in one pass, so
     // that a sheet of many tasks is built in linear time.
@@ -728,11 +718,13 @@ bool TFormEstimateWork::eventFilter(QObject *watched, QEvent *event)
     // A key a score box refuses changes nothing, the selection included: the next digit still
     // replaces the score ("9" refused in an "из 8" box, then "5" gives 5, not 05).
     if (event->type() == QEvent::KeyPress) {
-        auto *edit = qobject_cast<QLineEdit *>(watched);
-        if (auto *combo = qobject_cast<QComboBox *>(watched))
-            edit = combo->lineEdit();   // the box has the focus and hands its keys on
+        // the box has the focus and hands its keys on to its line edit, which may see them too
+        auto *box = qobject_cast<QComboBox *>(watched);
+        if (!box && qobject_cast<QLineEdit *>(watched))
+            box = qobject_cast<QComboBox *>(watched->parent());
+        QLineEdit *edit = box && taskOf(box) ? box->lineEdit() : nullptr;   // a task's score box
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (edit && edit->validator() && taskOfScoreEdit(edit) && !key->text().isEmpty() && key->text().at(0).isPrint()
+        if (edit && edit->validator() && !key->text().isEmpty() && key->text().at(0).isPrint()
             && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
             QString candidate = edit->text();
             int at = edit->cursorPosition();
@@ -780,14 +772,14 @@ void TFormEstimateWork::markRefused(QWidget *box)
         for (const QWidget *w : t->widgets)
             task |= w->geometry();
     // the box in the sheet's coordinates (a score box sits in a row with its maximum)
-    const QRect boxRect(box->mapTo(ScrollBox1->widget(), QPoint()), box->size());
-    const int room = ScrollBox1->viewport()->height();
+    const QRect boxRect(box->mapTo(sheetArea->widget(), QPoint()), box->size());
+    const int room = sheetArea->viewport()->height();
     if (task.isValid() && task.height() <= room)
-        ScrollBox1->ensureVisible(task.center().x(), task.center().y(), task.width() / 2, task.height() / 2);
+        sheetArea->ensureVisible(task.center().x(), task.center().y(), task.width() / 2, task.height() / 2);
     else if (task.isValid())   // taller than the view: the refused box whole, and above it as much of the task as fits
-        ScrollBox1->verticalScrollBar()->setValue(std::max(task.top(), boxRect.bottom() + 8 - room));
+        sheetArea->verticalScrollBar()->setValue(std::max(task.top(), boxRect.bottom() + 8 - room));
     else
-        ScrollBox1->ensureWidgetVisible(box);
+        sheetArea->ensureWidgetVisible(box);
     box->setStyleSheet(QStringLiteral("border: 2px solid red;"));
     box->setFocus();
 }

@@ -37,7 +37,7 @@ public:
     ~TFormEstimateWork() override;
 
     TDBGrid *DBGrid1 = nullptr;
-    QScrollArea *ScrollBox1 = nullptr;
+    QScrollArea *sheetArea = nullptr;
     QPushButton *BitBtn1 = nullptr;        // "Сохранить"
     QLabel *LabelWork = nullptr;           // names the work whose sheet is shown
     QLabel *LabelDraft = nullptr;          // "Восстановлен несохранённый черновик от …", on its own line
@@ -96,7 +96,6 @@ private:
         QString title;              // as stored
     };
     const Task *taskOf(const QWidget *control) const;
-    bool taskOfScoreEdit(const class QLineEdit *edit) const;
     void setSheet(int workId);
     bool checkSheet();
     void markRefused(QWidget *box);

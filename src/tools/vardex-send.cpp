@@ -31,21 +31,6 @@ namespace {
 constexpr unsigned kSendSeconds = 240;   // a 50 MiB copy over a slow link, and the lock's wait
 constexpr qint64 kMaxEntryBytes = 64 * 1024;
 
-// A queued file opened as it is: never through a link, never waiting on a pipe; -1 unless it is a
-// regular file.
-int openRegular(const QString &path, struct stat &st)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
 class Refusal : public VardexError {
 public:
     using VardexError::VardexError;
@@ -85,7 +70,7 @@ int main(int argc, char *argv[])
     }
     const QString entryPath = args[0];
     struct stat st {};
-    const int entryFd = openRegular(entryPath, st);
+    const int entryFd = PrivateFiles::openRegular(entryPath, &st);
     if (entryFd < 0 && errno == ENOENT)
         return 0;   // sent meanwhile by another sender
     QFile entry;
@@ -108,7 +93,7 @@ int main(int argc, char *argv[])
         // the copy: a regular file of ours, a whole PDF within the upload's bound, read from what was checked
         const QString pdf = entryPath.left(entryPath.size() - 5) + QStringLiteral(".pdf");
         struct stat pdfStat {};
-        const int pdfFd = openRegular(pdf, pdfStat);
+        const int pdfFd = PrivateFiles::openRegular(pdf, &pdfStat);
         if (pdfFd < 0)
             throw Refusal(QStringLiteral("файл копии не найден или не является обычным файлом"));
         const QString opened = QStringLiteral("/proc/self/fd/%1").arg(pdfFd);

@@ -1,10 +1,8 @@
 #include "widgets/Platform.h"
 
-#include <QFileInfo>
-
-#include <QSettings>
-
 #include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
