@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProgressDialog>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QPushButton>
@@ -631,6 +632,40 @@ private slots:
         QVERIFY2(s.platform.boxes.last().detail.contains("Другая рабочая станция загружает работу этого участника"),
                  qPrintable(s.platform.boxes.last().detail));
         QCOMPARE(uploads().size(), 1);
+
+        // A longer wait: the window shows what it waits for and keeps answering. Cancel stops it with
+        // nothing sent; a second time the other workstation finishes and the upload goes.
+        storedNamesWaitSeconds = 60;
+        for (const bool cancel : {true, false}) {
+            QString shown;
+            bool acted = false;
+            QTimer poll;
+            connect(&poll, &QTimer::timeout, [&] {
+                auto *box = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+                if (acted || !box || box->objectName() != "namesWaitDialog")
+                    return;
+                acted = true;
+                shown = box->labelText();
+                if (cancel)
+                    QTest::mouseClick(box->findChild<QPushButton *>(), Qt::LeftButton);
+                else
+                    Fixture::scalar("SELECT RELEASE_LOCK('vardex-upload:2:1003')");
+            });
+            poll.start(50);
+            s.platform.boxes.clear();
+            QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+            poll.stop();
+            QVERIFY(acted);
+            QVERIFY2(shown.contains("Другая рабочая станция загружает работу участника 1003"), qPrintable(shown));
+            if (cancel) {
+                QCOMPARE(s.platform.texts("information"), QStringList("Загрузка отменена: файл не отправлен."));
+                QCOMPARE(uploads().size(), 1);
+            } else {
+                QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
+                QCOMPARE(uploads().size(), 2);
+            }
+            QCOMPARE(s.platform.texts("error"), QStringList());
+        }
     }
 
     // The checked-copy sender takes only what the upload window would: crafted queue entries are

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QtTest>
 
 #include "Session.h"
@@ -770,18 +771,25 @@ private slots:
             QVERIFY2(form.LabelCopies->text().startsWith("Проверенные копии ожидают отправки: 1"), qPrintable(form.LabelCopies->text()));
             QVERIFY(form.LabelCopies->isVisible());
         }
-        Fixture::startFiles();
         const int participant = Fixture::scalar("SELECT `user_id` FROM `zet_untestedwork` WHERE `id`=2").toInt();
         QCOMPARE(CheckedCopies::get().pending(), 1);
         {
-            Session s;   // started again: what waits goes
+            // started again while the file server is still away: the copy waits and is tried again;
+            // once it goes, the failure line goes with it
+            const int retry = CheckedCopies::retrySeconds;
+            CheckedCopies::retrySeconds = 1;
+            const auto restore = qScopeGuard([retry] { CheckedCopies::retrySeconds = retry; });
+            Session s;
+            TFormEstimateWork form(&s.window);
+            QVERIFY(activate(&form));
+            QTRY_VERIFY_WITH_TIMEOUT(form.LabelCopies->text().contains("Последняя попытка отправки не удалась"), 20000);
+            Fixture::startFiles();
             QTRY_COMPARE_WITH_TIMEOUT(CheckedCopies::get().pending(), 0, 20000);
             QCOMPARE(Fixture::scalar(QString("SELECT COUNT(*) FROM `zet_testedwork` WHERE `user_id`=%1").arg(participant)).toInt() > 0, true);
+            QTRY_VERIFY2(!form.LabelCopies->text().contains("Последняя попытка"), qPrintable(form.LabelCopies->text()));
 
             // saved without marks: nothing goes up
             const int uploads = Fixture::scalar("SELECT COUNT(*) FROM `zet_testedwork`").toInt();
-            TFormEstimateWork form(&s.window);
-            QVERIFY(activate(&form));
             openByClick(form, 3);
             QTRY_VERIFY(form.Scan->view()->pageCount() > 0);
             scoreAllZero(form);

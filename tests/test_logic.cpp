@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QRegularExpression>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "data/ADataER.h"
 #include "data/Background.h"
@@ -562,6 +563,28 @@ private slots:
             QFAIL("a FIFO was taken for a settings file");
         } catch (const VardexError &e) {
             QCOMPARE(e.message(), "Файл настроек " + fifo + " не является обычным файлом.");
+        }
+    }
+
+    // A settings file its user may not read says so, naming it (run as an unprivileged user by
+    // test_logic_unprivileged; root reads every file).
+    void settingsFileWithoutReadPermission()
+    {
+        if (geteuid() == 0)
+            QSKIP("root reads any file: run as another user");
+        QTemporaryDir dir;
+        const QString file = dir.filePath("vardex.conf");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[database]\nhost=db.centre.lan\n");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::WriteOwner));
+        try {
+            Config::load(file, {});
+            QFAIL("a file that cannot be read was taken for settings");
+        } catch (const VardexError &e) {
+            QCOMPARE(e.message(), "Файл настроек " + file + " нельзя прочитать: нет прав на чтение этого файла. "
+                                  "Попросите администратора разрешить всем его чтение (chmod 644).");
         }
     }
 

@@ -158,6 +158,8 @@ void CheckedCopies::sendPending(int net)
         m_retry->stop();
         return;
     }
+    if (m_retry->interval() != retrySeconds * 1000)
+        m_retry->setInterval(retrySeconds * 1000);   // restarts a running timer: this call is a try
     if (!m_retry->isActive())
         m_retry->start();
     if (sender.isEmpty()) {

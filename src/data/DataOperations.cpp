@@ -1,5 +1,6 @@
 #include "data/DataOperations.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
 
@@ -298,12 +299,23 @@ namespace {
 // The participant's names in the discipline, one workstation at a time (released on every way out).
 class StoredNamesLock {
 public:
-    StoredNamesLock(int discipline, int participant) : m_params{{QStringLiteral("EduID"), discipline}, {QStringLiteral("UserID"), participant}}
+    StoredNamesLock(int discipline, int participant, const NamesWait &waiting)
+        : m_params{{QStringLiteral("EduID"), discipline}, {QStringLiteral("UserID"), participant}}
     {
-        QueryParams params = m_params;
-        params.append({QStringLiteral("waitSeconds"), storedNamesWaitSeconds});
-        if (queryValue(QStringLiteral("lockStoredNames"), params, QStringLiteral("locked")).toInt() != 1)
-            throw VardexError(QStringLiteral("Другая рабочая станция загружает работу этого участника. Повторите загрузку позже."));
+        if (!waiting) {
+            if (!take(storedNamesWaitSeconds))
+                throw busy();
+            return;
+        }
+        // short tries with the window's events between them: the expert sees the wait and may stop it
+        QElapsedTimer waited;
+        waited.start();
+        while (!take(0)) {
+            if (waited.elapsed() >= storedNamesWaitSeconds * 1000LL)
+                throw busy();
+            if (!waiting(int(waited.elapsed())))
+                throw UploadCancelled(QStringLiteral("Загрузка отменена: другая рабочая станция загружала работу этого участника."));
+        }
     }
     ~StoredNamesLock()
     {
@@ -317,6 +329,16 @@ public:
     StoredNamesLock &operator=(const StoredNamesLock &) = delete;
 
 private:
+    bool take(int waitSeconds)
+    {
+        QueryParams params = m_params;
+        params.append({QStringLiteral("waitSeconds"), waitSeconds});
+        return queryValue(QStringLiteral("lockStoredNames"), params, QStringLiteral("locked")).toInt() == 1;
+    }
+    static VardexError busy()
+    {
+        return VardexError(QStringLiteral("Другая рабочая станция загружает работу этого участника. Повторите загрузку позже."));
+    }
     QueryParams m_params;
 };
 
@@ -339,10 +361,10 @@ QString nextStoredName(const QString &storedName)
 }
 
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
-                          const std::function<void(const QString &)> &unpost)
+                          const std::function<void(const QString &)> &unpost, const NamesWait &waiting)
 {
     constexpr int kNameAttempts = 100;   // names the server already holds (files without rows), passed by
-    StoredNamesLock lock(discipline, participant);
+    StoredNamesLock lock(discipline, participant, waiting);
     QString name = createStoredName(discipline, participant);
     bool posted = false;
     // the row is not there (rolled back): the file posted for it goes too, as far as the server lets

@@ -69,14 +69,24 @@ QString createStoredName(int discipline, int participant);
 // Returns the stored name. After a lost connection at the commit it looks whether the row is there.
 // When the row cannot be kept after the file was posted (the link broke, the commit was lost),
 // `unpost` removes the file again, so that the server keeps no file without its row.
+// While another workstation holds the participant's names, `waiting` (when given) is called about
+// four times a second with the milliseconds waited so far, between short tries, so that a window
+// can show the wait and keep painting; it returns false when the expert gives up (UploadCancelled).
+// Without it the wait is one request that blocks (the helpers, which have no window).
+using NamesWait = std::function<bool(int waitedMs)>;
 QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &name)> &post,
-                          const std::function<void(const QString &name)> &unpost = {});
+                          const std::function<void(const QString &name)> &unpost = {}, const NamesWait &waiting = {});
 // How long an upload waits for another workstation's upload of the same participant: within
 // the connection's read timeout, so that the wait ends with its own message, not a lost link.
 constexpr int kStoredNamesWaitDefault = 45;
 inline int storedNamesWaitSeconds = kStoredNamesWaitDefault;
 // Raised when every name the upload may take is held by a file on the server.
 class NamesTaken : public VardexError {
+public:
+    using VardexError::VardexError;
+};
+// Raised when the expert gave up waiting for another workstation's upload: nothing was sent.
+class UploadCancelled : public VardexError {
 public:
     using VardexError::VardexError;
 };

@@ -63,7 +63,7 @@ bool isParticipantNumber(const QString &text)
 }
 
 QString send(int area, int participant, int discipline, const QString &path,
-             const std::function<void(qint64, qint64)> &progress, const QString &fileName)
+             const std::function<void(qint64, qint64)> &progress, const QString &fileName, const NamesWait &waiting)
 {
     const QString sentAs = fileName.isEmpty() ? QFileInfo(path).fileName() : fileName;
     const qint64 size = QFileInfo(path).size();
@@ -99,7 +99,7 @@ QString send(int area, int participant, int discipline, const QString &path,
         }
         return true;
     },
-    unpost);
+    unpost, waiting);
 }
 
 void remove(int id, const QString &storedName)

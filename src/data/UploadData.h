@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "data/DataOperations.h"
+
 class NamedQuery;
 
 // What the upload window reads, by name and type: the statements and their parameters stay here.
@@ -20,7 +22,8 @@ bool isParticipantNumber(const QString &text);
 // the stored name; raises the file server's or the database's failure, nothing kept.
 // The file goes under its own name (fileName, when given, else the path's last part).
 QString send(int area, int participant, int discipline, const QString &path,
-             const std::function<void(qint64 done, qint64 total)> &progress = {}, const QString &fileName = {});
+             const std::function<void(qint64 done, qint64 total)> &progress = {}, const QString &fileName = {},
+             const NamesWait &waiting = {});
 // Deletes an upload's row, and its file on the server when no other row names it; a file server
 // that fails leaves both (the error names the file).
 void remove(int id, const QString &storedName);

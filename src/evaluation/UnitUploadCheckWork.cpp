@@ -5,7 +5,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QEventLoop>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QTimer>
+#include <memory>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QVBoxLayout>
@@ -163,8 +167,35 @@ bool TFormUploadCheckWork::prepare(int participant, int &area)
 QString TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
 {
     const auto reset = qScopeGuard([this] { ProgressBar1->reset(); });
+    // Another workstation uploading the participant's work: a modal line with a Cancel while the
+    // window keeps painting (nothing else can be started meanwhile).
+    std::unique_ptr<QProgressDialog> waitBox;
+    const auto waiting = [&](int waitedMs) {
+        if (!waitBox) {
+            waitBox = std::make_unique<QProgressDialog>(this);
+            waitBox->setObjectName(QStringLiteral("namesWaitDialog"));
+            waitBox->setWindowTitle(QStringLiteral("Ожидание"));
+            waitBox->setLabelText(QStringLiteral("Другая рабочая станция загружает работу участника %1.\n"
+                                                 "Загрузка начнётся, когда она закончит (ожидание до %2 с).")
+                                      .arg(participant)
+                                      .arg(storedNamesWaitSeconds));
+            waitBox->setCancelButtonText(QStringLiteral("Отмена"));
+            waitBox->setWindowModality(Qt::ApplicationModal);
+            waitBox->setAutoClose(false);
+            waitBox->setAutoReset(false);
+            waitBox->setRange(0, storedNamesWaitSeconds * 1000);
+            waitBox->setMinimumDuration(0);
+            waitBox->show();
+        }
+        waitBox->setValue(qMin(waitedMs, waitBox->maximum()));
+        QEventLoop pause;
+        QTimer::singleShot(250, &pause, &QEventLoop::quit);
+        connect(waitBox.get(), &QProgressDialog::canceled, &pause, &QEventLoop::quit);
+        pause.exec();
+        return !waitBox->wasCanceled();
+    };
     return UploadData::send(area, participant, DBLookupComboBoxEDU->keyValue(), path,
-                            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); });
+                            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); }, {}, waiting);
 }
 
 // The reason of a failed upload as the error box's details: the server's answer or the database's.
@@ -193,6 +224,9 @@ void TFormUploadCheckWork::BitBtn2Click()
         QString stored;
         try {
             stored = uploadFile(area, participant, files.first());
+        } catch (const UploadCancelled &) {
+            Platform::get().information(QStringLiteral("Загрузка отменена: файл не отправлен."));
+            return;
         } catch (const std::exception &e) {
             Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), reasonOf(e));
             return;
@@ -216,7 +250,8 @@ void TFormUploadCheckWork::BitBtn2Click()
     ProgressBar2->setRange(0, int(files.size()));
     PacedProgress paced(ProgressBar2);
     int failures = 0;
-    for (int i = 0; i < files.size(); ++i) {
+    bool cancelled = false;
+    for (int i = 0; i < files.size() && !cancelled; ++i) {
         const QString &path = files.at(i);
         paced.set(i);
         // one file's trouble is reported and the others still go
@@ -236,6 +271,9 @@ void TFormUploadCheckWork::BitBtn2Click()
                 continue;
             try {
                 uploadFile(area, name.toInt(), path);
+            } catch (const UploadCancelled &) {
+                cancelled = true;   // the expert stopped the batch: the rest stay unsent
+                failures += int(files.size()) - i;
             } catch (const std::exception &e) {
                 Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, reasonOf(e));
                 ++failures;
@@ -248,7 +286,7 @@ void TFormUploadCheckWork::BitBtn2Click()
     paced.stop();   // a value still pending would show over the reset while the box is open
     ProgressBar2->reset();
     readData();
-    Platform::get().information(QStringLiteral("Загрузка файлов завершена.")
+    Platform::get().information((cancelled ? QStringLiteral("Загрузка файлов отменена.") : QStringLiteral("Загрузка файлов завершена."))
                                 + (failures ? QStringLiteral("\n\rНе удалось загрузить файлов: ") + QString::number(failures)
                                             : QString()));
 }
