@@ -26,7 +26,9 @@
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QDir>
 #include <QtTest>
+#include <optional>
 #include <QSettings>
 #include <QScopeGuard>
 
@@ -404,17 +406,51 @@ private slots:
         }
     }
 
-    // On a 1366×768 screen every window opens whole inside the area; one opened while another is
-    // maximised opens maximised.
+    // On every screen an expert may have, light or dark, every window opens whole inside the area;
+    // one opened while another is maximised opens maximised. Each is saved as a picture to look
+    // at (screens/ beside the test program). The 4K screen at scale 2 is the run with
+    // QT_SCALE_FACTOR=2 (test_shell_scale2).
+    void childWindowsOpenWhole_data()
+    {
+        QTest::addColumn<QSize>("screen");   // in device pixels
+        QTest::addColumn<bool>("dark");
+        const bool scaled = qApp->devicePixelRatio() > 1.5;
+        for (const QSize screen : {QSize(1024, 600), QSize(1366, 768), QSize(1920, 1080), QSize(3840, 2160)})
+            for (const bool dark : {false, true})
+                if (!scaled || screen.width() == 3840)
+                    QTest::newRow(qPrintable(QString("%1x%2%3").arg(screen.width()).arg(screen.height()).arg(dark ? "-dark" : "")))
+                        << screen << dark;
+    }
     void childWindowsOpenWhole()
     {
+        QFETCH(QSize, screen);
+        QFETCH(bool, dark);
+        std::optional<DarkPalette> palette;
+        if (dark)
+            palette.emplace();
+        const QString shots = QCoreApplication::applicationDirPath() + "/screens/";
+        QDir().mkpath(shots);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()) + (qApp->devicePixelRatio() > 1.5 ? "-scale2" : "");
         Shell s;
         s.window.showNormal();
-        s.window.setGeometry(0, 0, 1366, 768);
+        const QSize logical = screen / qApp->devicePixelRatio();
+        s.window.setGeometry(0, 0, logical.width(), logical.height());
         s.data.userID = 1;
         s.window.enableMenu(true);
         QMdiArea *area = s.window.mdiArea();
         const QRect room = area->viewport()->rect();
+        QVERIFY(s.window.grab().save(shots + tag + "-main.png"));
+        // the personal data dialog, as it opens over the main window
+        bool fits = false;
+        s.platform.onDialog = [&](QDialog &d) {
+            d.show();
+            fits = d.frameGeometry().width() <= logical.width() && d.frameGeometry().height() <= logical.height();
+            d.grab().save(shots + tag + "-" + d.metaObject()->className() + ".png");
+            return int(QDialog::Rejected);
+        };
+        s.window.item("N102")->trigger();
+        QVERIFY(fits);
+        QVERIFY(QFile::exists(shots + tag + "-TFormGeneralData.png"));
         for (const char *item : {"N11", "N27", "N143", "N4", "N6", "N33", "N8", "N7"}) {
             s.window.item(item)->trigger();
             const QRect placed = area->activeSubWindow()->geometry();
@@ -432,6 +468,7 @@ private slots:
             for (QLabel *label : form->findChildren<QLabel *>())
                 if (label->isVisible() && !label->wordWrap() && !label->text().isEmpty() && label->pixmap().isNull())
                     QVERIFY2(label->width() >= label->minimumSizeHint().width(), qPrintable(QString("%1: %2").arg(item, label->text())));
+            QVERIFY(s.window.grab().save(shots + tag + "-" + form->metaObject()->className() + ".png"));
         }
         s.window.item("N136")->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
