@@ -20,8 +20,6 @@
 
 namespace Fixture {
 
-namespace {
-
 // As root over the server's socket: what the workstation's account may not do.
 void rootSql(const QString &sql)
 {
@@ -44,6 +42,8 @@ QString rootScalar(const QString &sql)
         qFatal("fixture: %s\n%s", client.readAllStandardError().constData(), qPrintable(sql));
     return QString::fromUtf8(client.readAllStandardOutput()).trimmed();
 }
+
+namespace {
 
 const char *const kStrictModes = "STRICT_ALL_TABLES,ONLY_FULL_GROUP_BY,NO_ZERO_DATE,NO_ZERO_IN_DATE,"
                                  "ERROR_FOR_DIVISION_BY_ZERO,NO_ENGINE_SUBSTITUTION";

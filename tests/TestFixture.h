@@ -16,6 +16,9 @@ QSqlDatabase db();
 QString holdable(const QString &text);
 QString unholdable(const QString &text);
 void exec(const QString &sql);                 // fails the whole run on an SQL error
+// As root over the server's socket: what the workstation's account may not do.
+void rootSql(const QString &sql);
+QString rootScalar(const QString &sql);
 QVariant scalar(const QString &sql);
 QStringList rows(const QString &sql);          // each row's values joined by "|"
 void resetAll();                               // empties every table, the drafts and the scan cache

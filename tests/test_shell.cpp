@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QDir>
+#include <QSqlDatabase>
 #include <QtTest>
 #include <optional>
 #include <QSettings>
@@ -329,6 +330,48 @@ private slots:
         QCOMPARE(s.data.userID, 7);
         QCOMPARE(enabledItems(s.window), kAllItems);
         QVERIFY(s.platform.boxes.isEmpty());
+    }
+
+    // A server that takes no more connections says so in Russian with its own words, and the
+    // other network is offered at once (Enter takes it), as "Выбор сети" would.
+    void serverTakingNoWorkOffersTheOtherNetwork()
+    {
+        Shell s;
+        s.data.userID = 1;
+        s.window.enableMenu(true);
+        const int before = Fixture::rootScalar("SELECT @@GLOBAL.max_connections").toInt();
+        QStringList holders;
+        const auto restore = qScopeGuard([&] {
+            for (const QString &name : holders)
+                QSqlDatabase::removeDatabase(name);
+            Fixture::rootSql(QString("SET GLOBAL max_connections = %1").arg(before));
+        });
+        // the workstation's connection cut, and every connection of the server taken by others
+        const QString fixtures = Fixture::scalar("SELECT CONNECTION_ID()").toString();
+        Fixture::rootSql("SET GLOBAL max_connections = 10");   // the server's least
+        const QString ours = Fixture::rootScalar("SELECT GROUP_CONCAT(`ID`) FROM information_schema.PROCESSLIST "
+                                                 "WHERE `USER`='sorev' AND `ID`<>" + fixtures);
+        for (const QString &id : ours.split(',', Qt::SkipEmptyParts))
+            Fixture::rootSql("KILL CONNECTION " + id);
+        for (bool open = true; open && holders.size() < 20;) {
+            holders << QString("holder%1").arg(holders.size());
+            QSqlDatabase held = QSqlDatabase::cloneDatabase(Fixture::db(), holders.last());
+            open = held.open();
+        }
+        QVERIFY(holders.size() < 20);
+        int offered = -1;
+        s.platform.onDialog = [&](QDialog &d) {
+            if (auto *net = qobject_cast<TFormNetSelect *>(&d))
+                offered = net->itemIndex();
+            return int(QDialog::Rejected);
+        };
+        s.window.item("N27")->trigger();
+        const QStringList shown = s.platform.texts("toplevel");
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith("Сервер базы данных сейчас не может принять работу: заняты все соединения сервера. "
+                                          "Ничего не сохранено.") && shown.first().contains("Too many connections"),
+                 qPrintable(shown.first()));
+        QTRY_COMPARE(offered, 1 - s.data.net());
     }
 
     void childWindowOncePerClass()

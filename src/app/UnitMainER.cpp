@@ -186,8 +186,10 @@ TFormMainER::TFormMainER(QWidget *parent) : QMainWindow(parent), m_mdi(new QMdiA
 
 TFormMainER::~TFormMainER()
 {
-    if (FormMainER == this)
+    if (FormMainER == this) {
         FormMainER = nullptr;
+        setNetworkOffer({});
+    }
 }
 
 void TFormMainER::FormCreate()
@@ -241,6 +243,11 @@ void TFormMainER::buildMenu()
     on("N104", [this] { N104Click(this); });
     on("N10", [this] { N10Click(this); });
     on("N157", [this] { chooseNetwork(this, [this] { closeAllChildren(); }); });   // N157Click
+    // a server that cannot take work now: the same dialog, the other network chosen in it
+    setNetworkOffer([this] {
+        if (DataER)
+            chooseNetwork(this, [this] { closeAllChildren(); }, 1 - DataER->net());
+    });
     on("N132", [this] { m_mdi->cascadeSubWindows(); });
     on("N133", [this] { tile(Qt::Vertical); });
     on("N134", [this] { tile(Qt::Horizontal); });

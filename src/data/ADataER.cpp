@@ -170,6 +170,28 @@ bool TDataER::connected() const
     return m_open;
 }
 
+namespace {
+// Why a server cannot take work now, in the expert's words; "" when the code is not such a refusal.
+QString unavailableReason(int code)
+{
+    switch (code) {
+    case 1040:   // too many connections
+    case 1203:   // too many connections of this account
+        return QStringLiteral("заняты все соединения сервера");
+    case 1180:   // a commit refused: on a cluster, a node cut off from the others
+        return QStringLiteral("сервер не смог сохранить изменения (узел кластера отделён от остальных)");
+    case 1047:   // a cluster node not yet ready
+        return QStringLiteral("узел кластера ещё не готов к работе");
+    default:
+        return {};
+    }
+}
+QString serverText(const QSqlError &error)
+{
+    return error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+}
+} // namespace
+
 void TDataER::raiseConnectionError(const QSqlError &error)
 {
     static const QString crlf2 = QStringLiteral("\r\n\r\n");
@@ -180,6 +202,9 @@ void TDataER::raiseConnectionError(const QSqlError &error)
     if (!numeric) // not a MySQL client error: the driver itself failed (e.g. it cannot be loaded)
         throw VardexError(QStringLiteral("EDatabaseError") + middle + crlf2 + message);
 
+    const QString why = unavailableReason(code);
+    if (!why.isEmpty())
+        throw ServerUnavailable(why, message);
     QString prefix;
     switch (code) {
     case 1045:
@@ -308,7 +333,7 @@ void TDataER::startTransaction()
                 return;
             }
         }
-        throw VardexError(db.lastError().text());
+        raiseServerError(db.lastError());
     }
     m_inTransaction = true;
 }
@@ -327,7 +352,7 @@ void TDataER::commit()
             }
             throw OutcomeUnknown();
         }
-        throw VardexError(db.lastError().text());
+        raiseServerError(db.lastError());   // a conflict or a refusal at the commit: nothing was kept
     }
 }
 
@@ -349,6 +374,18 @@ bool isConnectionLoss(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
     return code == QLatin1String("2006") || code == QLatin1String("2013") || code == QLatin1String("2055");
+}
+
+
+void raiseServerError(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt();
+    if (code == 1213 || code == 1205)   // deadlock (on a cluster also a certification conflict), lock wait timeout
+        throw LockConflict(error.text());
+    const QString why = unavailableReason(code);
+    if (!why.isEmpty())
+        throw ServerUnavailable(why, serverText(error));
+    throw VardexError(error.text());
 }
 
 QString TDataER::generatePassword(int lengthPSWD)

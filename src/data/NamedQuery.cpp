@@ -214,11 +214,8 @@ void NamedQuery::run(bool expectRows)
         return q.exec(text);
     };
     if (!execute()) {
-        const QString code = q.lastError().nativeErrorCode();
-        if (code == QLatin1String("1213") || code == QLatin1String("1205"))   // deadlock, lock wait timeout
-            throw LockConflict(q.lastError().text());
         if (!isConnectionLoss(q.lastError()) || !DataER)
-            throw VardexError(q.lastError().text());
+            raiseServerError(q.lastError());
         // The server went away. Open the connection again; a read outside a transaction is
         // simply repeated. A statement inside a transaction went with it (the server rolls an
         // open transaction back), but a write on its own may have been done before the link broke.
@@ -239,7 +236,7 @@ void NamedQuery::run(bool expectRows)
         q = QSqlQuery(QSqlDatabase::database(m_connectionName, false));
         q.setForwardOnly(true);
         if (!execute())
-            throw VardexError(q.lastError().text());
+            raiseServerError(q.lastError());
     }
 
     m_rowsAffected = q.numRowsAffected();

@@ -49,13 +49,31 @@ public:
     using VardexError::VardexError;
 };
 
+// The server took nothing and cannot take work now: a cluster node cut off from the others
+// (1180 at the commit) or not yet ready (1047), or every connection taken (1040, 1203). Nothing of
+// the command was kept; the other network may reach a server that can.
+class ServerUnavailable : public VardexError {
+public:
+    explicit ServerUnavailable(const QString &why, const QString &serverText)
+        : VardexError(QStringLiteral("Сервер базы данных сейчас не может принять работу: %1. Ничего не сохранено. "
+                                     "Повторите позже или выберите другую сеть (Пользователь → Выбор сети).\r\n\r\n"
+                                     "Ответ сервера: %2")
+                          .arg(why, serverText))
+    {
+    }
+};
+
 // A command's own failure message, with the reason added when the reason is worth telling the
 // user (the connection was lost and restored).
 inline QString withReason(const QString &message, const std::exception &e)
 {
+    if (message == QString::fromUtf8(e.what()))
+        return message;   // the reason is the message already
     if (const auto *restored = dynamic_cast<const ConnectionRestored *>(&e))
         return message + QStringLiteral("\n\r") + restored->message();
     if (const auto *unknown = dynamic_cast<const OutcomeUnknown *>(&e))
         return message + QStringLiteral("\n\r") + unknown->message();
+    if (const auto *away = dynamic_cast<const ServerUnavailable *>(&e))
+        return message + QStringLiteral("\n\r") + away->message();
     return message;
 }

@@ -853,6 +853,7 @@ void TFormEstimateWork::BitBtn1Click()
         writeDraft();
         ProgressBar1->hide();
         Platform::get().information(withReason(QStringLiteral("При сохранении возникла ошибка"), e), QString::fromUtf8(e.what()));
+        offerOtherNetworkAfter(e);
         return;
     }
     ProgressBar1->hide();

@@ -229,6 +229,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             return;
         } catch (const std::exception &e) {
             Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), reasonOf(e));
+            offerOtherNetworkAfter(e);
             return;
         }
         const int row = DBGrid1->currentRow();
@@ -277,6 +278,7 @@ void TFormUploadCheckWork::BitBtn2Click()
             } catch (const std::exception &e) {
                 Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, reasonOf(e));
                 ++failures;
+                offerOtherNetworkAfter(e);
             }
         } catch (const std::exception &e) {
             Platform::get().error(QString::fromUtf8(e.what()));

@@ -40,9 +40,11 @@ int TFormNetSelect::itemIndex() const { return m_items[1]->isChecked() ? 1 : 0; 
 
 void TFormNetSelect::setItemIndex(int index) { m_items[index == 1 ? 1 : 0]->setChecked(true); }
 
-void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange)
+void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange, int proposed)
 {
     TFormNetSelect dialog(parent);
+    if (proposed >= 0)
+        dialog.setItemIndex(proposed);
     if (Platform::get().execDialog(dialog) != QDialog::Accepted)
         return;
     if (beforeChange)

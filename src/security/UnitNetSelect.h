@@ -20,4 +20,6 @@ extern TFormNetSelect *FormNetSelect;
 
 // Steps 1-3 of the network choice: the dialog, then (on OK) beforeChange and changeNET with the
 // chosen profile. Used by "Выбор сети" and by the login dialog's network button.
-void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange);
+// The network dialog; `proposed` (0 or 1), when given, is the network chosen in it at first
+// (the other one, after a server refused work: Enter takes it).
+void chooseNetwork(QWidget *parent, const std::function<void()> &beforeChange, int proposed = -1);

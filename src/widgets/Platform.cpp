@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <QTranslator>
 #include <QUrl>
 
@@ -171,12 +172,42 @@ void runCommand(const QString &name, const std::function<void()> &command)
     g_command = outer;
 }
 
+namespace {
+std::function<void()> g_networkOffer;
+bool g_offerPending = false;
+} // namespace
+
+void setNetworkOffer(const std::function<void()> &offer)
+{
+    g_networkOffer = offer;
+}
+
+void offerOtherNetwork()
+{
+    if (!g_networkOffer || g_offerPending)
+        return;
+    g_offerPending = true;
+    // queued: the window whose command met the refusal may close when the network changes
+    QTimer::singleShot(0, qApp, [] {
+        g_offerPending = false;
+        if (g_networkOffer)
+            runCommand(g_networkOffer);
+    });
+}
+
+void offerOtherNetworkAfter(const std::exception &e)
+{
+    if (dynamic_cast<const ServerUnavailable *>(&e))
+        offerOtherNetwork();
+}
+
 void runCommand(const std::function<void()> &command)
 {
     try {
         command();
     } catch (const VardexError &e) {
         Platform::get().topLevelError(e.message());
+        offerOtherNetworkAfter(e);
     } catch (const std::exception &e) {
         Platform::get().topLevelError(QString::fromUtf8(e.what()));
     }

@@ -61,6 +61,13 @@ protected:
 // Qt translations; without them the English texts stay.
 void installRussianTranslations();
 
+// After a server refused work for now (ServerUnavailable): the main window's offer of the other
+// network, made once the command that met the refusal has returned (one offer at a time).
+void setNetworkOffer(const std::function<void()> &offer);
+void offerOtherNetwork();
+// Offers the other network when `e` is such a refusal.
+void offerOtherNetworkAfter(const std::exception &e);
+
 // Runs one command; whatever error escapes it is shown in the top-level error box (and logged
 // under the command's name), and the program goes on.
 void runCommand(const std::function<void()> &command);
