@@ -32,12 +32,15 @@ start_db() {  # run_dir port
     --auth-root-authentication-method=normal --skip-test-db >"$run/db-install.log" 2>&1 || {
     cat "$run/db-install.log" >&2; return 1; }
   # The server's start as a script of its own: the tests run it again after stopping the
-  # server, to see the workstation through a lost connection.
+  # server, to see the workstation through a lost connection. Durable as a centre's server must
+  # be (each commit on disk: a server killed mid-day keeps every save it confirmed), with room for
+  # the region day's experts (a workstation holds one connection, its copy sender one more).
+  # The doublewrite buffer guards against a machine's crash, which the tests do not make.
   cat >"$run/db-start" <<START
 #!/usr/bin/env bash
 mariadbd --no-defaults --datadir="$data" --user="$(id -un)" \\
   --port="$port" --bind-address=127.0.0.1,127.0.0.2 --socket="$run/db.sock" --pid-file="$run/db.pid" \\
-  --skip-log-bin --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \\
+  --skip-log-bin --innodb-flush-log-at-trx-commit=1 --innodb-doublewrite=0 --max-connections=500 \\
   --innodb-buffer-pool-size=64M --character-set-server=utf8mb4 \\
   --collation-server=utf8mb4_unicode_ci --log-error="$run/db.err" >>"$run/db.out" 2>&1 </dev/null &
 echo \$! >"$run/db.proc"

@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include "TestFixture.h"
 #include "data/ADataER.h"
+#include "data/DataOperations.h"
 #include "data/SqlCatalogue.h"
 #include "data/VardexError.h"
 
@@ -299,6 +302,44 @@ private slots:
         q->open();
         QCOMPARE(q->field("c").toString(), QString("utf8mb4"));
         q->close();
+    }
+
+    // Another workstation stores the expert's sheet for the work while this save runs, past the
+    // row lock (as a cluster's other node does): one sheet stands, and this save is told the work
+    // is scored already.
+    void aSheetIsStoredOnce()
+    {
+        Fixture::loadDemo();
+        TDataER d;
+        const int work = 1, expert = 1;
+        const QStringList tasks = Fixture::rows("SELECT E.`id` FROM `zet_evaluationsystem` E JOIN `zet_untestedwork` U ON "
+                                                "E.`educationlListID`=U.`educationallistID` AND E.`periodID`=U.`period_id` "
+                                                "WHERE U.`id`=1 ORDER BY E.`id`");
+        QVERIFY(tasks.size() >= 2);
+        QList<TaskScore> scores;
+        for (const QString &task : tasks)
+            scores.append({task.toInt(), 0, QStringLiteral("нет решения")});
+        const QString of = Fixture::rows(QString("SELECT `educationallistID`, `period_id` FROM `zet_untestedwork` WHERE `id`=%1").arg(work)).value(0);
+        bool stored = false;
+        const ScoreSave outcome = saveScores(work, expert, scores, [&](int done) {
+            if (done != 1 || stored)
+                return;
+            stored = true;   // the other workstation's sheet: its second task's row comes first
+            Fixture::exec(QString("INSERT INTO `zet_result`(`educationlListID`, `periodID`, `expertID`, `evalutionsystemID`, "
+                                  "`estimate`, `commentestimate`, `untestedworkID`) VALUES (%1, %2, %3, %4, 1, 'другой', %5)")
+                              .arg(of.section('|', 0, 0), of.section('|', 1, 1)).arg(expert).arg(tasks[1]).arg(work));
+        });
+        QVERIFY(stored);
+        QCOMPARE(outcome, ScoreSave::AlreadyScored);
+        QCOMPARE(Fixture::rows(QString("SELECT `evalutionsystemID`, `commentestimate` FROM `zet_result` WHERE `untestedworkID`=%1 "
+                                       "AND `expertID`=%2").arg(work).arg(expert)),
+                 QStringList(tasks[1] + "|другой"));
+        // the database refuses a second result for the task whatever writes it
+        QSqlQuery again(Fixture::db());
+        QVERIFY(!again.exec(QString("INSERT INTO `zet_result`(`periodID`, `expertID`, `evalutionsystemID`, `estimate`, "
+                                    "`untestedworkID`) VALUES (%1, %2, %3, 0, %4)")
+                                .arg(of.section('|', 1, 1)).arg(expert).arg(tasks[1]).arg(work)));
+        QCOMPARE(again.lastError().nativeErrorCode(), QString("1062"));
     }
 
     void demoAccountsAreUtf8()

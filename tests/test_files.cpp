@@ -315,6 +315,17 @@ private slots:
         QCOMPARE(uploads().last(), QString("1003|1|2|2|MA11_2_2_1003_3.pdf"));
         QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_2.pdf")));
 
+        // a row whose file is gone already (its deletion's commit failed after the file went):
+        // the file server's "no such file" finishes the deletion
+        QVERIFY(QFile::remove(serverFile("testedwork", "MA11_2_2_1003_3.pdf")));
+        for (int r = 0; r < form->DBGrid1->query()->recordCount(); ++r)
+            if (form->DBGrid1->query()->value(r, "bodyFile").toString() == "MA11_2_2_1003_3.pdf")
+                form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(r, 0));
+        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
+        QVERIFY(s.platform.texts("error").size() == 1 && s.platform.texts("toplevel").isEmpty());
+        form->BitBtn2->click();
+
         // the area list narrows the list and the count follows
         choose(form->DBLookupComboBoxArea, "Приморский район");
         QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 0"));

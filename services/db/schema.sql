@@ -196,6 +196,7 @@ CREATE TABLE `zet_result` (
   KEY `evalutionsystemID` (`evalutionsystemID`),
   KEY `untestedworkID` (`untestedworkID`),
   KEY `work_expert_period` (`untestedworkID`, `expertID`, `periodID`),   -- "scored by this expert?"
+  UNIQUE KEY `one_result_per_task` (`untestedworkID`, `expertID`, `evalutionsystemID`, `periodID`),   -- one sheet, on any server
   KEY `periodID` (`periodID`)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 

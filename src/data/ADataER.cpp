@@ -382,6 +382,8 @@ void raiseServerError(const QSqlError &error)
     const int code = error.nativeErrorCode().toInt();
     if (code == 1213 || code == 1205)   // deadlock (on a cluster also a certification conflict), lock wait timeout
         throw LockConflict(error.text());
+    if (code == 1062)
+        throw DuplicateRow(error.text());
     const QString why = unavailableReason(code);
     if (!why.isEmpty())
         throw ServerUnavailable(why, serverText(error));

@@ -112,8 +112,9 @@ extern TDataER *DataER;
 // "Server has gone away", "Lost connection": the connection itself failed, not the statement.
 bool isConnectionLoss(const QSqlError &error);
 // A statement's or a commit's failure by what the server did: LockConflict for a transaction it
-// rolled back in favour of another (1213, 1205, at any statement or at the commit),
-// ServerUnavailable for a server that cannot take work now, else a plain VardexError.
+// rolled back in favour of another (1213, 1205, at any statement or at the commit), DuplicateRow
+// for a unique key's refusal, ServerUnavailable for a server that cannot take work now, else a
+// plain VardexError.
 [[noreturn]] void raiseServerError(const QSqlError &error);
 
 // Statements that stand or fall together: rolled back unless commit() was reached.

@@ -255,6 +255,10 @@ ScoreSave saveScoresOnce(int work, int expert, const QList<TaskScore> &scores, c
         queryExec(QStringLiteral("checkWork"), {{QStringLiteral("untestID"), work}});
         transaction.commit();
         return ScoreSave::Saved;
+    } catch (const DuplicateRow &) {
+        // the expert's sheet was stored meanwhile from another workstation, past the row lock
+        // (a cluster's other node): this one is rolled back
+        return ScoreSave::AlreadyScored;
     } catch (const OutcomeUnknown &) {
         // The link broke at the commit: the results are all there or none is (one transaction).
         if (stored([&] { return workResultCount(work, expert) > 0; }))
@@ -360,8 +364,9 @@ QString nextStoredName(const QString &storedName)
     return storedName.left(underscore + 1) + QString::number(number + 1) + storedName.mid(dot);
 }
 
-QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
-                          const std::function<void(const QString &)> &unpost, const NamesWait &waiting)
+namespace {
+QString uploadCheckedWorkOnce(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
+                              const std::function<void(const QString &)> &unpost, const NamesWait &waiting)
 {
     constexpr int kNameAttempts = 100;   // names the server already holds (files without rows), passed by
     StoredNamesLock lock(discipline, participant, waiting);
@@ -406,8 +411,17 @@ QString uploadCheckedWork(int area, int participant, int discipline, const std::
     }
     return name;
 }
+} // namespace
 
-void deleteCheckedWork(int id, const QString &storedName, const std::function<void()> &deleteFile)
+QString uploadCheckedWork(int area, int participant, int discipline, const std::function<bool(const QString &)> &post,
+                          const std::function<void(const QString &)> &unpost, const NamesWait &waiting)
+{
+    // a conflict rolled the row back, and the file posted for it was taken back: safe to repeat
+    return againOnConflict([&] { return uploadCheckedWorkOnce(area, participant, discipline, post, unpost, waiting); });
+}
+
+namespace {
+void deleteCheckedWorkOnce(int id, const QString &storedName, const std::function<void()> &deleteFile)
 {
     bool fileGone = false;
     // the file is gone but the row's deletion was not kept (the link broke): the row goes on its
@@ -435,7 +449,23 @@ void deleteCheckedWork(int id, const QString &storedName, const std::function<vo
     } catch (const ConnectionRestored &) {
         if (!finish())
             throw;
+    } catch (const LockConflict &) {
+        throw;   // repeated whole: the file, gone, answers "no such file" and the row goes
+    } catch (const VardexError &) {
+        // the commit failed after the file went (a server that cannot take work now): the row
+        // goes on its own if it can; if not, a repeat finds the file gone and finishes
+        if (!fileGone)
+            throw;
+        if (!DataER->connected())
+            DataER->reconnect();
+        finish();
     }
+}
+} // namespace
+
+void deleteCheckedWork(int id, const QString &storedName, const std::function<void()> &deleteFile)
+{
+    againOnConflict([&] { deleteCheckedWorkOnce(id, storedName, deleteFile); });
 }
 
 void saveAppealAnswers(int expert, const QList<QPair<int, QString>> &answers)

@@ -108,6 +108,10 @@ void remove(int id, const QString &storedName)
         try {
             FileServer::post(QStringLiteral("deleteCheckWork.php"), {{QStringLiteral("nameDeleteFile"), storedName, {}, {}, {}}});
         } catch (const FileServer::Failure &f) {
+            // "no such file": gone already (a deletion whose row was kept when its commit failed),
+            // when the file is not to be found at its address either; the row then goes too
+            if (f.status() == 404 && !isStored(documentAddress(QStringLiteral("testedwork"), storedName), 0))
+                return;
             throw VardexError(QStringLiteral("Не удалось удалить файл ") + storedName + QStringLiteral(" на сервере: ") + f.message());
         }
     });

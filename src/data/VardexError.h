@@ -49,6 +49,12 @@ public:
     using VardexError::VardexError;
 };
 
+// A row the table's unique key already holds (1062): written before by another workstation.
+class DuplicateRow : public VardexError {
+public:
+    using VardexError::VardexError;
+};
+
 // The server took nothing and cannot take work now: a cluster node cut off from the others
 // (1180 at the commit) or not yet ready (1047), or every connection taken (1040, 1203). Nothing of
 // the command was kept; the other network may reach a server that can.
