@@ -28,7 +28,7 @@
 #include "data/FileNames.h"
 #include "data/DownloadEngine.h"
 #include "evaluation/UnitEstimateWork.h"
-#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UploadWindow.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
 #include "security/UnitCheckauthorization.h"
 
@@ -251,9 +251,9 @@ void windows(int scale, QList<WindowFigures> &all)
         }
     }
     {
-        TFormUploadCheckWork form(&s.window);
-        form.DBLookupComboBoxEDU->selectIndex(0);
-        show("uploads (Дисциплина 1, all areas)", measureWindow(&form, form.DBGrid1, [&] { form.readData(); }));
+        UploadWindow form(&s.window);
+        form.disciplineList->selectIndex(0);
+        show("uploads (Дисциплина 1, all areas)", measureWindow(&form, form.uploadsGrid, [&] { form.readList(); }));
     }
     {
         TFormEstimateWork form(&s.window);

@@ -20,7 +20,7 @@
 #include "data/DataOperations.h"
 #include "widgets/ScanPane.h"
 #include "app/UnitMainER.h"
-#include "appeals/UnitAppealAsnswer.h"
+#include "appeals/AppealsWindow.h"
 #include "data/ADataER.h"
 #include "materials/UnitMaterials.h"
 
@@ -35,7 +35,7 @@ QStringList items(const QComboBox *combo)
 }
 
 // The generated controls from the top down.
-QStringList claimControls(TFormAppealAsnswer &form)
+QStringList claimControls(AppealsWindow &form)
 {
     QStringList out;
     auto *layout = form.claimsArea->widget()->layout();
@@ -45,7 +45,7 @@ QStringList claimControls(TFormAppealAsnswer &form)
     return out;
 }
 
-TMemo *answerBox(TFormAppealAsnswer &form, int claim)
+TMemo *answerBox(AppealsWindow &form, int claim)
 {
     return form.claimsArea->widget()->findChild<TMemo *>(QString("answer_%1").arg(claim));
 }
@@ -75,20 +75,20 @@ private slots:
                       "(1, 2, 2, 4, 0, '', 1)");
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         QVERIFY(form);
         choose(form->disciplineList, "Математика 9 класс");
-        QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1001"));
+        QCOMPARE(form->workLabel->text(), QString("Работа: MA9, код работы 1001"));
         QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
         QTRY_VERIFY(form->Scan->view()->cachedBytes() > 0);
-        const QString scores = form->LabelScores->text();
+        const QString scores = form->scoresLabel->text();
         // each expert's sheet apart, named, with a total of its own
         const QStringList sheets = scores.split("\n\n");
         QCOMPARE(sheets.size(), 2);
         QVERIFY2(sheets[0].startsWith("Эксперт: Соколова Мария Ивановна\nЗадание 1. Вычислите значение выражения: 3 из 5\n"
                                       "    Ответ записан <b>неверно</b>\n"),
                  qPrintable(scores));
-        QCOMPARE(form->LabelScores->textFormat(), Qt::PlainText);   // a participant's text is shown as typed
+        QCOMPARE(form->scoresLabel->textFormat(), Qt::PlainText);   // a participant's text is shown as typed
         QVERIFY2(sheets[0].contains(": 7 из 7\n") && sheets[0].contains(": не оценено") && sheets[0].endsWith("\nИтого: 10 из 22"),
                  qPrintable(scores));
         QVERIFY2(sheets[1].startsWith("Эксперт: Петров Алексей Сергеевич\nЗадание 1. Вычислите значение выражения: 5 из 5\n")
@@ -96,23 +96,23 @@ private slots:
                  qPrintable(scores));
         // another applicant: their own work, not yet scored
         choose(form->applicantList, "Кузнецова Анна Петровна");
-        QCOMPARE(form->LabelWork->text(), QString("Работа: MA9, код работы 1002"));
+        QCOMPARE(form->workLabel->text(), QString("Работа: MA9, код работы 1002"));
         QTRY_VERIFY(form->Scan->statusText().startsWith("Скан работы: страниц 2"));
-        QVERIFY(!form->LabelScores->text().contains("Итого"));
+        QVERIFY(!form->scoresLabel->text().contains("Итого"));
     }
 
     void typedInAndDocumentAppeals()
     {
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         QVERIFY(form);
         QCOMPARE(items(form->disciplineList), QStringList({"Математика 11 класс", "Математика 9 класс", "Физика 10 класс"}));
         choose(form->disciplineList, "Математика 9 класс");
         // the first applicant of the new list is chosen; a typed-in appeal shows task, claim, answer
         QCOMPARE(items(form->applicantList), QStringList({"Иванов Иван Иванович", "Кузнецова Анна Петровна"}));
         QCOMPARE(form->applicantList->currentIndex(), 0);
-        QCOMPARE(form->Label3->text(), QString("Апелляция подана в электронном виде"));
+        QCOMPARE(form->formLabel->text(), QString("Апелляция подана в электронном виде"));
         QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1", "zad_2", "appeal_2", "answer_2"}));
         auto *task1 = form->findChild<QLabel *>("zad_1");
         QCOMPARE(task1->text(), QString("ЗАДАНИЕ: Задание 1. Вычислите значение выражения"));
@@ -145,7 +145,7 @@ private slots:
         // typed text is lost when the applicant changes; a document appeal: answer boxes only
         answerBox(*form, 1)->setPlainText("не сохранено");
         choose(form->applicantList, "Кузнецова Анна Петровна");
-        QCOMPARE(form->Label3->text(), QString("Апелляция представлена отдельным файлом"));
+        QCOMPARE(form->formLabel->text(), QString("Апелляция представлена отдельным файлом"));
         QCOMPARE(claimControls(*form), QStringList({"answer_3"}));
         QVERIFY(form->documentButton->isEnabled());
         form->documentButton->click();
@@ -172,7 +172,7 @@ private slots:
         Fixture::exec("UPDATE `zet_appeal` SET `answerСlaim`='" + stored + "' WHERE `id`=1");
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         choose(form->disciplineList, "Математика 9 класс");
         QCOMPARE(answerBox(*form, 1)->toPlainText(), stored);
         form->saveButton->click();
@@ -193,7 +193,7 @@ private slots:
     {
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         choose(form->disciplineList, "Математика 9 класс");
         QVERIFY(activate(form));
         form->applicantList->setFocus(Qt::TabFocusReason);
@@ -217,7 +217,7 @@ private slots:
         const DarkPalette dark;
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         choose(form->disciplineList, "Математика 9 класс");
         QVERIFY(activate(form));
         form->resize(1180, 620);
@@ -244,7 +244,7 @@ private slots:
         Fixture::exec("UPDATE `zet_appeal` SET `expertID`=2 WHERE `id`=2");
         Session s;
         s.window.item("N7")->trigger();
-        TFormAppealAsnswer *form = FormAppealAsnswer;
+        AppealsWindow *form = appealsWindow;
         choose(form->disciplineList, "Математика 9 класс");
         QCOMPARE(claimControls(*form), QStringList({"zad_1", "appeal_1", "answer_1"}));
         answerBox(*form, 1)->setPlainText("Ответ первого эксперта");
@@ -262,7 +262,7 @@ private slots:
             d.findChild<QLineEdit *>("Edit2")->setText("Demo2024");
             return int(QDialog::Accepted);
         };
-        QPointer<TFormAppealAsnswer> first = form;
+        QPointer<AppealsWindow> first = form;
         s.window.item("N2")->trigger();
         QCOMPARE(s.data.userID, 2);
         QTRY_VERIFY(!first);
@@ -283,7 +283,7 @@ private slots:
         Fixture::exec("UPDATE `zet_appeal` SET `claim`='" + texts[1] + "' WHERE `id`=2");
         Fixture::exec("UPDATE `zet_evaluationsystem` SET `titletask`='" + texts[2] + "' WHERE `id`=1");
         Session s;
-        TFormAppealAsnswer form;
+        AppealsWindow form;
         form.show();
         choose(form.disciplineList, "Математика 9 класс");
         auto *claim1 = form.findChild<QLabel *>("appeal_1");
@@ -303,14 +303,14 @@ private slots:
     void applicantListedTwice()
     {
         Session s;
-        TFormAppealAsnswer form;
+        AppealsWindow form;
         form.show();
         // both filing forms for one applicant in "Математика 11 класс", the first discipline
         QCOMPARE(items(form.applicantList), QStringList({"Смирнов Дмитрий Олегович", "Смирнов Дмитрий Олегович"}));
         QStringList captions;
         for (int i = 0; i < 2; ++i) {
             choose(form.applicantList, "Смирнов Дмитрий Олегович", i);
-            captions << form.Label3->text();
+            captions << form.formLabel->text();
             QCOMPARE(form.findChildren<TMemo *>().size(), 2);   // all the applicant's claims either way
         }
         captions.sort();
@@ -320,13 +320,13 @@ private slots:
     void expertWithoutDisciplines()
     {
         Session s(2);
-        TFormAppealAsnswer form;
+        AppealsWindow form;
         form.show();
         QCOMPARE(form.disciplineList->count(), 0);
         QCOMPARE(form.applicantList->count(), 0);
         QVERIFY(claimControls(form).isEmpty());
         QVERIFY(!form.saveButton->isEnabled());
-        QCOMPARE(form.Label3->text(), QString("Апелляция подана в электронном виде"));
+        QCOMPARE(form.formLabel->text(), QString("Апелляция подана в электронном виде"));
     }
 
     void methodology()

@@ -25,7 +25,7 @@
 #include "data/Config.h"
 #include "data/DataOperations.h"
 #include "data/FileServer.h"
-#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UploadWindow.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
 
 namespace {
@@ -276,61 +276,61 @@ private slots:
         const QString scan = makeScan(dir, "скан 1003.pdf");
         Session s;
         s.window.item("N8")->trigger();
-        TFormUploadCheckWork *form = FormUploadCheckWork;
-        QCOMPARE(form->DBLookupComboBoxEDU->currentText(), QString("Математика 11 класс"));
-        QCOMPARE(form->DBLookupComboBoxArea->currentText(), QString("Показать ВСЕ муниципальные образования"));
-        QCOMPARE(form->ProgressBar2->text(), QString());
-        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 0"));
-        QVERIFY(!form->BitBtn3->isEnabled());
+        UploadWindow *form = uploadWindow;
+        QCOMPARE(form->disciplineList->currentText(), QString("Математика 11 класс"));
+        QCOMPARE(form->areaList->currentText(), QString("Показать ВСЕ муниципальные образования"));
+        QCOMPARE(form->batchBar->text(), QString());
+        QCOMPARE(form->totalLabel->text(), QString("Итого загружено работ - 0"));
+        QVERIFY(!form->deleteButton->isEnabled());
 
-        form->Edit1->setText("12a");
-        form->BitBtn2->click();
+        form->participantEdit->setText("12a");
+        form->uploadButton->click();
         QCOMPARE(s.platform.texts("error"), QStringList("Введенный номер участника не является целым числом."));
 
         s.platform.filesToOpen = {scan};
-        form->Edit1->setText(" 1003 ");
-        form->BitBtn2->click();
-        form->BitBtn2->click();
+        form->participantEdit->setText(" 1003 ");
+        form->uploadButton->click();
+        form->uploadButton->click();
         QCOMPARE(s.platform.folders.last(), dir.path());   // the file dialog opens where the last file was
         QCOMPARE(s.platform.texts("information"), QStringList({"Файл отправлен на сервер.", "Файл отправлен на сервер."}));
         QCOMPARE(uploads(), QStringList({"1003|1|2|2|MA11_2_2_1003_1.pdf", "1003|1|2|2|MA11_2_2_1003_2.pdf"}));
         QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_2.pdf")), bytes(scan));
-        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 2"));
-        QCOMPARE(form->DBGrid1->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_2.pdf"));   // the new one
+        QCOMPARE(form->totalLabel->text(), QString("Итого загружено работ - 2"));
+        QCOMPARE(form->uploadsGrid->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_2.pdf"));   // the new one
 
         // delete the first: row and file go; the next upload does not reuse a name in use
         // both rows have the same participant, so the list's order between them is the server's
-        for (int r = 0; r < form->DBGrid1->query()->recordCount(); ++r)
-            if (form->DBGrid1->query()->value(r, "bodyFile").toString() == "MA11_2_2_1003_1.pdf")
-                form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(r, 0));
-        QCOMPARE(form->DBGrid1->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_1.pdf"));
+        for (int r = 0; r < form->uploadsGrid->query()->recordCount(); ++r)
+            if (form->uploadsGrid->query()->value(r, "bodyFile").toString() == "MA11_2_2_1003_1.pdf")
+                form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(r, 0));
+        QCOMPARE(form->uploadsGrid->currentValue("bodyFile").toString(), QString("MA11_2_2_1003_1.pdf"));
         s.platform.answers = {false};
-        form->BitBtn3->click();   // "Cancel": nothing happens
+        form->deleteButton->click();   // "Cancel": nothing happens
         QCOMPARE(uploads().size(), 2);
-        form->BitBtn3->click();
+        form->deleteButton->click();
         QCOMPARE(s.platform.texts("warning").last(), QString("Файл MA11_2_2_1003_1.pdf будет удален без возможности восстановления.\n\rПродолжить?"));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
-        form->BitBtn2->click();
+        form->uploadButton->click();
         QCOMPARE(uploads().last(), QString("1003|1|2|2|MA11_2_2_1003_3.pdf"));
         QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_2.pdf")));
 
         // a row whose file is gone already (its deletion's commit failed after the file went):
         // the file server's "no such file" finishes the deletion
         QVERIFY(QFile::remove(serverFile("testedwork", "MA11_2_2_1003_3.pdf")));
-        for (int r = 0; r < form->DBGrid1->query()->recordCount(); ++r)
-            if (form->DBGrid1->query()->value(r, "bodyFile").toString() == "MA11_2_2_1003_3.pdf")
-                form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(r, 0));
-        QTest::mouseClick(form->BitBtn3, Qt::LeftButton);
+        for (int r = 0; r < form->uploadsGrid->query()->recordCount(); ++r)
+            if (form->uploadsGrid->query()->value(r, "bodyFile").toString() == "MA11_2_2_1003_3.pdf")
+                form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(r, 0));
+        QTest::mouseClick(form->deleteButton, Qt::LeftButton);
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
         QVERIFY(s.platform.texts("error").size() == 1 && s.platform.texts("toplevel").isEmpty());
-        form->BitBtn2->click();
+        form->uploadButton->click();
 
         // the area list narrows the list and the count follows
-        choose(form->DBLookupComboBoxArea, "Приморский район");
-        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 0"));
-        choose(form->DBLookupComboBoxArea, "Центральный район");
-        QCOMPARE(form->Label3->text(), QString("Итого загружено работ - 2"));
+        choose(form->areaList, "Приморский район");
+        QCOMPARE(form->totalLabel->text(), QString("Итого загружено работ - 0"));
+        choose(form->areaList, "Центральный район");
+        QCOMPARE(form->totalLabel->text(), QString("Итого загружено работ - 2"));
         QVERIFY(s.platform.texts("toplevel").isEmpty());
     }
 
@@ -341,26 +341,26 @@ private slots:
         QTemporaryDir dir;
         Session s;
         s.window.item("N8")->trigger();
-        TFormUploadCheckWork *form = FormUploadCheckWork;
+        UploadWindow *form = uploadWindow;
         s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
-        form->Edit1->setText("1003");
-        form->BitBtn2->click();
+        form->participantEdit->setText("1003");
+        form->uploadButton->click();
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
-        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
+        form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(0, 0));
         QFile fail(Fixture::filesRoot() + "/lib/fail");
         QVERIFY(fail.open(QIODevice::WriteOnly));
         fail.close();
         const auto restore = qScopeGuard([&] { QFile::remove(fail.fileName()); });
-        form->BitBtn3->click();
+        form->deleteButton->click();
         QCOMPARE(s.platform.texts("toplevel").size(), 1);
         QVERIFY2(s.platform.texts("toplevel")[0].startsWith("Не удалось удалить файл MA11_2_2_1003_1.pdf на сервере: HTTP 500"),
                  qPrintable(s.platform.texts("toplevel")[0]));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
         QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
         QFile::remove(fail.fileName());
-        form->readData();
-        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
-        form->BitBtn3->click();
+        form->readList();
+        form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(0, 0));
+        form->deleteButton->click();
         QCOMPARE(uploads(), QStringList());
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
     }
@@ -424,11 +424,11 @@ private slots:
         config.dbPort = proxy.port();
         Session s(config, 1);
         s.window.item("N8")->trigger();
-        TFormUploadCheckWork *form = FormUploadCheckWork;
+        UploadWindow *form = uploadWindow;
         s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
-        form->Edit1->setText("1003");
+        form->participantEdit->setText("1003");
         proxy.arm(mode);
-        form->BitBtn2->click();
+        form->uploadButton->click();
         QVERIFY(proxy.fired());
         if (stored) {
             QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
@@ -440,7 +440,7 @@ private slots:
         QCOMPARE(uploads(), QStringList());
         // the file posted for the row that was not kept is taken back: no file without its row
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
-        form->BitBtn2->click();   // again
+        form->uploadButton->click();   // again
         QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
     }
@@ -509,13 +509,13 @@ private slots:
                           "`bodyFile`) VALUES (1, 1003, 2, 2, 'pdf', 'MA11_2_2_1003_1.pdf')");
         Session s;
         s.window.item("N8")->trigger();
-        TFormUploadCheckWork *form = FormUploadCheckWork;
-        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
-        form->BitBtn3->click();
+        UploadWindow *form = uploadWindow;
+        form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(0, 0));
+        form->deleteButton->click();
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
         QVERIFY(QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
-        form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(0, 0));
-        form->BitBtn3->click();
+        form->uploadsGrid->setCurrentIndex(form->uploadsGrid->model()->index(0, 0));
+        form->deleteButton->click();
         QCOMPARE(uploads(), QStringList());
         QVERIFY(!QFile::exists(serverFile("testedwork", "MA11_2_2_1003_1.pdf")));
         QVERIFY(s.platform.texts("toplevel").isEmpty());
@@ -525,24 +525,24 @@ private slots:
     {
         QTemporaryDir dir;
         const QStringList files = {makeScan(dir, "1004.pdf"), makeScan(dir, "4567a.pdf"),
-                                   makeScan(dir, "1008.pdf", TFormUploadCheckWork::kMaxUpload + 1),
-                                   makeScan(dir, "1003.pdf", TFormUploadCheckWork::kMaxUpload), makeScan(dir, "4567.pdf"),
+                                   makeScan(dir, "1008.pdf", UploadWindow::kMaxUpload + 1),
+                                   makeScan(dir, "1003.pdf", UploadWindow::kMaxUpload), makeScan(dir, "4567.pdf"),
                                    makeScan(dir, "4568.pdf")};
         Session s;
-        TFormUploadCheckWork form;
+        UploadWindow form;
         form.show();
-        form.CheckBox1->click();
-        QVERIFY(!form.Edit1->isEnabled());
+        form.batchCheck->click();
+        QVERIFY(!form.participantEdit->isEnabled());
         s.platform.filesToOpen = files;
         s.platform.answers = {true, false};   // 4567: upload all the same; 4568: no
         // the bar as the expert sees it while the closing box is open (a real box runs events)
         int barBehindTheBox = 0;
         s.platform.onInformation = [&] {
             QTest::qWait(250);
-            barBehindTheBox = form.ProgressBar2->value();
+            barBehindTheBox = form.batchBar->value();
         };
-        form.BitBtn2->click();
-        QCOMPARE(barBehindTheBox, form.ProgressBar2->minimum() - 1);   // reset, not left part way
+        form.uploadButton->click();
+        QCOMPARE(barBehindTheBox, form.batchBar->minimum() - 1);   // reset, not left part way
         QCOMPARE(s.platform.texts("error"),
                  QStringList({"Имя файла 4567a не является целым числом.",
                               "Размер файла \n\r" + files[2] + "\n\r превышает 50 мегабайт и не может быть загружен на сервер."}));
@@ -553,7 +553,7 @@ private slots:
         QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена.\n\rНе удалось загрузить файлов: 2"));
         QCOMPARE(uploads(), QStringList({"1004|4|2|2|MA11_2_2_1004_1.pdf", "1003|1|2|2|MA11_2_2_1003_1.pdf",
                                          "4567|10|2|2|MA11_2_2_4567_1.pdf"}));
-        QCOMPARE(QFileInfo(serverFile("testedwork", "MA11_2_2_1003_1.pdf")).size(), TFormUploadCheckWork::kMaxUpload);
+        QCOMPARE(QFileInfo(serverFile("testedwork", "MA11_2_2_1003_1.pdf")).size(), UploadWindow::kMaxUpload);
     }
 
     // The reference server takes only the names the workstation makes, never replaces a stored
@@ -605,10 +605,10 @@ private slots:
         const auto restore = qScopeGuard([&] { QFile::remove(flag.fileName()); });
         QTemporaryDir dir;
         Session s;
-        TFormUploadCheckWork form;
+        UploadWindow form;
         s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
-        form.Edit1->setText("1003");
-        form.BitBtn2->click();
+        form.participantEdit->setText("1003");
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("information"), QStringList());
         QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
         QCOMPARE(uploads(), QStringList());
@@ -623,10 +623,10 @@ private slots:
         for (int n = 1; n <= 7; ++n)
             QVERIFY(QFile::copy(makeScan(dir, QString("orphan%1.pdf").arg(n)), serverFile("testedwork", QString("MA11_2_2_1003_%1.pdf").arg(n))));
         Session s;
-        TFormUploadCheckWork form;
+        UploadWindow form;
         s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
-        form.Edit1->setText("1003");
-        form.BitBtn2->click();
+        form.participantEdit->setText("1003");
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_8.pdf"));
 
@@ -638,7 +638,7 @@ private slots:
             Fixture::scalar("SELECT RELEASE_LOCK('vardex-upload:2:1003')");
         });
         QCOMPARE(Fixture::scalar("SELECT GET_LOCK('vardex-upload:2:1003', 0)").toInt(), 1);
-        form.BitBtn2->click();
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("error").size(), 1);
         QVERIFY2(s.platform.boxes.last().detail.contains("Другая рабочая станция загружает работу этого участника"),
                  qPrintable(s.platform.boxes.last().detail));
@@ -664,7 +664,7 @@ private slots:
             });
             poll.start(50);
             s.platform.boxes.clear();
-            QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+            QTest::mouseClick(form.uploadButton, Qt::LeftButton);
             poll.stop();
             QVERIFY(acted);
             QVERIFY2(shown.contains("Другая рабочая станция загружает работу участника 1003"), qPrintable(shown));
@@ -794,10 +794,10 @@ private slots:
         const QString orphan = makeScan(dir, "orphan.pdf");
         QFile::copy(orphan, serverFile("testedwork", "MA11_2_2_1003_1.pdf"));
         Session s;
-        TFormUploadCheckWork form;
+        UploadWindow form;
         s.platform.filesToOpen = {makeScan(dir, "1003.pdf")};
-        form.Edit1->setText("1003");
-        form.BitBtn2->click();
+        form.participantEdit->setText("1003");
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("information"), QStringList("Файл отправлен на сервер."));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_2.pdf"));
         QCOMPARE(bytes(serverFile("testedwork", "MA11_2_2_1003_1.pdf")), bytes(orphan));
@@ -816,9 +816,9 @@ private slots:
     {
         QFETCH(QString, typed);
         Session s;
-        TFormUploadCheckWork form;
-        form.Edit1->setText(typed);
-        form.BitBtn2->click();
+        UploadWindow form;
+        form.participantEdit->setText(typed);
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("error"), QStringList("Введенный номер участника не является целым числом."));
         QVERIFY(uploads().isEmpty());
     }
@@ -829,15 +829,15 @@ private slots:
         QTemporaryDir dir;
         const QStringList files = {dir.filePath("1004.pdf"), makeScan(dir, "1003.pdf"), makeScan(dir, "0.pdf")};
         Session s;
-        TFormUploadCheckWork form;
-        form.CheckBox1->click();
+        UploadWindow form;
+        form.batchCheck->click();
         s.platform.filesToOpen = files;
-        form.BitBtn2->click();
+        form.uploadButton->click();
         QCOMPARE(s.platform.texts("error"), QStringList({"Не удалось прочитать размер файла " + files[0],
                                                          "Имя файла 0 не является целым числом."}));
         QCOMPARE(s.platform.texts("information"), QStringList("Загрузка файлов завершена.\n\rНе удалось загрузить файлов: 2"));
         QCOMPARE(uploads(), QStringList("1003|1|2|2|MA11_2_2_1003_1.pdf"));
-        QCOMPARE(form.Label3->text(), QString("Итого загружено работ - 1"));
+        QCOMPARE(form.totalLabel->text(), QString("Итого загружено работ - 1"));
     }
 
     // Only a whole PDF becomes a work's file: an error page or a cut file is a failure.
@@ -904,14 +904,14 @@ private slots:
         {
             // the server refuses a stored name with a folder part: no row
             Fixture::exec("UPDATE `zet_educationallist` SET `PrefixEncrypt`='../MA11' WHERE `id`=2");
-            TFormUploadCheckWork form;
+            UploadWindow form;
             s.platform.filesToOpen = {scan};
-            form.Edit1->setText("1003");
-            form.BitBtn2->click();
+            form.participantEdit->setText("1003");
+            form.uploadButton->click();
             QCOMPARE(s.platform.texts("error"), QStringList("Возникла ошибка при загрузке файла на сервер"));
             // no prefix at all: refused before anything is sent
             Fixture::exec("UPDATE `zet_educationallist` SET `PrefixEncrypt`=NULL WHERE `id`=2");
-            form.BitBtn2->click();
+            form.uploadButton->click();
             QCOMPARE(s.platform.texts("error").last(), QString("Для мероприятия не задан префикс имени файла"));
         }
         QVERIFY(uploads().isEmpty());

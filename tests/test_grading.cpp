@@ -21,7 +21,7 @@
 #include "Session.h"
 #include "TestFixture.h"
 #include "data/DataOperations.h"
-#include "appeals/UnitAppealAsnswer.h"
+#include "appeals/AppealsWindow.h"
 #include "app/UnitMainER.h"
 #include "data/ADataER.h"
 #include "evaluation/UnitEstimateWork.h"
@@ -162,7 +162,7 @@ private slots:
     void lostConnectionBetweenCommands()
     {
         Session s;
-        TFormAppealAsnswer appeals;   // opened before the subject areas change its lists
+        AppealsWindow appeals;   // opened before the subject areas change its lists
         appeals.show();
         Fixture::restartDatabase();
         TFormSubjectExp form;

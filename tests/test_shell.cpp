@@ -42,7 +42,7 @@
 #include "widgets/Platform.h"
 #include "app/AnnPrewiew.h"
 #include "app/UnitMainER.h"
-#include "appeals/UnitAppealAsnswer.h"
+#include "appeals/AppealsWindow.h"
 #include "evaluation/UnitEstimateWork.h"
 #include "data/ADataER.h"
 #include "security/UnitNetSelect.h"
@@ -622,10 +622,10 @@ private slots:
             QWidget *form = s.window.mdiArea()->activeSubWindow()->widget();
             if (auto *scoring = qobject_cast<TFormEstimateWork *>(form))   // a sheet on screen
                 scoring->readEstimate(1);
-            if (auto *appeals = qobject_cast<TFormAppealAsnswer *>(form)) {   // typed-in claims on screen
+            if (auto *appeals = qobject_cast<AppealsWindow *>(form)) {   // typed-in claims on screen
                 appeals->disciplineList->selectIndex(1);
-                appeals->readUser();
-                appeals->createAnswer();
+                appeals->readApplicants();
+                appeals->buildAnswers();
             }
             for (auto *tabs : form->findChildren<QTabWidget *>())   // every page of the additional data
                 for (int i = 0; i < tabs->count(); ++i) {

@@ -25,14 +25,14 @@
 #include "widgets/Pictures.h"
 #include "widgets/Platform.h"
 #include "app/Version.h"
-#include "appeals/UnitAppealAsnswer.h"
+#include "appeals/AppealsWindow.h"
 #include "data/ADataER.h"
 #include "data/CheckedCopies.h"
 #include "data/SessionData.h"
 #include "data/Config.h"
 #include "security/UnitNetSelect.h"
 #include "evaluation/UnitEstimateWork.h"
-#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UploadWindow.h"
 #include "evaluation/UnitWorkLoadOriginal.h"
 #include "materials/UnitMaterials.h"
 #include "profile/UnitGeneralData.h"
@@ -277,8 +277,8 @@ void TFormMainER::buildMenu()
     child("N4", FormMeasuring);
     child("N6", FormWorkLoadOriginal);
     child("N33", FormEstimateWork);
-    child("N8", FormUploadCheckWork);
-    child("N7", FormAppealAsnswer);
+    child("N8", uploadWindow);
+    child("N7", appealsWindow);
 }
 
 void TFormMainER::attachDataModule(TDataER *dataModule)

@@ -33,6 +33,18 @@ int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_
     return 0;
 }
 
+// What every request to the file server sets: the address, no redirect followed (a redirected
+// post stores nothing), no signals (it runs on a worker thread), 30 s to connect, libcurl's own
+// words into errorText.
+void setBasics(CURL *curl, const QByteArray &url, char *errorText)
+{
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+}
+
 // The first bytes of the server's answer: its reason for a refusal.
 size_t keepAnswer(char *data, size_t size, size_t count, void *user)
 {
@@ -73,20 +85,16 @@ void post(const QString &script, const QList<Part> &parts, const std::function<v
         }
         curl_slist *headers = curl_slist_append(nullptr, "Accept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
         char errorText[CURL_ERROR_SIZE] = {0};
-        curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+        setBasics(curl, url, errorText);
         curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(curl, CURLOPT_USERAGENT,
                          "Mozilla/5.0 (Windows; U; Windows NT 5.1; ru; rv:1.9.0.5) Gecko/2008120122 Firefox/3.0.5");
         curl_easy_setopt(curl, CURLOPT_REFERER, url.constData());
-        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);   // a redirected post stores nothing
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 120L);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keepAnswer);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
-        curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
@@ -135,16 +143,12 @@ Answer request(const QByteArray &url, bool head, qint64 cap)
     CURL *curl = curl_easy_init();
     char errorText[CURL_ERROR_SIZE] = {0};
     Counted counted{0, cap};
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    setBasics(curl, url, errorText);
     curl_easy_setopt(curl, CURLOPT_NOBODY, head ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 30L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1024L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, 60L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, countBytes);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &counted);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     const CURLcode rc = curl_easy_perform(curl);
     Answer answer;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);

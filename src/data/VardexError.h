@@ -73,8 +73,6 @@ public:
 // user (the connection was lost and restored).
 inline QString withReason(const QString &message, const std::exception &e)
 {
-    if (message == QString::fromUtf8(e.what()))
-        return message;   // the reason is the message already
     if (const auto *restored = dynamic_cast<const ConnectionRestored *>(&e))
         return message + QStringLiteral("\n\r") + restored->message();
     if (const auto *unknown = dynamic_cast<const OutcomeUnknown *>(&e))

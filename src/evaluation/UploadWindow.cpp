@@ -1,4 +1,4 @@
-#include "evaluation/UnitUploadCheckWork.h"
+#include "evaluation/UploadWindow.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -23,9 +23,9 @@
 #include "widgets/Fields.h"
 #include "widgets/Progress.h"
 
-TFormUploadCheckWork *FormUploadCheckWork = nullptr;
+UploadWindow *uploadWindow = nullptr;
 
-TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
+UploadWindow::UploadWindow(QWidget *parent)
     : TChildForm(QStringLiteral("Загрузка в БД проверенных и отсканированных работ"), parent)
 {
     resize(942, 612);
@@ -34,98 +34,98 @@ TFormUploadCheckWork::TFormUploadCheckWork(QWidget *parent)
     load();
 }
 
-void TFormUploadCheckWork::build()
+void UploadWindow::build()
 {
     auto *layout = new QVBoxLayout(this);
-    DBLookupComboBoxEDU = addLookup(this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
+    disciplineList = addLookup(this, layout, QStringLiteral("Образовательное мероприятие:"), "DBLookupComboBoxEDU",
                                     QStringLiteral("Выбор общеобразовательного мероприятия (олимпиады)"));
-    DBLookupComboBoxArea = addLookup(this, layout, QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
+    areaList = addLookup(this, layout, QStringLiteral("Муниципальное образование:"), "DBLookupComboBoxArea",
                                      QStringLiteral("Выбор муниципального образования"));
-    Label3 = new QLabel(this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setAlignment(Qt::AlignCenter);
-    Label3->setStyleSheet(QStringLiteral("color: palette(link);"));
-    layout->addWidget(Label3);
-    ProgressBar2 = new QProgressBar(this);
-    ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
-    ProgressBar2->reset();   // blank until a batch starts
-    ProgressBar1 = byteProgressBar(this);
-    layout->addWidget(ProgressBar2);
-    layout->addWidget(ProgressBar1);
-    DBGrid1 = new TDBGrid(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setAccessibleName(QStringLiteral("Загруженные проверенные работы"));
-    layout->addWidget(DBGrid1, 1);
+    totalLabel = new QLabel(this);
+    totalLabel->setObjectName(QStringLiteral("Label3"));
+    totalLabel->setAlignment(Qt::AlignCenter);
+    totalLabel->setStyleSheet(QStringLiteral("color: palette(link);"));
+    layout->addWidget(totalLabel);
+    batchBar = new QProgressBar(this);
+    batchBar->setObjectName(QStringLiteral("ProgressBar2"));
+    batchBar->reset();   // blank until a batch starts
+    bytesBar = byteProgressBar(this);
+    layout->addWidget(batchBar);
+    layout->addWidget(bytesBar);
+    uploadsGrid = new TDBGrid(this);
+    uploadsGrid->setObjectName(QStringLiteral("DBGrid1"));
+    uploadsGrid->setAccessibleName(QStringLiteral("Загруженные проверенные работы"));
+    layout->addWidget(uploadsGrid, 1);
 
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно загрузки работ"));
     connect(close, &QPushButton::clicked, this, &TChildForm::closeWindow);
-    Edit1 = new QLineEdit(this);
-    Label4 = captionFor(Edit1, QStringLiteral("Номер участника:"), this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    QFont bold = Edit1->font();
+    participantEdit = new QLineEdit(this);
+    participantLabel = captionFor(participantEdit, QStringLiteral("Номер участника:"), this);
+    participantEdit->setObjectName(QStringLiteral("Edit1"));
+    QFont bold = participantEdit->font();
     bold.setBold(true);
-    Edit1->setFont(bold);
-    Edit1->setFixedWidth(120);
-    BitBtn2 = hintedButton(this, QStringLiteral("Загрузить"), "BitBtn2",
+    participantEdit->setFont(bold);
+    participantEdit->setFixedWidth(120);
+    uploadButton = hintedButton(this, QStringLiteral("Загрузить"), "BitBtn2",
                            QStringLiteral("Выбрать на локальном компьютере проверенную работу и загрузить в БД"));
-    CheckBox1 = new QCheckBox(QStringLiteral("Пакетная загрузка"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    setHint(CheckBox1, QStringLiteral("Загружать в БД файлы группами. Формат имен файлов: code.PDF, где code - код работы "
+    batchCheck = new QCheckBox(QStringLiteral("Пакетная загрузка"), this);
+    batchCheck->setObjectName(QStringLiteral("CheckBox1"));
+    setHint(batchCheck, QStringLiteral("Загружать в БД файлы группами. Формат имен файлов: code.PDF, где code - код работы "
                                       "(на каждой странице)"));
-    BitBtn3 = hintedButton(this, QStringLiteral("Удалить"), "BitBtn3", QStringLiteral("Удалить из БД выбранный файл проверенной работы"));
+    deleteButton = hintedButton(this, QStringLiteral("Удалить"), "BitBtn3", QStringLiteral("Удалить из БД выбранный файл проверенной работы"));
     bottom->addWidget(close);
     bottom->addStretch();
-    bottom->addWidget(Label4);
-    bottom->addWidget(Edit1);
-    bottom->addWidget(BitBtn2);
-    bottom->addWidget(CheckBox1);
+    bottom->addWidget(participantLabel);
+    bottom->addWidget(participantEdit);
+    bottom->addWidget(uploadButton);
+    bottom->addWidget(batchCheck);
     bottom->addStretch();
-    bottom->addWidget(BitBtn3);
+    bottom->addWidget(deleteButton);
     layout->addLayout(bottom);
 }
 
-void TFormUploadCheckWork::bind()
+void UploadWindow::bind()
 {
-    for (TLookupCombo *combo : {DBLookupComboBoxEDU, DBLookupComboBoxArea})
-        connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readData(); }); });
-    DBLookupComboBoxEDU->bind(UploadData::disciplines(), QStringLiteral("nameEdu"), QStringLiteral("id"));
-    bindTitleClickSort(DBGrid1, [this] { return DBGrid1->query(); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn2Click(); }); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { runCommand([this] { BitBtn3Click(); }); });
-    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+    for (TLookupCombo *combo : {disciplineList, areaList})
+        connect(combo, &TLookupCombo::chosen, this, [this] { runCommand([this] { readList(); }); });
+    disciplineList->bind(UploadData::disciplines(), QStringLiteral("nameEdu"), QStringLiteral("id"));
+    bindTitleClickSort(uploadsGrid, [this] { return uploadsGrid->query(); });
+    connect(uploadButton, &QPushButton::clicked, this, [this] { runCommand([this] { upload(); }); });
+    connect(deleteButton, &QPushButton::clicked, this, [this] { runCommand([this] { removeSelected(); }); });
+    connect(batchCheck, &QCheckBox::clicked, this, [this] { batchToggled(); });
     ownQueries(UploadData::queries());
 }
 
-void TFormUploadCheckWork::load()
+void UploadWindow::load()
 {
     CheckedCopies::get().sendPending(DataER->net());   // copies made on screen that still wait
     UploadData::readDisciplines(DataER->userID);
-    DBLookupComboBoxArea->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
+    areaList->addItem(QStringLiteral("Показать ВСЕ муниципальные образования"), 0);
     for (const auto &[id, name] : UploadData::areas())
-        DBLookupComboBoxArea->addItem(name, id);
-    DBLookupComboBoxArea->selectIndex(0);
-    readData();
+        areaList->addItem(name, id);
+    areaList->selectIndex(0);
+    readList();
 }
 
-void TFormUploadCheckWork::readData()
+void UploadWindow::readList()
 {
-    NamedQuery *q = UploadData::readUploads(DBLookupComboBoxEDU->keyValue(), DBLookupComboBoxArea->keyValue());
-    DBGrid1->bind(q, {{QStringLiteral("name"), QStringLiteral("MO"), Qt::AlignLeft | Qt::AlignVCenter, 200},
+    NamedQuery *q = UploadData::readUploads(disciplineList->keyValue(), areaList->keyValue());
+    uploadsGrid->bind(q, {{QStringLiteral("name"), QStringLiteral("MO"), Qt::AlignLeft | Qt::AlignVCenter, 200},
                       {QStringLiteral("user_id"), QStringLiteral("№"), Qt::AlignLeft | Qt::AlignVCenter, 70},
                       {QStringLiteral("fio"), QStringLiteral("ФИО участника"), Qt::AlignLeft | Qt::AlignVCenter, 300},
                       {QStringLiteral("bodyFile"), QStringLiteral("Файл"), Qt::AlignLeft | Qt::AlignVCenter, 400}});
-    Label3->setText(QStringLiteral("Итого загружено работ - ") + calcSumm());
-    BitBtn3->setEnabled(q->recordCount() > 0);
+    totalLabel->setText(QStringLiteral("Итого загружено работ - ") + uploadedCount());
+    deleteButton->setEnabled(q->recordCount() > 0);
 }
 
-QString TFormUploadCheckWork::calcSumm() const
+QString UploadWindow::uploadedCount() const
 {
-    return QString::number(DBGrid1->query() ? DBGrid1->query()->recordCount() : 0);
+    return QString::number(uploadsGrid->query() ? uploadsGrid->query()->recordCount() : 0);
 }
 
 // A participant number is a positive whole number that fits the column.
-bool TFormUploadCheckWork::checkSizeFile(const QString &path)
+bool UploadWindow::fitsUploadLimit(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -138,25 +138,25 @@ bool TFormUploadCheckWork::checkSizeFile(const QString &path)
     return true;
 }
 
-int TFormUploadCheckWork::getMO(int participant)
+int UploadWindow::areaOf(int participant)
 {
-    return workArea(DBLookupComboBoxEDU->keyValue(), participant).value_or(kDefaultArea);
+    return workArea(disciplineList->keyValue(), participant).value_or(kDefaultArea);
 }
 
-QString TFormUploadCheckWork::CreateNewNameFile(int participant)
+QString UploadWindow::storedNameFor(int participant)
 {
-    return createStoredName(DBLookupComboBoxEDU->keyValue(), participant);
+    return createStoredName(disciplineList->keyValue(), participant);
 }
 
-bool TFormUploadCheckWork::prepare(int participant, int &area)
+bool UploadWindow::prepare(int participant, int &area)
 {
     // the name given out here is only looked at: the upload reserves its own under a lock
-    const QString storedName = CreateNewNameFile(participant);
+    const QString storedName = storedNameFor(participant);
     if (storedName.isEmpty() || storedName.startsWith(QLatin1Char('_'))) {
         Platform::get().error(QStringLiteral("Для мероприятия не задан префикс имени файла"));
         return false;
     }
-    const std::optional<int> found = workArea(DBLookupComboBoxEDU->keyValue(), participant);
+    const std::optional<int> found = workArea(disciplineList->keyValue(), participant);
     if (!found && !Platform::get().warningQuestion(QStringLiteral("Участник ") + QString::number(participant)
                                                    + QStringLiteral(" не найден среди работ выбранного мероприятия. Загрузить работу?")))
         return false;
@@ -164,9 +164,9 @@ bool TFormUploadCheckWork::prepare(int participant, int &area)
     return true;
 }
 
-QString TFormUploadCheckWork::uploadFile(int area, int participant, const QString &path)
+QString UploadWindow::uploadFile(int area, int participant, const QString &path)
 {
-    const auto reset = qScopeGuard([this] { ProgressBar1->reset(); });
+    const auto reset = qScopeGuard([this] { bytesBar->reset(); });
     // Another workstation uploading the participant's work: a modal line with a Cancel while the
     // window keeps painting (nothing else can be started meanwhile).
     std::unique_ptr<QProgressDialog> waitBox;
@@ -194,29 +194,24 @@ QString TFormUploadCheckWork::uploadFile(int area, int participant, const QStrin
         pause.exec();
         return !waitBox->wasCanceled();
     };
-    return UploadData::send(area, participant, DBLookupComboBoxEDU->keyValue(), path,
-                            [this](qint64 done, qint64 total) { showBytes(ProgressBar1, done, total); }, {}, waiting);
+    return UploadData::send(area, participant, disciplineList->keyValue(), path,
+                            [this](qint64 done, qint64 total) { showBytes(bytesBar, done, total); }, {}, waiting);
 }
 
-// The reason of a failed upload as the error box's details: the server's answer or the database's.
-static QString reasonOf(const std::exception &e)
+// A failed upload's box gives the server's answer or the database's as its details.
+void UploadWindow::upload()
 {
-    return withReason(QString::fromUtf8(e.what()), e);
-}
-
-void TFormUploadCheckWork::BitBtn2Click()
-{
-    if (!CheckBox1->isChecked()) {
-        const QString typed = TDataER::Trim(Edit1->text());
+    if (!batchCheck->isChecked()) {
+        const QString typed = TDataER::Trim(participantEdit->text());
         if (!UploadData::isParticipantNumber(typed)) {
             Platform::get().error(QStringLiteral("Введенный номер участника не является целым числом."));
-            Edit1->setFocus();
+            participantEdit->setFocus();
             return;
         }
         const int participant = typed.toInt();
         const QStringList files = Platform::get().openFiles(
             QStringLiteral("Выберите файл для загрузки проверенной работы ") + typed, QStringLiteral("PDF файлы (*.pdf)"), false);
-        if (files.isEmpty() || !checkSizeFile(files.first()))
+        if (files.isEmpty() || !fitsUploadLimit(files.first()))
             return;
         int area = kDefaultArea;
         if (!prepare(participant, area))
@@ -228,19 +223,19 @@ void TFormUploadCheckWork::BitBtn2Click()
             Platform::get().information(QStringLiteral("Загрузка отменена: файл не отправлен."));
             return;
         } catch (const std::exception &e) {
-            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), reasonOf(e));
+            Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла на сервер"), QString::fromUtf8(e.what()));
             offerOtherNetworkAfter(e);
             return;
         }
-        const int row = DBGrid1->currentRow();
-        readData();
+        const int row = uploadsGrid->currentRow();
+        readList();
         // the new row is the current one (when the list shows it), else the row that was
         int current = row;
-        for (int r = 0; r < DBGrid1->query()->recordCount(); ++r)
-            if (DBGrid1->query()->value(r, QStringLiteral("bodyFile")).toString() == stored)
+        for (int r = 0; r < uploadsGrid->query()->recordCount(); ++r)
+            if (uploadsGrid->query()->value(r, QStringLiteral("bodyFile")).toString() == stored)
                 current = r;
-        if (current >= 0 && current < DBGrid1->query()->recordCount())
-            DBGrid1->setCurrentIndex(DBGrid1->model()->index(current, 0));
+        if (current >= 0 && current < uploadsGrid->query()->recordCount())
+            uploadsGrid->setCurrentIndex(uploadsGrid->model()->index(current, 0));
         Platform::get().information(QStringLiteral("Файл отправлен на сервер."));
         return;
     }
@@ -248,8 +243,8 @@ void TFormUploadCheckWork::BitBtn2Click()
                                                         QStringLiteral("PDF файлы (*.pdf)"), true);
     if (files.isEmpty())
         return;
-    ProgressBar2->setRange(0, int(files.size()));
-    PacedProgress paced(ProgressBar2);
+    batchBar->setRange(0, int(files.size()));
+    PacedProgress paced(batchBar);
     int failures = 0;
     bool cancelled = false;
     for (int i = 0; i < files.size() && !cancelled; ++i) {
@@ -257,7 +252,7 @@ void TFormUploadCheckWork::BitBtn2Click()
         paced.set(i);
         // one file's trouble is reported and the others still go
         try {
-            if (!checkSizeFile(path)) {
+            if (!fitsUploadLimit(path)) {
                 ++failures;
                 continue;
             }
@@ -276,7 +271,7 @@ void TFormUploadCheckWork::BitBtn2Click()
                 cancelled = true;   // the expert stopped the batch: the rest stay unsent
                 failures += int(files.size()) - i;
             } catch (const std::exception &e) {
-                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, reasonOf(e));
+                Platform::get().error(QStringLiteral("Возникла ошибка при загрузке файла ") + path, QString::fromUtf8(e.what()));
                 ++failures;
                 offerOtherNetworkAfter(e);
             }
@@ -286,33 +281,33 @@ void TFormUploadCheckWork::BitBtn2Click()
         }
     }
     paced.stop();   // a value still pending would show over the reset while the box is open
-    ProgressBar2->reset();
-    readData();
+    batchBar->reset();
+    readList();
     Platform::get().information((cancelled ? QStringLiteral("Загрузка файлов отменена.") : QStringLiteral("Загрузка файлов завершена."))
                                 + (failures ? QStringLiteral("\n\rНе удалось загрузить файлов: ") + QString::number(failures)
                                             : QString()));
 }
 
-void TFormUploadCheckWork::BitBtn3Click()
+void UploadWindow::removeSelected()
 {
-    const int row = DBGrid1->currentRow();
+    const int row = uploadsGrid->currentRow();
     if (row < 0)
         return;
-    NamedQuery *list = DBGrid1->query();
+    NamedQuery *list = uploadsGrid->query();
     const int id = list->value(row, QStringLiteral("id")).toInt();
     const QString storedName = list->value(row, QStringLiteral("bodyFile")).toString();
     if (!Platform::get().warningQuestion(QStringLiteral("Файл %1 будет удален без возможности восстановления.\n\rПродолжить?")
                                              .arg(storedName)))
         return;
     UploadData::remove(id, storedName);
-    readData();
-    if (row < DBGrid1->query()->recordCount())
-        DBGrid1->setCurrentIndex(DBGrid1->model()->index(row, 0));
+    readList();
+    if (row < uploadsGrid->query()->recordCount())
+        uploadsGrid->setCurrentIndex(uploadsGrid->model()->index(row, 0));
 }
 
-void TFormUploadCheckWork::CheckBox1Click()
+void UploadWindow::batchToggled()
 {
-    const bool batch = CheckBox1->isChecked();
-    Edit1->setEnabled(!batch);
-    Label4->setEnabled(!batch);
+    const bool batch = batchCheck->isChecked();
+    participantEdit->setEnabled(!batch);
+    participantLabel->setEnabled(!batch);
 }

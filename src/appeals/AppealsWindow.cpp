@@ -1,4 +1,4 @@
-#include "appeals/UnitAppealAsnswer.h"
+#include "appeals/AppealsWindow.h"
 #include "data/ScoreSheet.h"
 
 #include <QHBoxLayout>
@@ -18,14 +18,14 @@
 #include "data/FileNames.h"
 #include "widgets/Fields.h"
 
-TFormAppealAsnswer *FormAppealAsnswer = nullptr;
+AppealsWindow *appealsWindow = nullptr;
 
 namespace {
 // every other claim shaded, in the palette's own alternate colour (light or dark alike)
 const QString kShaded = QStringLiteral("background-color: palette(alternate-base);");
 }
 
-TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
+AppealsWindow::AppealsWindow(QWidget *parent)
     : TChildForm(QStringLiteral("Формирование ответа на апелляцию заявителю в электронном виде"), parent)
 {
     resize(1180, 620);
@@ -42,12 +42,12 @@ TFormAppealAsnswer::TFormAppealAsnswer(QWidget *parent)
     bind();
     // load
     AppealsData::readDisciplines(DataER->userID);
-    readUser();
-    infoAppeal();
+    readApplicants();
+    showAppealForm();
 }
 
 // The discipline and applicant lists, the appeal's form and the claims with their answers.
-QWidget *TFormAppealAsnswer::buildClaims(QWidget *parent)
+QWidget *AppealsWindow::buildClaims(QWidget *parent)
 {
     auto *left = new QWidget(parent);
     auto *layout = new QVBoxLayout(left);
@@ -56,10 +56,10 @@ QWidget *TFormAppealAsnswer::buildClaims(QWidget *parent)
                                   QStringLiteral("Выбор общеобразовательного мероприятия"));
     applicantList = addLookup(this, layout, QStringLiteral("Заявитель:"), "DBLookupComboBox2",
                                   QStringLiteral("Выбор заявителя (апелляции)"));
-    Label3 = new QLabel(this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setAlignment(Qt::AlignCenter);
-    layout->addWidget(Label3);
+    formLabel = new QLabel(this);
+    formLabel->setObjectName(QStringLiteral("Label3"));
+    formLabel->setAlignment(Qt::AlignCenter);
+    layout->addWidget(formLabel);
     claimsArea = new QScrollArea(this);
     claimsArea->setObjectName(QStringLiteral("ScrollBox1"));
     claimsArea->setAccessibleName(QStringLiteral("Претензии и ответы"));
@@ -75,18 +75,18 @@ QWidget *TFormAppealAsnswer::buildClaims(QWidget *parent)
 
 // The work the claims are about: its scan (the scoring window's pane, sources and cache) and the
 // scores and comments each task was given.
-QWidget *TFormAppealAsnswer::buildWork(QWidget *parent)
+QWidget *AppealsWindow::buildWork(QWidget *parent)
 {
     auto *right = new QWidget(parent);
     auto *rightLayout = new QVBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
-    LabelWork = plainLabel(QString(), right);
-    LabelWork->setObjectName(QStringLiteral("LabelWork"));
-    LabelWork->setWordWrap(true);
-    QFont bold = LabelWork->font();
+    workLabel = plainLabel(QString(), right);
+    workLabel->setObjectName(QStringLiteral("LabelWork"));
+    workLabel->setWordWrap(true);
+    QFont bold = workLabel->font();
     bold.setBold(true);
-    LabelWork->setFont(bold);
-    rightLayout->addWidget(LabelWork);
+    workLabel->setFont(bold);
+    rightLayout->addWidget(workLabel);
     auto *work = new QSplitter(Qt::Vertical, right);
     Scan = new ScanPane(work);
     work->addWidget(Scan);
@@ -94,19 +94,19 @@ QWidget *TFormAppealAsnswer::buildWork(QWidget *parent)
     scores->setObjectName(QStringLiteral("ScrollScores"));
     scores->setAccessibleName(QStringLiteral("Оценки работы по заданиям"));
     scores->setWidgetResizable(true);
-    LabelScores = plainLabel(QString(), scores);
-    LabelScores->setObjectName(QStringLiteral("LabelScores"));
-    LabelScores->setWordWrap(true);
-    LabelScores->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    LabelScores->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    scores->setWidget(LabelScores);
+    scoresLabel = plainLabel(QString(), scores);
+    scoresLabel->setObjectName(QStringLiteral("LabelScores"));
+    scoresLabel->setWordWrap(true);
+    scoresLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    scoresLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    scores->setWidget(scoresLabel);
     work->addWidget(scores);
     work->setSizes({420, 160});
     rightLayout->addWidget(work, 1);
     return right;
 }
 
-QHBoxLayout *TFormAppealAsnswer::buildBottom()
+QHBoxLayout *AppealsWindow::buildBottom()
 {
     auto *bottom = new QHBoxLayout;
     auto *close = hintedButton(this, QStringLiteral("&Закрыть"), "BitBtn1", QStringLiteral("Закрыть окно формирования ответа заявителю"));
@@ -130,43 +130,43 @@ QHBoxLayout *TFormAppealAsnswer::buildBottom()
     return bottom;
 }
 
-void TFormAppealAsnswer::bind()
+void AppealsWindow::bind()
 {
     NamedQuery *disciplines = AppealsData::disciplines();
     NamedQuery *applicants = AppealsData::applicants();
     disciplineList->bind(disciplines, QStringLiteral("nameEdu"), QStringLiteral("id"));
     applicantList->bind(applicants, QStringLiteral("fio"), QStringLiteral("usersID"));
-    const auto disciplineChosen = [this] { runCommand([this] { readUser(); infoAppeal(); createAnswer(); }); };
-    const auto applicantChosen = [this] { runCommand([this] { infoAppeal(); createAnswer(); }); };
+    const auto disciplineChosen = [this] { runCommand([this] { readApplicants(); showAppealForm(); buildAnswers(); }); };
+    const auto applicantChosen = [this] { runCommand([this] { showAppealForm(); buildAnswers(); }); };
     connect(disciplineList, &TLookupCombo::chosen, this, disciplineChosen);
     connect(applicantList, &TLookupCombo::chosen, this, applicantChosen);
 
     ownQueries({applicants, disciplines});
 }
 
-void TFormAppealAsnswer::showEvent(QShowEvent *event)
+void AppealsWindow::showEvent(QShowEvent *event)
 {
     TChildForm::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        runCommand([this] { createAnswer(); });
+        runCommand([this] { buildAnswers(); });
     }
 }
 
-void TFormAppealAsnswer::readUser()
+void AppealsWindow::readApplicants()
 {
     AppealsData::readApplicants(disciplineList->keyValue(), DataER->userID);
 }
 
-void TFormAppealAsnswer::infoAppeal()
+void AppealsWindow::showAppealForm()
 {
     const int form = applicantList->rowValue(QStringLiteral("fileOrDoc")).toInt();
-    Label3->setText(form == 0   ? QStringLiteral("Апелляция подана в электронном виде")
+    formLabel->setText(form == 0   ? QStringLiteral("Апелляция подана в электронном виде")
                     : form == 1 ? QStringLiteral("Апелляция представлена отдельным файлом")
                                 : QString());
 }
 
-void TFormAppealAsnswer::removeComponent()
+void AppealsWindow::clearAnswers()
 {
     const QList<QWidget *> controls =
         claimsArea->widget()->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
@@ -177,18 +177,18 @@ void TFormAppealAsnswer::removeComponent()
 
 // The applicant's work in this discipline and period: its scan, and per task the score of the
 // maximum and the comment it was given. Nothing of it stops the answering.
-void TFormAppealAsnswer::showWork()
+void AppealsWindow::showWork()
 {
-    LabelScores->clear();
+    scoresLabel->clear();
     const int applicant = applicantList->keyValue();
     const int discipline = disciplineList->keyValue();
     const std::optional<AppealsData::Work> work = applicant > 0 ? AppealsData::work(applicant, discipline) : std::nullopt;
     if (!work) {
         Scan->clear();
-        LabelWork->setText(applicant > 0 ? QStringLiteral("Работа заявителя в этом мероприятии не найдена") : QString());
+        workLabel->setText(applicant > 0 ? QStringLiteral("Работа заявителя в этом мероприятии не найдена") : QString());
         return;
     }
-    LabelWork->setText(QStringLiteral("Работа: ") + work->prefix + QStringLiteral(", код работы ") + QString::number(applicant));
+    workLabel->setText(QStringLiteral("Работа: ") + work->prefix + QStringLiteral(", код работы ") + QString::number(applicant));
     Scan->showWork(work->scan);
     QStringList lines;
     for (const AppealsData::ExpertResults &e : AppealsData::results(work->scan.work, discipline)) {
@@ -210,13 +210,13 @@ void TFormAppealAsnswer::showWork()
         if (e.scored)
             lines << QStringLiteral("Итого: %1 из %2").arg(e.total).arg(e.maximum);
     }
-    LabelScores->setText(lines.join(QLatin1Char('\n')));
+    scoresLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
-void TFormAppealAsnswer::createAnswer()
+void AppealsWindow::buildAnswers()
 {
     showWork();
-    removeComponent();
+    clearAnswers();
     const QList<AppealsData::Claim> claims = AppealsData::claims(applicantList->keyValue(), disciplineList->keyValue(),
                                                                  DataER->userID);
     m_claimsExpert = DataER->userID;
@@ -271,7 +271,7 @@ void TFormAppealAsnswer::createAnswer()
     QWidget::setTabOrder(previous, saveButton);
 }
 
-void TFormAppealAsnswer::save()
+void AppealsWindow::save()
 {
     QList<QPair<int, QString>> answers;
     for (const auto &[claim, box] : std::as_const(m_answers)) {
@@ -288,7 +288,7 @@ void TFormAppealAsnswer::save()
     Platform::get().information(QStringLiteral("Сохранение завершено"));
 }
 
-void TFormAppealAsnswer::openDocument()
+void AppealsWindow::openDocument()
 {
     const int active = activePeriod();
     const QString period = active > 0 ? QString::number(active) : QString();

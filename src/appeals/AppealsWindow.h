@@ -10,32 +10,32 @@ class QScrollArea;
 class QVBoxLayout;
 
 // Answers to appeals: a discipline, an applicant, one answer box per claim.
-class TFormAppealAsnswer : public TChildForm {
+class AppealsWindow : public TChildForm {
     Q_OBJECT
 public:
-    explicit TFormAppealAsnswer(QWidget *parent = nullptr);
+    explicit AppealsWindow(QWidget *parent = nullptr);
 
-    TLookupCombo *disciplineList;   // discipline
-    TLookupCombo *applicantList;   // applicant
-    QLabel *Label3;
+    TLookupCombo *disciplineList;
+    TLookupCombo *applicantList;
+    QLabel *formLabel;   // how the appeal was filed (on line, on paper)
     QScrollArea *claimsArea;
-    QPushButton *saveButton;              // "Сохранить"
-    QPushButton *documentButton;              // "Выгрузить"
+    QPushButton *saveButton;       // "Сохранить"
+    QPushButton *documentButton;   // "Выгрузить"
     // beside the claims: the applicant's work, its scan and what it was given per task
-    QLabel *LabelWork;
+    QLabel *workLabel;
     ScanPane *Scan;
-    QLabel *LabelScores;
+    QLabel *scoresLabel;
     void showWork();
 
-    void readUser();
-    void infoAppeal();
-    void createAnswer();
-    void removeComponent();
+    void readApplicants();
+    void showAppealForm();
+    void buildAnswers();
+    void clearAnswers();
     void save();
     void openDocument();
 
 protected:
-    void FormClose() override { removeComponent(); }
+    void FormClose() override { clearAnswers(); }
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -50,4 +50,4 @@ private:
     int m_claimsExpert = -1;   // whose claims are shown
 };
 
-extern TFormAppealAsnswer *FormAppealAsnswer;
+extern AppealsWindow *appealsWindow;
